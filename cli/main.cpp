@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("mdbtool: not yet");
+  return 0;
+}

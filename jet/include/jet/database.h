@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/error.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class DatabaseImpl;
+
+enum class OpenMode { kReadOnly, kReadWrite };
+
+// Where a row lives: its header slot. Stable for the life of the row.
+struct RowId {
+  uint32_t page = 0;
+  uint8_t row = 0;
+  bool operator==(const RowId&) const = default;
+};
+
+// The rows of a SELECT, fully buffered. Values follow `columns`.
+struct ResultSet {
+  std::u16string table;
+  std::vector<Column> columns;
+  std::vector<RowId> row_ids;
+  std::vector<std::vector<Value>> rows;
+};
+
+struct ExecResult {
+  std::optional<ResultSet> rows;  // set for SELECT
+  int64_t affected = 0;           // rows written by other statements
+};
+
+// One open .mdb file. Not thread-safe; one object per thread. Every write is on disk when the
+// call returns; a rejected write leaves the file unchanged.
+class Database {
+ public:
+  // Opens the file at `path`. Throws Error (kNotFound, kNotSupported, kCorrupt, kIo, kLocked).
+  static std::unique_ptr<Database> Open(const std::string& path,
+                                        OpenMode mode = OpenMode::kReadOnly);
+  // Creates a new empty Jet4 database at `path` (which must not exist) and opens it for writing.
+  static std::unique_ptr<Database> Create(const std::string& path);
+
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  const std::string& path() const;
+  Format format() const;
+  uint16_t code_page() const;
+  uint16_t sort_order() const;
+  bool read_only() const;
+
+  // Every live object of the system catalog.
+  std::vector<CatalogObject> Objects() const;
+  // The TABLES listing: user tables ("TABLE") then saved select queries ("VIEW"), each by name
+  // compared case-insensitively. System tables, linked tables and action queries are left out.
+  std::vector<TableListEntry> ListTables() const;
+  // The definition of a local table (user or system), found case-insensitively. Throws kNotFound.
+  TableDef GetTable(std::u16string_view name) const;
+
+  // Calls `fn` for every live row in table-scan order (owned data pages in page order, rows in
+  // slot order), values in the order of `table.columns`. `fn` returns false to stop early.
+  void Scan(const TableDef& table,
+            const std::function<bool(RowId, std::vector<Value>&)>& fn) const;
+  // Reads one row by id. Throws kNotFound when the slot holds no live row.
+  std::vector<Value> ReadRow(const TableDef& table, RowId id) const;
+
+  // Runs one statement of the engine's SQL dialect.
+  ExecResult Execute(std::string_view sql);
+  // Runs a SELECT statement. Throws kInvalidArgument for anything else.
+  ResultSet Query(std::string_view sql) const;
+
+  // Row writes. `values` follow `GetTable(table).columns`; a null autonumber is assigned.
+  RowId InsertRow(std::u16string_view table, const std::vector<Value>& values);
+  void UpdateRow(std::u16string_view table, RowId id, const std::vector<Value>& values);
+  void DeleteRow(std::u16string_view table, RowId id);
+
+  DatabaseImpl& impl() { return *impl_; }
+  const DatabaseImpl& impl() const { return *impl_; }
+
+ private:
+  explicit Database(std::unique_ptr<DatabaseImpl> impl);
+  std::unique_ptr<DatabaseImpl> impl_;
+};
+
+}  // namespace jet
