@@ -83,6 +83,11 @@ class Database {
   void UpdateRow(std::u16string_view table, RowId id, const std::vector<Value>& values);
   void DeleteRow(std::u16string_view table, RowId id);
 
+  // Schema writes. A table that holds rows gets its new index built from them; a primary key
+  // over duplicate or NULL values is refused and nothing changes.
+  void CreateIndex(std::u16string_view table, const IndexSpec& spec);
+  void CreateTable(const TableSpec& spec);
+
   DatabaseImpl& impl() { return *impl_; }
   const DatabaseImpl& impl() const { return *impl_; }
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace jet {
@@ -103,6 +105,32 @@ struct CatalogObject {
 struct TableListEntry {
   std::u16string name;
   std::string type;  // "TABLE" or "VIEW"
+};
+
+// What CREATE INDEX / ALTER TABLE ... ADD PRIMARY KEY ask for.
+struct IndexSpec {
+  std::u16string name;
+  std::vector<std::pair<std::u16string, bool>> columns;  // column name, ascending
+  bool primary = false;
+  bool unique = false;
+  bool ignore_nulls = false;
+};
+
+// What CREATE TABLE asks for.
+struct ColumnSpec {
+  std::u16string name;
+  ColumnType type = ColumnType::kText;
+  int length = 0;  // TEXT: characters (default 255); BINARY: bytes
+  uint8_t precision = 18;
+  uint8_t scale = 0;
+  bool not_null = false;
+  bool autonumber = false;  // LONG counter
+};
+
+struct TableSpec {
+  std::u16string name;
+  std::vector<ColumnSpec> columns;
+  std::vector<std::u16string> primary_key;  // column names; empty = none
 };
 
 }  // namespace jet
