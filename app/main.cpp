@@ -1,0 +1,21 @@
+// mdbedit: one window and the event loop. The program reads no command line.
+
+#include <QApplication>
+
+#include "ui/frm_main.h"
+#include "ui/guard.h"
+#include "ui/prompter.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  const QString title = ui::ApplicationTitle(QCoreApplication::applicationFilePath());
+  ui::QtPrompter prompter;
+  ui::TFrmMain window(prompter, title);
+  // Only the screenshot check sets this: it opens a file without the dialog.
+  const QByteArray test_open = qgetenv("MDBEDIT_OPEN");
+  if (!test_open.isEmpty()) {
+    window.Guarded([&] { window.OpenDatabaseFile(QString::fromLocal8Bit(test_open)); });
+  }
+  window.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,152 @@
+#include "ui/grid_model.h"
+
+#include "database/data_source.h"
+#include "database/field.h"
+#include "database/query.h"
+
+namespace ui {
+
+using database::Query;
+
+const QString GridModel::kBrowseMark = QStringLiteral("\u25B6");  // ▶
+const QString GridModel::kEditMark = QStringLiteral("\u270E");    // ✎
+const QString GridModel::kInsertMark = QStringLiteral("I");
+
+GridModel::GridModel(const HandlerContext& context, QObject* parent)
+    : QAbstractTableModel(parent), context_(context) {}
+
+void GridModel::SetDataSource(database::DataSource* source) {
+  if (source_ == source) return;
+  if (source_) disconnect(source_, nullptr, this, nullptr);
+  source_ = source;
+  if (source_) {
+    using database::DataSource;
+    connect(source_, &DataSource::DataSetReplaced, this, &GridModel::Reset);
+    connect(source_, &DataSource::DataSetChanged, this, &GridModel::Reset);
+    connect(source_, &DataSource::RecordInserted, this, &GridModel::OnRecordInserted);
+    connect(source_, &DataSource::RecordRemoved, this, &GridModel::OnRecordRemoved);
+    connect(source_, &DataSource::RecordChanged, this, &GridModel::OnRecordChanged);
+    connect(source_, &DataSource::CurrentChanged, this, &GridModel::OnCurrentChanged);
+    connect(source_, &DataSource::StateChanged, this, &GridModel::RefreshIndicator);
+    connect(source_, &QObject::destroyed, this, &GridModel::Reset);
+  }
+  Reset();
+}
+
+Query* GridModel::Query() const { return source_ ? source_->DataSet() : nullptr; }
+
+void GridModel::Reset() {
+  beginResetModel();
+  const database::Query* query = Query();
+  const bool active = query != nullptr && query->Active();
+  rows_ = active ? query->RecordCount() : 0;
+  columns_ = active ? query->FieldCount() : 0;
+  indicator_row_ = active ? query->CurrentIndex() : -1;
+  endResetModel();
+  emit CurrentRecordChanged(indicator_row_);
+}
+
+void GridModel::OnRecordInserted(int index) {
+  if (index < 0 || index > rows_) return Reset();
+  beginInsertRows(QModelIndex(), index, index);
+  ++rows_;
+  if (indicator_row_ >= index) ++indicator_row_;
+  endInsertRows();
+}
+
+void GridModel::OnRecordRemoved(int index) {
+  if (index < 0 || index >= rows_) return Reset();
+  beginRemoveRows(QModelIndex(), index, index);
+  --rows_;
+  if (indicator_row_ > index) --indicator_row_;
+  else if (indicator_row_ == index) indicator_row_ = -1;
+  endRemoveRows();
+}
+
+void GridModel::OnRecordChanged(int index) {
+  if (index < 0 || index >= rows_ || columns_ == 0) return;
+  emit dataChanged(this->index(index, 0), this->index(index, columns_ - 1));
+  emit headerDataChanged(Qt::Vertical, index, index);
+}
+
+void GridModel::OnCurrentChanged(int index) {
+  const int previous = indicator_row_;
+  indicator_row_ = (index >= 0 && index < rows_) ? index : -1;
+  if (previous >= 0 && previous < rows_) emit headerDataChanged(Qt::Vertical, previous, previous);
+  if (indicator_row_ >= 0) emit headerDataChanged(Qt::Vertical, indicator_row_, indicator_row_);
+  emit CurrentRecordChanged(indicator_row_);
+}
+
+void GridModel::RefreshIndicator() {
+  if (indicator_row_ >= 0 && indicator_row_ < rows_)
+    emit headerDataChanged(Qt::Vertical, indicator_row_, indicator_row_);
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : rows_;
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : columns_;
+}
+
+bool GridModel::ValidCell(const QModelIndex& index) const {
+  const database::Query* query = Query();
+  return index.isValid() && query != nullptr && query->Active() && index.row() < rows_ &&
+         index.column() < columns_ && index.row() < query->RecordCount() &&
+         index.column() < query->FieldCount();
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+  if (!ValidCell(index)) return {};
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  try {
+    return Query()->DisplayTextAt(index.row(), index.column());
+  } catch (const std::exception&) {
+    return {};  // a cell that cannot be read shows empty; painting must never throw
+  }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole) return {};
+  const database::Query* query = Query();
+  if (query == nullptr || !query->Active()) return {};
+  if (orientation == Qt::Horizontal) {
+    if (section < 0 || section >= columns_ || section >= query->FieldCount()) return {};
+    return query->Fields(section)->DisplayName();
+  }
+  if (section < 0 || section >= rows_ || section != indicator_row_) return QString();
+  switch (query->State()) {
+    case database::dsEdit:
+      return kEditMark;
+    case database::dsInsert:
+      return kInsertMark;
+    default:
+      return kBrowseMark;
+  }
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+  if (!ValidCell(index)) return Qt::NoItemFlags;
+  Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+  const database::Field* field = Query()->Fields(index.column());
+  if (!field->ReadOnly() && !database::IsTaggedType(field->DataType())) {
+    flags |= Qt::ItemIsEditable;
+  }
+  return flags;
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) return false;
+  database::Query* query = Query();
+  const QString text = value.toString();
+  // Confirming an editor without a change assigns nothing, so the record stays unmodified.
+  if (text == query->DisplayTextAt(index.row(), index.column())) return false;
+  return context_.Run([&] {
+    if (query->CurrentIndex() != index.row()) query->MoveTo(index.row());
+    query->Edit();
+    query->Fields(index.column())->SetAsString(text);
+  });
+}
+
+}  // namespace ui
