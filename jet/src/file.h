@@ -28,6 +28,7 @@ namespace jet {
 // An immutable snapshot of one page. Cheap to copy; the bytes live as long as any copy.
 class Page {
  public:
+  Page() : number_(0), reader_({}, {}, 0) {}
   Page(uint32_t number, std::shared_ptr<const std::vector<uint8_t>> data, std::string_view file)
       : number_(number), data_(std::move(data)), reader_(*data_, file, number) {}
 
