@@ -6,16 +6,14 @@ cd "$(dirname "$(readlink -f "$0")")/.."
 
 bash scripts/setup.sh
 JOBS=${JOBS:-$(nproc)}
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMDB_SANITIZE=address,undefined -DMDB_GUI=ON -DMDB_TESTS=ON -DMDB_BENCH=ON
-cmake --build build-test -j "$JOBS"
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-# LeakSanitizer stops the process when it cannot attach to it (some containers forbid ptrace).
+# LeakSanitizer aborts the process when it cannot attach to it (some containers forbid ptrace).
 # Probe once with an empty sanitized program; when LSan cannot run here, keep ASan's other checks
-# and switch leak detection off rather than fail every test.
+# and switch leak detection off rather than fail every test. Done before the build, because
+# test discovery runs the sanitized test binaries.
 probe_dir=$(mktemp -d)
 trap 'rm -rf "$probe_dir"' EXIT
 echo 'int main() { return 0; }' > "$probe_dir/probe.cpp"
@@ -27,7 +25,10 @@ else
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 fi
 
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMDB_SANITIZE=address,undefined -DMDB_GUI=ON -DMDB_TESTS=ON -DMDB_BENCH=ON
+cmake --build build-test -j "$JOBS"
+
 set +e
 ctest --test-dir build-test --output-on-failure -j "$JOBS"
-status=$?
-exit $status
+exit $?
