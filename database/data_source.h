@@ -21,7 +21,8 @@ class DataSource : public QObject {
   ~DataSource() override;
 
   Query* DataSet() const { return data_set_; }
-  // Links `query` (not owned; may be null). Emits DataSetReplaced.
+  // Links `query` (not owned; may be null). An adopted query stays owned (and alive) until the
+  // data source dies or adopts another. Emits DataSetReplaced.
   void SetDataSet(Query* query);
   // Takes ownership of `query` and links it; returns the raw handle. A query owned this way
   // lives as long as the data source.
@@ -37,7 +38,9 @@ class DataSource : public QObject {
  signals:
   void DataSetReplaced();
   void DataSetChanged();
+  void BeforeRecordInsert(int index);
   void RecordInserted(int index);
+  void BeforeRecordRemove(int index);
   void RecordRemoved(int index);
   void RecordChanged(int index);
   void CurrentChanged(int index);

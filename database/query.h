@@ -25,6 +25,10 @@
 
 #include "database/field_types.h"
 
+namespace jet {
+class Value;
+}
+
 namespace database {
 
 class Connection;
@@ -135,8 +139,12 @@ class Query : public QObject {
  signals:
   // Everything may differ: opened, closed or reloaded.
   void DataSetChanged();
-  // A record appeared at / disappeared from 0-based `index` (insert, cancel, delete).
+  // A record is about to appear at / has appeared at 0-based `index` (insert); the Before
+  // signal comes while RecordCount still gives the old count (for a model's beginInsertRows).
+  void BeforeRecordInsert(int index);
   void RecordInserted(int index);
+  // The same for a record leaving (cancel of an insert, delete).
+  void BeforeRecordRemove(int index);
   void RecordRemoved(int index);
   // Values of the record at `index` changed (assignment, post, cancel of an edit).
   void RecordChanged(int index);
@@ -151,13 +159,21 @@ class Query : public QObject {
 
   void RequireActive(const char* operation) const;
   void RequireRecord() const;
-  bool SettlePending();  // post or cancel; false never (throws on a failed post)
+  void RequireModifiable();
+  void SettlePending();  // post when modified, else cancel; throws on a failed post
   void SetState(TDataSetState state);
   void SetCurrent(int index);
+  void InsertRecord(int index);
+  void RemoveRecord(int index);
   void BuildFields();
+  void LoadTable();
   void WriteBack();
-  void AssignValue(int field, QVariant value);  // from Field setters
-  void ConnectionClosing();                     // from Connection::Close
+  // For Field: the value of result column `column` in the current record (null when none),
+  // the check before an assignment and the assignment itself.
+  const jet::Value& CurrentCell(int column) const;
+  void CheckAssignable(const Field& field) const;
+  void AssignCell(int column, const jet::Value& value);
+  void ConnectionClosing();  // from Connection::Close
 
   Connection* connection_ = nullptr;
   SqlLines sql_{this};
