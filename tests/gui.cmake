@@ -4,3 +4,22 @@
 mdb_gtest(database_tests database mdb_database mdb_shared Qt6::Core)
 
 # tests/ui: Qt Test binaries of the window layer (offscreen platform) go here.
+
+# ---- tests/ui (window layer; kept by the ui developer) ----------------------------------------
+# One Qt Test binary per tests/ui/*_test.cpp, run on the offscreen platform.
+file(GLOB UI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/*_test.cpp)
+add_library(mdb_ui_test_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/ui_test_support.cpp)
+target_include_directories(mdb_ui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/ui)
+target_link_libraries(mdb_ui_test_support PUBLIC mdb_ui Qt6::Test)
+target_compile_definitions(mdb_ui_test_support PUBLIC MDB_SHARED_DIR="${MDB_SHARED_DIR}")
+mdb_warnings(mdb_ui_test_support)
+foreach(src ${UI_TEST_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(ui_${name} ${src})
+  set_target_properties(ui_${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(ui_${name} PRIVATE mdb_ui_test_support)
+  mdb_warnings(ui_${name})
+  add_test(NAME ui.${name} COMMAND ui_${name})
+  set_tests_properties(ui.${name} PROPERTIES TIMEOUT 600
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+endforeach()

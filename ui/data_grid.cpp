@@ -113,6 +113,12 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
       !(model_->flags(index) & Qt::ItemIsEditable)) {
     return QTableView::edit(index, trigger, event);
   }
+  // Only printable keys start typing; Escape, Backspace and the like never open an editor.
+  if (trigger == QAbstractItemView::AnyKeyPressed && event != nullptr &&
+      event->type() == QEvent::KeyPress) {
+    const QString text = static_cast<QKeyEvent*>(event)->text();
+    if (text.isEmpty() || !text.at(0).isPrint()) return false;
+  }
   database::Query* query = Query();
   // Starting to type puts the record into dsEdit before the editor opens.
   const bool ready = context_.Run([&] {
