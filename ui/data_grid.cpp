@@ -100,7 +100,10 @@ void DataGrid::FollowQuery(int row) {
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
   database::Query* query = Query();
-  if (following_ || query == nullptr || !current.isValid() || !query->Active()) return;
+  if (following_ || model_->Changing() || query == nullptr || !current.isValid() ||
+      !query->Active()) {
+    return;
+  }
   if (current.row() == query->CurrentIndex()) return;
   // Moving the grid's row moves the query; a pending edit is settled on the way. When the settle
   // fails (a rejected post) the grid goes back to the query's record.

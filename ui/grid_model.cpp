@@ -23,7 +23,9 @@ void GridModel::SetDataSource(database::DataSource* source) {
     using database::DataSource;
     connect(source_, &DataSource::DataSetReplaced, this, &GridModel::Reset);
     connect(source_, &DataSource::DataSetChanged, this, &GridModel::Reset);
+    connect(source_, &DataSource::BeforeRecordInsert, this, &GridModel::OnBeforeRecordInsert);
     connect(source_, &DataSource::RecordInserted, this, &GridModel::OnRecordInserted);
+    connect(source_, &DataSource::BeforeRecordRemove, this, &GridModel::OnBeforeRecordRemove);
     connect(source_, &DataSource::RecordRemoved, this, &GridModel::OnRecordRemoved);
     connect(source_, &DataSource::RecordChanged, this, &GridModel::OnRecordChanged);
     connect(source_, &DataSource::CurrentChanged, this, &GridModel::OnCurrentChanged);
@@ -36,6 +38,12 @@ void GridModel::SetDataSource(database::DataSource* source) {
 Query* GridModel::Query() const { return source_ ? source_->DataSet() : nullptr; }
 
 void GridModel::Reset() {
+  // A reset never arrives inside an insertion or removal; should it, that one is closed first.
+  if (pending_ == Pending::kInsert) endInsertRows();
+  if (pending_ == Pending::kRemove) endRemoveRows();
+  if (pending_ != Pending::kNone) --changing_;
+  pending_ = Pending::kNone;
+  ++changing_;
   beginResetModel();
   const database::Query* query = Query();
   const bool active = query != nullptr && query->Active();
@@ -43,24 +51,46 @@ void GridModel::Reset() {
   columns_ = active ? query->FieldCount() : 0;
   indicator_row_ = active ? query->CurrentIndex() : -1;
   endResetModel();
+  --changing_;
   emit CurrentRecordChanged(indicator_row_);
 }
 
-void GridModel::OnRecordInserted(int index) {
-  if (index < 0 || index > rows_) return Reset();
+// Insertions and removals come in pairs: the Before signal while the query still holds the old
+// rows, the other once it holds the new ones, which is exactly the begin/end protocol of Qt.
+void GridModel::OnBeforeRecordInsert(int index) {
+  if (pending_ != Pending::kNone || index < 0 || index > rows_) return;
+  pending_ = Pending::kInsert;
+  ++changing_;
   beginInsertRows(QModelIndex(), index, index);
+}
+
+void GridModel::OnRecordInserted(int index) {
+  if (pending_ != Pending::kInsert) return Reset();
+  pending_ = Pending::kNone;
   ++rows_;
   if (indicator_row_ >= index) ++indicator_row_;
   endInsertRows();
+  --changing_;
+}
+
+void GridModel::OnBeforeRecordRemove(int index) {
+  if (pending_ != Pending::kNone || index < 0 || index >= rows_) return;
+  pending_ = Pending::kRemove;
+  ++changing_;
+  beginRemoveRows(QModelIndex(), index, index);
 }
 
 void GridModel::OnRecordRemoved(int index) {
-  if (index < 0 || index >= rows_) return Reset();
-  beginRemoveRows(QModelIndex(), index, index);
+  if (pending_ != Pending::kRemove) return Reset();
+  pending_ = Pending::kNone;
   --rows_;
-  if (indicator_row_ > index) --indicator_row_;
-  else if (indicator_row_ == index) indicator_row_ = -1;
+  if (indicator_row_ > index) {
+    --indicator_row_;
+  } else if (indicator_row_ == index) {
+    indicator_row_ = -1;
+  }
   endRemoveRows();
+  --changing_;
 }
 
 void GridModel::OnRecordChanged(int index) {

@@ -32,6 +32,9 @@ class GridModel : public QAbstractTableModel {
   database::DataSource* DataSource() const { return source_; }
   // The query shown, or null when detached or no query is linked.
   database::Query* Query() const;
+  // True while rows are being inserted, removed or reset: the view's current index moves on its
+  // own then, and such moves must not move the query.
+  bool Changing() const { return changing_ > 0; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -49,7 +52,9 @@ class GridModel : public QAbstractTableModel {
 
  private:
   void Reset();
+  void OnBeforeRecordInsert(int index);
   void OnRecordInserted(int index);
+  void OnBeforeRecordRemove(int index);
   void OnRecordRemoved(int index);
   void OnRecordChanged(int index);
   void OnCurrentChanged(int index);
@@ -61,6 +66,9 @@ class GridModel : public QAbstractTableModel {
   int rows_ = 0;               // the row count the view has been told about
   int columns_ = 0;            // likewise for columns
   int indicator_row_ = -1;     // the row whose header shows the indicator
+  int changing_ = 0;           // depth of structural changes in progress
+  enum class Pending { kNone, kInsert, kRemove };
+  Pending pending_ = Pending::kNone;  // a begin of rows sent, its end not yet
 };
 
 }  // namespace ui

@@ -128,12 +128,12 @@ class ToolbarTest : public QObject {
 
   void DeleteQuestionAnsweredNoThenYes() {
     OpenWindow w;
-    UI_TEST_FIXTURE(path, w.copies, "game-indexed.mdb");
+    UI_TEST_FIXTURE(path, w.copies, "types.mdb");
     w.window->OpenDatabaseFile(path);
-    TTablePage* page = w.ShowPage(QStringLiteral("Monster"));
+    TTablePage* page = w.ShowPage(QStringLiteral("AllTypes"));
     database::Query* query = page->Query;
     query->MoveTo(5);
-    const QString name = query->FieldByName(QStringLiteral("Name"))->DisplayText();
+    const QString row_no = query->FieldByName(QStringLiteral("RowNo"))->DisplayText();
     w.prompter.Answer(QMessageBox::No);
     ButtonByTag(*w.window, kDelete)->click();
     QCOMPARE(w.prompter.questions.size(), size_t{1});
@@ -143,47 +143,71 @@ class ToolbarTest : public QObject {
     QCOMPARE(question.icon, QMessageBox::Question);
     QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(question.default_button, QMessageBox::Yes);
-    QCOMPARE(query->RecordCount(), 54);
+    QCOMPARE(query->RecordCount(), 20);
     QCOMPARE(query->CurrentIndex(), 5);
     QCOMPARE(query->State(), database::dsBrowse);
 
     w.prompter.Answer(QMessageBox::Yes);
     ButtonByTag(*w.window, kDelete)->click();
-    QCOMPARE(query->RecordCount(), 53);
+    QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
+    QCOMPARE(query->RecordCount(), 19);
+    QCOMPARE(page->Grid->model()->rowCount(), 19);
     ButtonByTag(*w.window, kRefresh)->click();
-    QCOMPARE(query->RecordCount(), 53);
+    QCOMPARE(query->RecordCount(), 19);
     for (query->First(); !query->Eof(); query->Next()) {
-      QVERIFY(query->FieldByName(QStringLiteral("Name"))->DisplayText() != name);
+      QVERIFY(query->FieldByName(QStringLiteral("RowNo"))->DisplayText() != row_no);
     }
     QCOMPARE(w.prompter.unscripted_questions, 0);
   }
 
   void PostWritesAndCancelDiscards() {
     OpenWindow w;
-    UI_TEST_FIXTURE(path, w.copies, "game-indexed.mdb");
+    UI_TEST_FIXTURE(path, w.copies, "types.mdb");
     w.window->OpenDatabaseFile(path);
-    TTablePage* page = w.ShowPage(QStringLiteral("Settings"));
+    TTablePage* page = w.ShowPage(QStringLiteral("AllTypes"));
     database::Query* query = page->Query;
-    database::Field* value = query->FieldByName(QStringLiteral("Value"));
+    database::Field* text = query->FieldByName(QStringLiteral("Txt"));
     query->MoveTo(1);
-    const QString original = value->DisplayText();
+    const QString original = text->DisplayText();
     ButtonByTag(*w.window, kEdit)->click();
     QCOMPARE(query->State(), database::dsEdit);
     QCOMPARE(page->Grid->model()->headerData(1, Qt::Vertical).toString(),
              ui::GridModel::kEditMark);
-    value->SetAsString(QStringLiteral("discarded"));
+    text->SetAsString(QStringLiteral("discarded"));
     ButtonByTag(*w.window, kCancel)->click();
-    QCOMPARE(value->DisplayText(), original);
+    QCOMPARE(text->DisplayText(), original);
     ButtonByTag(*w.window, kEdit)->click();
-    value->SetAsString(QStringLiteral("posted"));
+    text->SetAsString(QStringLiteral("posted"));
     ButtonByTag(*w.window, kPost)->click();
+    QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
     QCOMPARE(query->State(), database::dsBrowse);
     ButtonByTag(*w.window, kPost)->click();  // nothing pending: nothing happens
     ButtonByTag(*w.window, kCancel)->click();
     ButtonByTag(*w.window, kRefresh)->click();
     query->MoveTo(1);
-    QCOMPARE(query->FieldByName(QStringLiteral("Value"))->DisplayText(), QStringLiteral("posted"));
+    QCOMPARE(query->FieldByName(QStringLiteral("Txt"))->DisplayText(), QStringLiteral("posted"));
     QVERIFY(w.prompter.errors.isEmpty());
+  }
+
+  // Edit without a change, then Next: nothing is written; with a change, Next writes it.
+  void NextSettlesTheEdit() {
+    OpenWindow w;
+    UI_TEST_FIXTURE(path, w.copies, "types.mdb");
+    w.window->OpenDatabaseFile(path);
+    database::Query* query = w.ShowPage(QStringLiteral("AllTypes"))->Query;
+    query->MoveTo(2);
+    ButtonByTag(*w.window, kEdit)->click();
+    ButtonByTag(*w.window, kNext)->click();
+    QCOMPARE(query->State(), database::dsBrowse);
+    QCOMPARE(query->CurrentIndex(), 3);
+    ButtonByTag(*w.window, kEdit)->click();
+    query->FieldByName(QStringLiteral("Txt"))->SetAsString(QStringLiteral("via next"));
+    ButtonByTag(*w.window, kNext)->click();
+    QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
+    QCOMPARE(query->CurrentIndex(), 4);
+    ButtonByTag(*w.window, kRefresh)->click();
+    QCOMPARE(query->DisplayTextAt(3, query->FieldByName(QStringLiteral("Txt"))->Index()),
+             QStringLiteral("via next"));
   }
 
   void RefreshWhileEditingShowsTheFirstRecordUnchanged() {
