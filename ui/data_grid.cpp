@@ -1,12 +1,11 @@
 #include "ui/data_grid.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <algorithm>
 
 #include "database/data_source.h"
 #include "database/field.h"
@@ -47,7 +46,7 @@ DataGrid::DataGrid(const HandlerContext& context, QWidget* parent)
   horizontalHeader()->setHighlightSections(false);
   QHeaderView* indicator = verticalHeader();
   indicator->setSectionResizeMode(QHeaderView::Fixed);
-  indicator->setDefaultSectionSize(fontMetrics().height() + 6);
+  indicator->setDefaultSectionSize(fontMetrics().height() + 4);
   indicator->setFixedWidth(kIndicatorWidth);
   indicator->setDefaultAlignment(Qt::AlignCenter);
   indicator->setHighlightSections(false);
@@ -147,9 +146,9 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 void DataGrid::DeleteWithConfirmation() {
   database::Query* query = Query();
   if (query == nullptr || !query->Active()) return;
-  const auto answer = context_.prompter->Ask(
-      this, kDeleteCaption, kDeleteQuestion, QMessageBox::Question,
-      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+  const auto answer =
+      context_.prompter->Ask(this, kDeleteCaption, kDeleteQuestion, QMessageBox::Question,
+                             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
   if (answer == QMessageBox::Ok) context_.Run([query] { query->Delete(); });
 }
 
@@ -186,8 +185,8 @@ void DataGrid::FitColumns() {
                                             field->DataType() == database::ftString);
     const int chars = text ? std::min(field->Size(), kTextColumnChars) : kOtherColumnChars;
     const int title = metrics.horizontalAdvance(field->DisplayName()) + 12;
-    setColumnWidth(i, std::clamp(std::max(chars * char_width + 8, title), kMinColumnWidth,
-                                 kMaxColumnWidth));
+    setColumnWidth(
+        i, std::clamp(std::max(chars * char_width + 8, title), kMinColumnWidth, kMaxColumnWidth));
   }
 }
 

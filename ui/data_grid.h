@@ -6,9 +6,8 @@
 // it, movable and resizable columns, Tab between cells, Ctrl+Delete with a confirmation, Escape
 // cancelling a pending edit, and a new record left unchanged dropped when the grid loses focus.
 
-#include <vector>
-
 #include <QTableView>
+#include <vector>
 
 #include "ui/guard.h"
 

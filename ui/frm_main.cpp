@@ -1,7 +1,5 @@
 #include "ui/frm_main.h"
 
-#include <array>
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -12,6 +10,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <array>
 
 #include "database/connection.h"
 #include "ui/glyphs.h"
@@ -161,14 +160,13 @@ void TFrmMain::CreatePopupMenu() {
   Menu_CopyTable = NewAction(PopupMenu, "Menu_CopyTable", QStringLiteral("整个表复制到剪贴板"));
   N1 = NewAction(PopupMenu, "N1", QString());
   N1->setSeparator(true);
-  Menu_Paste =
-      NewAction(PopupMenu, "Menu_Paste", QStringLiteral("将剪贴板中数据导入到数据库里"));
+  Menu_Paste = NewAction(PopupMenu, "Menu_Paste", QStringLiteral("将剪贴板中数据导入到数据库里"));
   Menu_OrderStdItemIdxLine = NewAction(PopupMenu, "Menu_OrderStdItemIdxLine", QString());
   Menu_OrderStdItemIdxLine->setSeparator(true);
   Menu_OrderStdItemIdx =
       NewAction(PopupMenu, "Menu_OrderStdItemIdx", QStringLiteral("重新排序Idx字段"));
-  PopupMenu->addActions({Menu_CopyRow, Menu_CopyCol, Menu_CopyField, Menu_CopyTable, N1,
-                         Menu_Paste, Menu_OrderStdItemIdxLine, Menu_OrderStdItemIdx});
+  PopupMenu->addActions({Menu_CopyRow, Menu_CopyCol, Menu_CopyField, Menu_CopyTable, N1, Menu_Paste,
+                         Menu_OrderStdItemIdxLine, Menu_OrderStdItemIdx});
 }
 
 void TFrmMain::ApplyWindowLayout() {
@@ -188,14 +186,15 @@ void TFrmMain::ApplyWindowLayout() {
   centralWidget()->setMinimumSize(0, 0);
   resize(kClientWidth, kClientHeight + MainMenu->sizeHint().height());
   if (const QScreen* screen = this->screen()) {
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                    screen->availableGeometry()));
+    setGeometry(
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
   }
 }
 
 template <typename Handler>
 void TFrmMain::Connect(QAction* action, Handler handler) {
-  connect(action, &QAction::triggered, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+  connect(action, &QAction::triggered, this,
+          [this, handler] { Guarded([&] { (this->*handler)(); }); });
 }
 
 void TFrmMain::WireHandlers() {

@@ -1,12 +1,11 @@
 // TFrmMain: the handlers of the window's own events and menu commands, opening and closing a
 // database file with one page per table, and the toolbar.
 
-#include <memory>
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "database/connection.h"
 #include "database/data_source.h"
@@ -125,26 +124,44 @@ void TFrmMain::RzBitBtnFirstClick(QObject* sender) {
   if (page == nullptr || button == nullptr) return;
   database::Query* query = page->Query;
   switch (button->Tag()) {
-    case 0: query->First(); break;
-    case 1: query->Prior(); break;
-    case 2: query->Next(); break;
-    case 3: query->Last(); break;
-    case 4: query->Insert(); break;
+    case 0:
+      query->First();
+      break;
+    case 1:
+      query->Prior();
+      break;
+    case 2:
+      query->Next();
+      break;
+    case 3:
+      query->Last();
+      break;
+    case 4:
+      query->Insert();
+      break;
     case 5:
       if (prompter_.Ask(this, kMessageCaption, kDeleteQuestion, QMessageBox::Question,
                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes)
         query->Delete();
       break;
-    case 6: query->Edit(); break;
+    case 6:
+      query->Edit();
+      break;
     case 7: {
       const database::TDataSetState state = query->State();
       if (state == database::dsEdit || state == database::dsInsert || state == database::dsSetKey)
         query->Post();
       break;
     }
-    case 8: query->Cancel(); break;
-    case 9: query->Close(); query->Open(); break;
-    default: break;
+    case 8:
+      query->Cancel();
+      break;
+    case 9:
+      query->Close();
+      query->Open();
+      break;
+    default:
+      break;
   }
 }
 

@@ -112,9 +112,7 @@ void GridModel::RefreshIndicator() {
     emit headerDataChanged(Qt::Vertical, indicator_row_, indicator_row_);
 }
 
-int GridModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : rows_;
-}
+int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
 int GridModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : columns_;
@@ -127,8 +125,34 @@ bool GridModel::ValidCell(const QModelIndex& index) const {
          index.column() < query->FieldCount();
 }
 
+namespace {
+
+bool IsNumeric(database::TFieldType type) {
+  switch (type) {
+    case database::ftSmallint:
+    case database::ftInteger:
+    case database::ftWord:
+    case database::ftAutoInc:
+    case database::ftLargeint:
+    case database::ftFloat:
+    case database::ftCurrency:
+    case database::ftBCD:
+    case database::ftFMTBcd:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 QVariant GridModel::data(const QModelIndex& index, int role) const {
   if (!ValidCell(index)) return {};
+  if (role == Qt::TextAlignmentRole) {
+    // Numbers line up on the right, everything else on the left.
+    const bool numeric = IsNumeric(Query()->Fields(index.column())->DataType());
+    return QVariant::fromValue(Qt::AlignVCenter | (numeric ? Qt::AlignRight : Qt::AlignLeft));
+  }
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   try {
     return Query()->DisplayTextAt(index.row(), index.column());

@@ -63,10 +63,10 @@ class GridModel : public QAbstractTableModel {
 
   HandlerContext context_;
   QPointer<database::DataSource> source_;
-  int rows_ = 0;               // the row count the view has been told about
-  int columns_ = 0;            // likewise for columns
-  int indicator_row_ = -1;     // the row whose header shows the indicator
-  int changing_ = 0;           // depth of structural changes in progress
+  int rows_ = 0;            // the row count the view has been told about
+  int columns_ = 0;         // likewise for columns
+  int indicator_row_ = -1;  // the row whose header shows the indicator
+  int changing_ = 0;        // depth of structural changes in progress
   enum class Pending { kNone, kInsert, kRemove };
   Pending pending_ = Pending::kNone;  // a begin of rows sent, its end not yet
 };

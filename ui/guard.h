@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <exception>
 #include <stdexcept>
 #include <utility>
-
-#include <QString>
 
 #include "ui/prompter.h"
 

@@ -2,6 +2,8 @@
 // indicator, the current row in both directions, editing in place, moved columns, Ctrl+Delete,
 // dropping an unchanged new record on leaving the grid, and the context menu.
 
+#include "ui/data_grid.h"
+
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QMenu>
@@ -10,7 +12,6 @@
 #include "database/data_source.h"
 #include "database/field.h"
 #include "database/query.h"
-#include "ui/data_grid.h"
 #include "ui/grid_model.h"
 #include "ui/widgets.h"
 #include "window_fixture.h"
@@ -64,6 +65,11 @@ class DataGridTest : public QObject {
     const QModelIndex cell = page->Grid->model()->index(0, 0);
     QCOMPARE(cell.data().toString(), query->DisplayTextAt(0, 0));
     QVERIFY(!cell.data(Qt::DecorationRole).isValid());
+    // Numbers are right-aligned, texts left-aligned (RowNo is a number, Txt a text).
+    QVERIFY(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    const int txt = query->FieldByName(QStringLiteral("Txt"))->Index();
+    QVERIFY(page->Grid->model()->index(0, txt).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+            Qt::AlignLeft);
     QVERIFY(!page->Grid->model()->index(60, 0).isValid());
   }
 

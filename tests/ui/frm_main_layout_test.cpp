@@ -51,10 +51,10 @@ class FrmMainLayoutTest : public QObject {
     ui_test::ScriptedPrompter prompter;
     TFrmMain window(prompter, QStringLiteral("Mdbedit"));
     const QList<ui::TRzBitBtn*> buttons = {
-        window.RzBitBtnFirst, window.RzBitBtnPrior,  window.RzBitBtnNext,  window.RzBitBtnLast,
+        window.RzBitBtnFirst,  window.RzBitBtnPrior,  window.RzBitBtnNext, window.RzBitBtnLast,
         window.RzBitBtnInsert, window.RzBitBtnDelete, window.RzBitBtnEdit, window.RzBitBtnPost,
         window.RzBitBtnCancel, window.RzBitBtnRefresh};
-    const QStringList names = {"RzBitBtnFirst", "RzBitBtnPrior", "RzBitBtnNext", "RzBitBtnLast",
+    const QStringList names = {"RzBitBtnFirst",  "RzBitBtnPrior",  "RzBitBtnNext", "RzBitBtnLast",
                                "RzBitBtnInsert", "RzBitBtnDelete", "RzBitBtnEdit", "RzBitBtnPost",
                                "RzBitBtnCancel", "RzBitBtnRefresh"};
     const QStringList captions = {"首页", "上一个", "下一个", "尾页", "增加",

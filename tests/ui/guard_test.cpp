@@ -1,11 +1,11 @@
 // The standard error box: the application title, the full-stop rule, nested errors and the guard
 // that keeps exceptions out of Qt's event loop.
 
-#include <stdexcept>
+#include "ui/guard.h"
 
 #include <QTest>
+#include <stdexcept>
 
-#include "ui/guard.h"
 #include "ui_test_support.h"
 
 class GuardTest : public QObject {
@@ -15,13 +15,20 @@ class GuardTest : public QObject {
   void ApplicationTitle_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
-    QTest::newRow("plain") << "/usr/bin/mdbedit" << "mdbedit";
-    QTest::newRow("first letter kept, rest lowered") << "/opt/MDBEdit" << "Mdbedit";
-    QTest::newRow("cut at first full stop") << "/x/MdbEdit.Tool.exe" << "Mdbedit";
-    QTest::newRow("windows separator") << "C:\\Tools\\DBEDIT.EXE" << "Dbedit";
-    QTest::newRow("directory with dots") << "/a.b/c.d/Edit" << "Edit";
-    QTest::newRow("no separator") << "edIT" << "edit";
-    QTest::newRow("non-ascii lowered too") << "/x/ÄÖÜ" << "Äöü";
+    QTest::newRow("plain") << "/usr/bin/mdbedit"
+                           << "mdbedit";
+    QTest::newRow("first letter kept, rest lowered") << "/opt/MDBEdit"
+                                                     << "Mdbedit";
+    QTest::newRow("cut at first full stop") << "/x/MdbEdit.Tool.exe"
+                                            << "Mdbedit";
+    QTest::newRow("windows separator") << "C:\\Tools\\DBEDIT.EXE"
+                                       << "Dbedit";
+    QTest::newRow("directory with dots") << "/a.b/c.d/Edit"
+                                         << "Edit";
+    QTest::newRow("no separator") << "edIT"
+                                  << "edit";
+    QTest::newRow("non-ascii lowered too") << "/x/ÄÖÜ"
+                                           << "Äöü";
   }
   void ApplicationTitle() {
     QFETCH(QString, path);
@@ -32,16 +39,26 @@ class GuardTest : public QObject {
   void FullStopRule_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "File not found" << "File not found.";
-    QTest::newRow("full stop") << "Done." << "Done.";
-    QTest::newRow("comma") << "a," << "a,";
-    QTest::newRow("hyphen") << "a-" << "a-";
-    QTest::newRow("blank") << "a " << "a ";
-    QTest::newRow("line break") << "a\n" << "a\n";
-    QTest::newRow("slash is above the full stop") << "a/" << "a/.";
-    QTest::newRow("question mark") << "why?" << "why?.";
-    QTest::newRow("full-width question mark") << "是否确认删除？" << "是否确认删除？.";
-    QTest::newRow("empty stays empty") << "" << "";
+    QTest::newRow("letter") << "File not found"
+                            << "File not found.";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("comma") << "a,"
+                           << "a,";
+    QTest::newRow("hyphen") << "a-"
+                            << "a-";
+    QTest::newRow("blank") << "a "
+                           << "a ";
+    QTest::newRow("line break") << "a\n"
+                                << "a\n";
+    QTest::newRow("slash is above the full stop") << "a/"
+                                                  << "a/.";
+    QTest::newRow("question mark") << "why?"
+                                   << "why?.";
+    QTest::newRow("full-width question mark") << "是否确认删除？"
+                                              << "是否确认删除？.";
+    QTest::newRow("empty stays empty") << ""
+                                       << "";
   }
   void FullStopRule() {
     QFETCH(QString, message);
@@ -80,8 +97,8 @@ class GuardTest : public QObject {
     QVERIFY(!ui::RunGuarded(prompter, nullptr, title,
                             [] { throw std::runtime_error("Table 'x' not found"); }));
     QVERIFY(!ui::RunGuarded(prompter, nullptr, title, [] { throw 42; }));
-    QCOMPARE(prompter.errors,
-             QStringList({QStringLiteral("Table 'x' not found."), QStringLiteral("Unknown error.")}));
+    QCOMPARE(prompter.errors, QStringList({QStringLiteral("Table 'x' not found."),
+                                           QStringLiteral("Unknown error.")}));
     QCOMPARE(prompter.error_captions, QStringList({title, title}));
   }
 

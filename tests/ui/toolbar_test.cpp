@@ -51,7 +51,12 @@ class ToolbarTest : public QObject {
     using database::dsEdit;
     using database::dsInsert;
     const char* starts[] = {"browse", "edit", "insert"};
-    struct Row { int tag; TDataSetState s[3]; int held[3]; int saved[3]; };
+    struct Row {
+      int tag;
+      TDataSetState s[3];
+      int held[3];
+      int saved[3];
+    };
     const Row rows[] = {
         {kFirst, {dsBrowse, dsBrowse, dsBrowse}, {20, 20, 20}, {20, 20, 20}},
         {kPrior, {dsBrowse, dsBrowse, dsBrowse}, {20, 20, 20}, {20, 20, 20}},
@@ -171,8 +176,7 @@ class ToolbarTest : public QObject {
     const QString original = text->DisplayText();
     ButtonByTag(*w.window, kEdit)->click();
     QCOMPARE(query->State(), database::dsEdit);
-    QCOMPARE(page->Grid->model()->headerData(1, Qt::Vertical).toString(),
-             ui::GridModel::kEditMark);
+    QCOMPARE(page->Grid->model()->headerData(1, Qt::Vertical).toString(), ui::GridModel::kEditMark);
     text->SetAsString(QStringLiteral("discarded"));
     ButtonByTag(*w.window, kCancel)->click();
     QCOMPARE(text->DisplayText(), original);

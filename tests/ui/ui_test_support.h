@@ -3,13 +3,12 @@
 // Helpers of the window tests: a prompter that answers from a script and records what was shown,
 // and temporary copies of the shared fixtures (read-only originals are never opened for writing).
 
-#include <deque>
-#include <vector>
-
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <deque>
+#include <vector>
 
 #include "ui/prompter.h"
 
@@ -33,7 +32,10 @@ class ScriptedPrompter : public ui::Prompter {
 
   // Script: the answers to the next questions, and the next Open dialog's outcome.
   void Answer(QMessageBox::StandardButton button) { answers_.push_back(button); }
-  void ChooseFile(const QString& path) { open_path_ = path; cancel_open_ = false; }
+  void ChooseFile(const QString& path) {
+    open_path_ = path;
+    cancel_open_ = false;
+  }
   void CancelOpen() { cancel_open_ = true; }
 
   // Record.
@@ -42,7 +44,7 @@ class ScriptedPrompter : public ui::Prompter {
   std::vector<Question> questions;
   int unscripted_questions = 0;  // questions asked with no answer scripted (answered Cancel/No)
   int open_dialogs = 0;
-  QString last_filter;           // the name filter the Open dialog carried
+  QString last_filter;  // the name filter the Open dialog carried
 
  private:
   std::deque<QMessageBox::StandardButton> answers_;
@@ -67,6 +69,6 @@ class FixtureCopies {
 }  // namespace ui_test
 
 // Copies a fixture into `copies`, or skips the running test with a visible reason.
-#define UI_TEST_FIXTURE(var, copies, name)                                              \
-  const QString var = (copies).Copy(QStringLiteral(name));                              \
+#define UI_TEST_FIXTURE(var, copies, name)                 \
+  const QString var = (copies).Copy(QStringLiteral(name)); \
   if (var.isEmpty()) QSKIP("fixture " name " not found: ../shared/fixtures is absent")

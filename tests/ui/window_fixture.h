@@ -3,10 +3,9 @@
 // A window with a scripted prompter over a temporary copy of a fixture, for the tests that open
 // databases. Pages are found by caption.
 
-#include <memory>
-
 #include <QString>
 #include <QTabWidget>
+#include <memory>
 
 #include "shared/share.h"
 #include "ui/frm_main.h"
