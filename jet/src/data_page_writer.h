@@ -31,6 +31,13 @@ class WritableDataPage {
   // throws jet::Error(kCorrupt) naming `file` and `page` when it breaks the invariants above.
   WritableDataPage(std::span<uint8_t> bytes, uint32_t header_size, std::string_view file, uint32_t page);
 
+  // A read-only view of a page (only the const members may be used on it).
+  static const WritableDataPage View(std::span<const uint8_t> bytes, uint32_t header_size,
+                                     std::string_view file, uint32_t page) {
+    return WritableDataPage(std::span<uint8_t>(const_cast<uint8_t*>(bytes.data()), bytes.size()),
+                            header_size, file, page);
+  }
+
   // Formats `bytes` as an empty data page owned by `owner` (a TDEF page, or "LVAL" as u32).
   static void Init(std::span<uint8_t> bytes, uint32_t header_size, uint32_t owner);
   

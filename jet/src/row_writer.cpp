@@ -64,3 +64,32 @@ std::vector<uint8_t> EncodeJet4Row(const RowLayout& layout, const std::vector<Ro
 }
 
 }  // namespace jet
+
+#include "page_reader.h"
+
+namespace jet {
+
+std::optional<std::vector<uint8_t>> Jet4VarField(const PageReader& row, const Column& column) {
+  const uint16_t count = row.U16(0);
+  if (column.number >= count) return std::nullopt;
+  const size_t mask_len = (count + 7u) / 8u;
+  if (row.size() < 4 + mask_len) row.Fail("row shorter than its null mask");
+  const size_t mask_pos = row.size() - mask_len;
+  if ((row.U8(mask_pos + column.number / 8u) & (1u << (column.number % 8u))) == 0) {
+    return std::nullopt;
+  }
+  const size_t count_pos = mask_pos - 2;
+  const uint16_t var_count = row.U16(count_pos);
+  if (column.var_index >= var_count) return std::nullopt;
+  if (count_pos < 2 + 2 * (static_cast<size_t>(var_count) + 1)) {
+    row.Fail("row too short for its offset table");
+  }
+  const size_t data_end = count_pos - 2 * (static_cast<size_t>(var_count) + 1);
+  const uint16_t start = row.U16(count_pos - 2 - 2 * static_cast<size_t>(column.var_index));
+  const uint16_t end = row.U16(count_pos - 4 - 2 * static_cast<size_t>(column.var_index));
+  if (start > end || end > data_end) row.Fail("variable column offsets out of order");
+  std::span<const uint8_t> b = row.Bytes(start, end - start);
+  return std::vector<uint8_t>(b.begin(), b.end());
+}
+
+}  // namespace jet

@@ -43,3 +43,14 @@ std::vector<uint8_t> EncodeJet4Row(const RowLayout& layout, const std::vector<Ro
 uint32_t FixedAreaSize(const RowLayout& layout);
 
 }  // namespace jet
+
+namespace jet {
+
+class PageReader;
+
+// The bytes of variable column `column` in the Jet4 row `row` of a table with variable slots;
+// nullopt when the value is NULL or the row predates the column. Throws kCorrupt (naming the
+// row's page) when the row's offset table does not fit its bytes.
+std::optional<std::vector<uint8_t>> Jet4VarField(const PageReader& row, const Column& column);
+
+}  // namespace jet

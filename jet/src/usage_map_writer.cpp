@@ -32,9 +32,7 @@ void PutBit(std::span<uint8_t> bits, uint32_t i, bool on) {
 
 std::span<const uint8_t> DataRowBytes(std::span<const uint8_t> page, uint32_t header_size,
                                       const std::string& file, uint32_t page_no, int slot) {
-  // WritableDataPage only reads through this view.
-  WritableDataPage view(std::span<uint8_t>(const_cast<uint8_t*>(page.data()), page.size()),
-                        header_size, file, page_no);
+  const WritableDataPage view = WritableDataPage::View(page, header_size, file, page_no);
   if (slot >= view.slot_count()) {
     throw Error(Error::Kind::kCorrupt, file + ": page " + std::to_string(page_no) +
                                            " is corrupt (usage map row " + std::to_string(slot) +
