@@ -128,4 +128,37 @@ TEST_F(WriteThroughTest, ExecSqlWritesAndTheNextOpenSeesIt) {
   EXPECT_EQ(query->RecordCount(), 8);
 }
 
+// Tables without any index: rows are compared by position, which a fresh SELECT * keeps.
+TEST_F(WriteThroughTest, EditsInsertsAndDeletesOnAnUnindexedTable) {
+  SKIP_WITHOUT_FIXTURE("game-unindexed.mdb");
+  auto query = OpenQuery(QStringLiteral("SELECT * FROM Monster"));
+  query->MoveBy(3);
+  query->Edit();
+  query->FieldByName(QStringLiteral("Name"))->SetAsString(QStringLiteral("改名"));
+  query->FieldByName(QStringLiteral("Lvl"))->SetAsInteger(77);
+  query->Next();  // posts
+  query->Last();
+  query->Insert();
+  query->FieldByName(QStringLiteral("Name"))->SetAsString(QStringLiteral("New one"));
+  query->Post();
+  EXPECT_EQ(query->RecordCount(), 55);
+  query->First();
+  const QString second = query->DisplayTextAt(1, 0);
+  query->Delete();
+  EXPECT_EQ(query->FieldByName(QStringLiteral("Name"))->AsString(), second);
+
+  auto check = Reread(QStringLiteral("SELECT * FROM Monster"));
+  EXPECT_EQ(check->RecordCount(), 54);
+  check->MoveBy(2);  // the fourth record before the delete
+  EXPECT_EQ(check->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("改名"));
+  EXPECT_EQ(check->FieldByName(QStringLiteral("Lvl"))->AsInteger(), 77);
+  check->First();
+  EXPECT_EQ(check->FieldByName(QStringLiteral("Name"))->AsString(), second);
+  bool found = false;
+  for (int i = 0; i < check->RecordCount(); ++i) {
+    found = found || check->DisplayTextAt(i, 0) == QStringLiteral("New one");
+  }
+  EXPECT_TRUE(found);
+}
+
 }  // namespace
