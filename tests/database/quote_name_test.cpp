@@ -29,3 +29,36 @@ TEST(QuoteNameTest, BracketedNamesAreNotBracketedTwice) {
 }
 
 }  // namespace
+
+#include "db_test_util.h"
+#include "jet/error.h"
+
+namespace {
+
+class QuotedNamesInTheEngineTest : public dbtest::DbTest {};
+
+// Whatever a name is, once quoted the engine reads it as a name: a missing table, never a
+// statement it cannot parse.
+TEST_F(QuotedNamesInTheEngineTest, QuotedNamesNeverBreakTheStatement) {
+  SKIP_WITHOUT_FIXTURE("types.mdb");
+  const char* names[] = {"Where", "true", "FALSE", "Order", "By", "select", "From", "Values",
+                         "Into", "Index", "Unique", "Primary", "Null", "Not", "And", "Is",
+                         "Like", "Between", "In", "Top", "Union", "x y", "1abc", "a-b",
+                         "a.b", "a'b", "Group", "Having", "Drop", "Update", "Delete", "Set"};
+  for (const char* raw : names) {
+    const QString statement =
+        QStringLiteral("SELECT * FROM ") + database::QuoteName(QString::fromUtf8(raw));
+    database::Query query;
+    query.SetConnection(&conn_);
+    query.SetSQL(statement);
+    try {
+      query.Open();
+      ADD_FAILURE() << raw << ": opened a table that does not exist";
+    } catch (const jet::Error& e) {
+      EXPECT_EQ(e.kind(), jet::Error::Kind::kNotFound) << statement.toStdString() << ": "
+                                                       << e.what();
+    }
+  }
+}
+
+}  // namespace
