@@ -46,8 +46,8 @@ class Field {
 
   // Assignments need dsEdit or dsInsert (throws otherwise), mark the record modified and
   // convert to the column's type, throwing jet::Error when the value does not fit (text too
-  // long, number out of range, not a number or date). An empty text or an invalid QVariant
-  // stores NULL.
+  // long, number out of range, not a number or date). An invalid QVariant stores NULL, and so
+  // does an empty text for every type but text and memo, which keep the empty text.
   void SetValue(const QVariant& value);
   void SetAsString(const QString& text);
   void SetAsInteger(int64_t value);

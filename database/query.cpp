@@ -346,6 +346,7 @@ void Query::Cancel() {
     const int at = current_;
     RemoveRecord(at);
     modified_ = false;
+    if (RecordCount() == 0) bof_ = eof_ = true;
     state_ = dsBrowse;
     current_ = -2;  // force the notification: the record at `at` is a different one now
     SetCurrent(std::min(at, RecordCount() - 1));

@@ -21,7 +21,8 @@ constexpr std::string_view kReserved[] = {
     "JOIN",     "KEY",       "LIKE",      "LONG",      "MEMO",      "MONEY",    "NOT",
     "NULL",     "NUMERIC",   "OLE",       "ON",        "OR",        "ORDER",    "PRIMARY",
     "SELECT",   "SET",       "SMALLINT",  "TABLE",     "TEXT",      "UNIQUE",   "UPDATE",
-    "VALUES",
+    "VALUES",   "WHERE",     "TRUE",      "FALSE",     "TRANSFORM", "PARAMETERS", "PROCEDURE",
+    "GRANT",    "REVOKE",    "TOP",       "UNION",     "YESNO",
 };
 
 bool NameChar(char32_t c) {

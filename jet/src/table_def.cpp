@@ -103,6 +103,10 @@ void ReadColumns(Cursor& c, const FormatInfo& info, const TextCodec& codec, uint
     c.pos += info.col_desc_size;
   }
   for (Column& col : t.def.columns) col.name = ReadName(c, info, codec);
+  // Descriptors are not always stored in column-number order (MSysObjects' are alphabetical);
+  // tables are presented in column-number order, the order of the fields in a row.
+  std::stable_sort(t.def.columns.begin(), t.def.columns.end(),
+                   [](const Column& a, const Column& b) { return a.number < b.number; });
 }
 
 void ReadRealIndexes(Cursor& c, const FormatInfo& info, uint32_t count,

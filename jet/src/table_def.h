@@ -53,7 +53,7 @@ struct LongValueMaps {
 
 // Everything the engine knows about one table definition.
 struct TableInfo {
-  TableDef def;                       // the public part (columns in stored order)
+  TableDef def;                       // the public part (columns by column number)
   std::vector<uint32_t> pages;        // TDEF pages, first page first
   std::vector<uint8_t> raw;           // the concatenated definition string
   uint16_t max_cols = 0;              // highest column count ever (row column count)

@@ -112,8 +112,8 @@ void TextCodec::BuildSingleByteTable() {
     cd = OpenToUtf16(code_page_);
   }
   for (int b = 0; b < 256; ++b) {
-    // Bytes the code page leaves undefined read as the same code point (as web browsers do).
-    table_[b] = static_cast<char16_t>(b);
+    // Bytes the code page leaves undefined (0x81, 0x8D, ... in 1252) read as U+FFFD.
+    table_[b] = IconvOk(cd) ? u'\uFFFD' : static_cast<char16_t>(b);
     if (!IconvOk(cd)) continue;
     char in = static_cast<char>(b);
     char out[4];

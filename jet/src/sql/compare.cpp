@@ -1,6 +1,8 @@
 #include "sql/compare.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string>
 #include <cmath>
 #include <optional>
 #include <variant>
@@ -24,9 +26,21 @@ Number Exact(bool negative, UInt128 magnitude, int scale) {
   n.whole = magnitude / unit;
   n.fraction = (magnitude % unit) * Pow10(kFractionDigits - scale);
   n.negative = negative && magnitude != 0;
-  n.approx =
-      static_cast<long double>(n.whole) +
-      static_cast<long double>(n.fraction) / static_cast<long double>(Pow10(kFractionDigits));
+  // The nearest double, as a double column holding the same decimal value would have it. One
+  // division of two exactly representable doubles rounds correctly; other values go via text.
+  if (magnitude < (UInt128{1} << 53) && scale <= 22) {
+    n.approx = static_cast<double>(static_cast<uint64_t>(magnitude)) /
+               static_cast<double>(Pow10(scale));
+    if (n.negative) n.approx = -n.approx;
+    return n;
+  }
+  std::string text;
+  do {
+    text.insert(text.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  text += "e-" + std::to_string(scale);
+  std::from_chars(text.data(), text.data() + text.size(), n.approx);
   if (n.negative) n.approx = -n.approx;
   return n;
 }
@@ -38,7 +52,7 @@ Number FromInteger(int64_t v) {
   return Exact(negative, magnitude & ((UInt128{1} << 64) - 1), 0);
 }
 
-Number Approx(long double v) {
+Number Approx(double v) {
   Number n;
   n.exact = false;
   n.approx = v;
@@ -61,15 +75,15 @@ std::optional<Number> NumberOf(const Value& value) {
   if (const auto* d = std::get_if<Decimal>(&v)) {
     return Exact(d->negative, d->magnitude, std::min<int>(d->scale, kFractionDigits));
   }
-  if (const auto* f = std::get_if<float>(&v)) return Approx(static_cast<long double>(*f));
-  if (const auto* d = std::get_if<double>(&v)) return Approx(static_cast<long double>(*d));
+  if (const auto* f = std::get_if<float>(&v)) return Approx(static_cast<double>(*f));
+  if (const auto* d = std::get_if<double>(&v)) return Approx(static_cast<double>(*d));
   if (const auto* t = std::get_if<DateTime>(&v)) {
-    return Approx(static_cast<long double>(LinearDays(t->days)));
+    return Approx(static_cast<double>(LinearDays(t->days)));
   }
   return std::nullopt;
 }
 
-int Sign(long double a, long double b) { return a < b ? -1 : (a > b ? 1 : 0); }
+int Sign(double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 template <typename T>
 int Order(const T& a, const T& b) {
@@ -130,13 +144,13 @@ std::optional<Number> LiteralNumber(const Value& literal, Category category) {
   if (!literal.is<std::u16string>()) {
     auto n = NumberOf(literal);
     if (n && category == Category::kDate && !literal.is<DateTime>()) {
-      return Approx(static_cast<long double>(LinearDays(static_cast<double>(n->approx))));
+      return Approx(static_cast<double>(LinearDays(static_cast<double>(n->approx))));
     }
     return n;
   }
   const auto& text = literal.as<std::u16string>();
   if (category == Category::kDate) {
-    if (auto days = ParseDateText(text)) return Approx(static_cast<long double>(LinearDays(*days)));
+    if (auto days = ParseDateText(text)) return Approx(static_cast<double>(LinearDays(*days)));
   }
   if (auto number = ParseNumberText(text)) {
     return LiteralNumber(*number, category);

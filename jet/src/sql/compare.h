@@ -22,7 +22,7 @@ struct Number {
   bool negative = false;   // never set for zero
   UInt128 whole = 0;       // exact: integer part of the magnitude
   UInt128 fraction = 0;    // exact: fractional part of the magnitude times 10^28
-  long double approx = 0;  // the value (linear days for dates)
+  double approx = 0;  // the value (linear days for dates)
 };
 
 // A value reduced to what comparisons need.

@@ -7,10 +7,23 @@
 // an unknown table or column is reported with its name before the engine is asked to write.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 #include "jet/database.h"
 #include "sql/parser.h"
 
 namespace jet::sql {
+
+// Whether a statement reads or writes the table it names.
+enum class Use { kRead, kWrite };
+
+// The table `name` refers to, found case-insensitively. Throws kNotFound naming it when there is
+// none, kNotSupported for a saved query (and, for writes, a system table).
+TableDef ResolveTable(const Database& db, const Name& name, Use use);
+
+// Position of column `name` in `table`; throws kNotFound naming column, clause and table.
+size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view clause);
 
 // Runs any statement. SELECT fills ExecResult::rows; writes report the rows they wrote.
 ExecResult Execute(Database& db, const Statement& statement);

@@ -74,24 +74,11 @@ bool IsBlank(char32_t cp) {
          cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000 || cp == 0xFEFF;
 }
 
-// Non-ASCII punctuation that ends a name as an ASCII symbol would.
-bool IsWidePunctuation(char32_t cp) {
-  if (cp >= 0xA1 && cp <= 0xBF) return cp != 0xAA && cp != 0xB5 && cp != 0xBA;
-  if (cp == 0xD7 || cp == 0xF7) return true;
-  if (cp >= 0x2010 && cp <= 0x205E) return true;
-  if ((cp >= 0x3001 && cp <= 0x3003) || (cp >= 0x3008 && cp <= 0x3011) ||
-      (cp >= 0x3014 && cp <= 0x301F)) {
-    return true;
-  }
-  return (cp >= 0xFF01 && cp <= 0xFF0F) || (cp >= 0xFF1A && cp <= 0xFF20) ||
-         (cp >= 0xFF3B && cp <= 0xFF40) || (cp >= 0xFF5B && cp <= 0xFF65);
-}
-
 bool IsAsciiDigit(char32_t cp) { return cp >= '0' && cp <= '9'; }
 
 bool IsNameStart(char32_t cp) {
   if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') || cp == '_';
-  return !IsBlank(cp) && !IsWidePunctuation(cp);
+  return !IsBlank(cp);
 }
 
 bool IsNamePart(char32_t cp) { return IsNameStart(cp) || IsAsciiDigit(cp); }

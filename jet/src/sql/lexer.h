@@ -1,8 +1,8 @@
 // Lexer of the engine's SQL dialect.
 //
 // The statement arrives as UTF-8. It is cut into tokens:
-//   - names: letters, digits and '_' (ASCII), plus every non-ASCII character that is not a blank
-//     or punctuation, so Chinese names need no brackets; a name does not start with a digit;
+//   - names: letters, digits and '_' (ASCII), plus every non-ASCII character that is not a blank,
+//     so Chinese names need no brackets; a name does not start with a digit;
 //   - bracketed names: '[' any characters except ']' ']' (blanks and reserved words allowed);
 //   - text: '...' or "...", the delimiter doubled inside stands for itself;
 //   - numbers: digits with an optional '.' fraction and an optional exponent; the sign is a

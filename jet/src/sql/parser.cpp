@@ -126,6 +126,10 @@ class Parser {
   void ExpectKeyword(std::string_view word) {
     if (!AcceptKeyword(word)) Fail(std::string(word));
   }
+  // The ')' after a comma-separated list.
+  void CloseList() {
+    if (!AcceptSymbol(")")) Fail("',' or ')'");
+  }
   bool AcceptSymbol(std::string_view symbol) {
     if (!IsSymbol(Peek(), symbol)) return false;
     Advance();
@@ -205,7 +209,7 @@ class Parser {
       }
       terms.push_back(std::move(term));
     } while (AcceptSymbol(","));
-    if (parenthesised) ExpectSymbol(")");
+    if (parenthesised) CloseList();
     return terms;
   }
 
@@ -231,8 +235,9 @@ class Parser {
       select.order_by = OrderTerms(false);
     }
     if (!IsSymbol(Peek(), ";") && Peek().kind != TokenKind::kEnd) {
-      Fail(select.order_by.empty() ? "WHERE, ORDER BY or the end of the statement"
-                                   : "',' or the end of the statement");
+      if (!select.order_by.empty()) Fail("',' or the end of the statement");
+      Fail(select.where.empty() ? "WHERE, ORDER BY or the end of the statement"
+                                : "ORDER BY or the end of the statement");
     }
     return select;
   }
@@ -271,7 +276,7 @@ class Parser {
       do {
         insert.columns.push_back(ParseName("a column name"));
       } while (AcceptSymbol(","));
-      ExpectSymbol(")");
+      CloseList();
     }
     if (IsKeyword(Peek(), "SELECT")) {
       throw Error(Error::Kind::kNotSupported,
@@ -282,7 +287,7 @@ class Parser {
     do {
       insert.values.push_back(ParseLiteral());
     } while (AcceptSymbol(","));
-    ExpectSymbol(")");
+    CloseList();
     return insert;
   }
 
@@ -381,7 +386,7 @@ CreateTableStatement Parser::CreateTable() {
   do {
     TableElement(create);
   } while (AcceptSymbol(","));
-  ExpectSymbol(")");
+  CloseList();
   for (size_t i = 0; i < create.spec.columns.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
       if (NamesEqual(create.spec.columns[i].name, create.spec.columns[j].name)) {
@@ -433,14 +438,19 @@ ColumnSpec Parser::ColumnDefinition(CreateTableStatement& create) {
   column.name = ParseName("a column name or PRIMARY KEY").text;
   ParseColumnType(column);
   while (true) {
+    if (AcceptKeyword("CONSTRAINT")) {
+      ParseName("a constraint name");
+      if (!IsKeyword(Peek(), "NOT") && !IsKeyword(Peek(), "PRIMARY") &&
+          !IsKeyword(Peek(), "UNIQUE") && !IsKeyword(Peek(), "REFERENCES")) {
+        Fail("PRIMARY KEY or NOT NULL");
+      }
+    }
     if (AcceptKeyword("NOT")) {
       ExpectKeyword("NULL");
       column.not_null = true;
     } else if (AcceptKeyword("NULL")) {
       column.not_null = false;
-    } else if (AcceptKeyword("CONSTRAINT") || IsKeyword(Peek(), "PRIMARY")) {
-      if (!IsKeyword(Peek(), "PRIMARY")) ParseName("a constraint name");
-      ExpectKeyword("PRIMARY");
+    } else if (AcceptKeyword("PRIMARY")) {
       ExpectKeyword("KEY");
       SetPrimaryKey(create, {column.name});
     } else if (IsKeyword(Peek(), "UNIQUE") || IsKeyword(Peek(), "REFERENCES") ||
