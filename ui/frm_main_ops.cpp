@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <functional>
 #include <memory>
 
 #include "database/connection.h"
@@ -18,6 +19,53 @@
 #include "ui/widgets.h"
 
 namespace ui {
+namespace {
+
+// What the toolbar button with `tag` does to the page's query.
+void RunToolbarAction(int tag, database::Query& query, const std::function<bool()>& confirm) {
+  switch (tag) {
+    case 0:
+      query.First();
+      break;
+    case 1:
+      query.Prior();
+      break;
+    case 2:
+      query.Next();
+      break;
+    case 3:
+      query.Last();
+      break;
+    case 4:
+      query.Insert();
+      break;
+    case 5:
+      if (confirm()) query.Delete();
+      break;
+    case 6:
+      query.Edit();
+      break;
+    case 7: {
+      // Post only while something is pending; otherwise nothing is written or reported.
+      const database::TDataSetState state = query.State();
+      if (state == database::dsEdit || state == database::dsInsert || state == database::dsSetKey) {
+        query.Post();
+      }
+      break;
+    }
+    case 8:
+      query.Cancel();
+      break;
+    case 9:
+      query.Close();
+      query.Open();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
 
 const QString TFrmMain::kDeleteQuestion = QStringLiteral("是否确认删除？");
 const QString TFrmMain::kMessageCaption = QStringLiteral("提示信息");
@@ -122,47 +170,11 @@ void TFrmMain::RzBitBtnFirstClick(QObject* sender) {
   const TTablePage* page = CurrentPage();
   const auto* button = qobject_cast<const TRzBitBtn*>(sender);
   if (page == nullptr || button == nullptr) return;
-  database::Query* query = page->Query;
-  switch (button->Tag()) {
-    case 0:
-      query->First();
-      break;
-    case 1:
-      query->Prior();
-      break;
-    case 2:
-      query->Next();
-      break;
-    case 3:
-      query->Last();
-      break;
-    case 4:
-      query->Insert();
-      break;
-    case 5:
-      if (prompter_.Ask(this, kMessageCaption, kDeleteQuestion, QMessageBox::Question,
-                        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes)
-        query->Delete();
-      break;
-    case 6:
-      query->Edit();
-      break;
-    case 7: {
-      const database::TDataSetState state = query->State();
-      if (state == database::dsEdit || state == database::dsInsert || state == database::dsSetKey)
-        query->Post();
-      break;
-    }
-    case 8:
-      query->Cancel();
-      break;
-    case 9:
-      query->Close();
-      query->Open();
-      break;
-    default:
-      break;
-  }
+  const auto confirm_delete = [this] {
+    return prompter_.Ask(this, kMessageCaption, kDeleteQuestion, QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+  };
+  RunToolbarAction(button->Tag(), *page->Query, confirm_delete);
 }
 
 // Menu items whose work lives in the table operations; they are wired and run guarded, and do
