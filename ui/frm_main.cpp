@@ -127,6 +127,7 @@ void TFrmMain::CreateMainMenu() {
   OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
   OpenDialog->setFileMode(QFileDialog::ExistingFile);
   OpenDialog->setNameFilter(QStringLiteral("*.mdb (*.mdb)"));
+  OpenDialog->setOption(QFileDialog::HideNameFilterDetails);  // the filter reads "*.mdb"
   MainMenu_OpenFile = NewAction(MainMenu_File, "MainMenu_OpenFile", QStringLiteral("最近打开"));
   MainMenu_CLoseFile = NewAction(MainMenu_File, "MainMenu_CLoseFile", QStringLiteral("关闭文件"));
   MainMenu_Close = NewAction(MainMenu_File, "MainMenu_Close", QStringLiteral("关闭"));
@@ -171,6 +172,7 @@ void TFrmMain::CreatePopupMenu() {
 
 void TFrmMain::ApplyWindowLayout() {
   setWindowTitle(QString::fromUtf8(kWindowCaption));
+  setWindowIcon(ProgramIcon());
   setFont(WindowFont());
   QPalette face = palette();
   face.setColor(QPalette::Window, face.color(QPalette::Button));

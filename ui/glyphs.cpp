@@ -91,6 +91,31 @@ QImage DrawGlyph(Glyph glyph, const QColor& color) {
   return image;
 }
 
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const int size : {16, 32, 48}) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 16.0, size / 16.0);
+    // A drum: body, then its top ellipse, in the toolbar's blue.
+    p.setPen(QPen(kEnabledColor.darker(140), 0.8));
+    p.setBrush(kEnabledColor);
+    p.drawRect(QRectF(2.5, 3.5, 11, 9));
+    p.drawEllipse(QRectF(2.5, 10, 11, 5));
+    p.setBrush(kEnabledColor.lighter(160));
+    p.drawEllipse(QRectF(2.5, 1, 11, 5));
+    // Grid lines across the body.
+    p.setPen(QPen(Qt::white, 0.8));
+    p.drawLine(QPointF(4, 8.5), QPointF(12, 8.5));
+    p.drawLine(QPointF(8, 6.5), QPointF(8, 12.5));
+    p.end();
+    icon.addPixmap(QPixmap::fromImage(image));
+  }
+  return icon;
+}
+
 QIcon GlyphIcon(Glyph glyph) {
   QIcon icon;
   icon.addPixmap(QPixmap::fromImage(DrawGlyph(glyph, kEnabledColor)), QIcon::Normal);

@@ -28,4 +28,7 @@ QImage DrawGlyph(Glyph glyph, const QColor& color);
 // The button icon: the blue symbol while enabled, the same symbol in grey while disabled.
 QIcon GlyphIcon(Glyph glyph);
 
+// The program's main icon: a database drum over a grid, drawn at 16, 32 and 48 pixels.
+QIcon ProgramIcon();
+
 }  // namespace ui

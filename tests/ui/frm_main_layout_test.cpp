@@ -45,6 +45,7 @@ class FrmMainLayoutTest : public QObject {
     QCOMPARE(window.PageControl->count(), 0);
     QCOMPARE(window.windowTitle(), QStringLiteral("[https://mdbedit.example.org] VAVuvazuvu"));
     QVERIFY(window.menuBar() == window.MainMenu);
+    QVERIFY(!window.windowIcon().isNull());
   }
 
   void ToolbarButtons() {
@@ -117,6 +118,7 @@ class FrmMainLayoutTest : public QObject {
     window.MainMenu_Open->trigger();
     QCOMPARE(prompter.open_dialogs, 1);
     QCOMPARE(prompter.last_filter, QStringLiteral("*.mdb (*.mdb)"));
+    QVERIFY(window.OpenDialog->testOption(QFileDialog::HideNameFilterDetails));
     QCOMPARE(window.PageControl->count(), 0);
     QVERIFY(prompter.errors.isEmpty());
     // The same dialog object serves every Open command.
