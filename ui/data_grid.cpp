@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <algorithm>
 
 #include "database/data_source.h"
@@ -141,6 +142,15 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QTableView::keyPressEvent(event);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* event) {
+  // A right click opens the context menu on the current record; it does not move the cursor.
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
+  QTableView::mousePressEvent(event);
 }
 
 void DataGrid::DeleteWithConfirmation() {

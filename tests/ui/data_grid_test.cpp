@@ -212,6 +212,12 @@ class DataGridTest : public QObject {
     TTablePage* page = OpenShown(w, path, QStringLiteral("Magic"));
     QVERIFY(page != nullptr);
     QCOMPARE(page->Grid->contextMenuPolicy(), Qt::CustomContextMenu);
+    // A right click on another row leaves the current record where it is.
+    const QRect cell = page->Grid->visualRect(page->Grid->model()->index(3, 1));
+    QTest::mouseClick(page->Grid->viewport(), Qt::RightButton, {}, cell.center());
+    QCOMPARE(page->Query->CurrentIndex(), 0);
+    QTest::mouseClick(page->Grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(page->Query->CurrentIndex(), 3);
     emit page->Grid->customContextMenuRequested(QPoint(20, 20));
     QTRY_VERIFY(w.window->PopupMenu->isVisible());
     w.window->PopupMenu->close();
