@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 fixture=${1:-$root/../shared/fixtures/game-indexed.mdb}
-out=${2:-$root/shot.png}
+out=${2:-$build/shot.png}
 exe=$build/app/mdbedit
 
 [[ -x $exe ]] || { echo "no executable at $exe; build first" >&2; exit 1; }
