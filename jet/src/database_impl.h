@@ -42,9 +42,9 @@ class DatabaseImpl {
   std::shared_ptr<const TableInfo> TableAt(uint32_t tdef_page, std::u16string_view name) const;
 
  private:
-  std::unique_ptr<File> file_;                // the open file
-  std::unique_ptr<TextCodec> codec_;          // text decoding for its format and code page
-  mutable std::unique_ptr<Catalog> catalog_;  // null until first needed
+  std::unique_ptr<File> file_;                  // the open file
+  std::unique_ptr<TextCodec> codec_;            // text decoding for its format and code page
+  mutable std::unique_ptr<Catalog> catalog_;    // null until first needed
   mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
 };
 
