@@ -2,6 +2,7 @@
 
 #include "long_value.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
 
@@ -17,6 +18,7 @@ constexpr uint32_t kFormInline = 0x80000000;
 constexpr uint32_t kFormSingle = 0x40000000;
 constexpr uint32_t kFormChain = 0x00000000;
 constexpr size_t kChainPointerSize = 4;
+constexpr size_t kMaxReserve = 1 << 20;
 
 void ReadChain(const File& file, const PageReader& field, uint32_t first, size_t length,
                std::vector<uint8_t>& out) {
@@ -59,7 +61,8 @@ void ReadLongValue(const File& file, const PageReader& field, std::vector<uint8_
     return;
   }
   if (form != kFormChain) field.Fail("unknown long value form");
-  out.reserve(length);
+  // The length is only a claim until the chain delivers it; grow as segments arrive.
+  out.reserve(std::min<size_t>(length, kMaxReserve));
   ReadChain(file, field, pointer, length, out);
 }
 
