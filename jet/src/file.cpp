@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 namespace jet {
 namespace {
@@ -29,6 +30,9 @@ namespace {
 constexpr std::array<uint8_t, 4> kHeaderKey = {0xC7, 0xDA, 0x39, 0x6B};
 constexpr size_t kHeaderProbe = 0x18 + 128;  // enough of page 0 to decode either version
 constexpr size_t kMaxCachedPages = 512;
+// How long after a file's modification time a look must come before an unchanged time proves
+// that nothing was written since (file times move in ticks of a few milliseconds).
+constexpr int64_t kMtimeSettleNs = 200'000'000;
 
 // RC4: XORs `data` with the keystream generated from `key`.
 void Rc4Xor(std::span<const uint8_t> key, std::span<uint8_t> data) {
@@ -99,6 +103,9 @@ void File::RememberStat() {
   }
   stat_size_ = static_cast<uint64_t>(st.st_size);
   stat_mtime_ns_ = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  struct timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  stat_taken_ns_ = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 void File::DecodeHeader() {
@@ -246,8 +253,9 @@ void File::WritePage(uint32_t n, std::span<const uint8_t> bytes) {
 bool File::Revalidate() {
   const uint64_t old_size = stat_size_;
   const int64_t old_mtime = stat_mtime_ns_;
+  const bool settled = stat_taken_ns_ - old_mtime > kMtimeSettleNs;
   RememberStat();
-  if (stat_size_ == old_size && stat_mtime_ns_ == old_mtime) return false;
+  if (settled && stat_size_ == old_size && stat_mtime_ns_ == old_mtime) return false;
   cache_.clear();
   page_count_ =
       static_cast<uint32_t>(std::min<uint64_t>(stat_size_ / info_->page_size, UINT32_MAX / 2));

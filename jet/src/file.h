@@ -12,6 +12,8 @@
 // the same path (a second reader in this process, or another process) may write, the owner calls
 // Revalidate() at the start of each operation: when the file changed on disk since the last
 // look, the cache is dropped and the caller learns it must drop what it derived from pages.
+// File times advance in coarse ticks, so a write in the same tick as our last look would leave
+// size and time unchanged: an unchanged time counts only when that look came well after it.
 
 #include <cstdint>
 #include <memory>
@@ -104,6 +106,7 @@ class File {
   uint32_t page_count_ = 0;           // pages in the file
   uint64_t stat_size_ = 0;            // size seen at the last Revalidate or write
   int64_t stat_mtime_ns_ = 0;         // modification time seen then
+  int64_t stat_taken_ns_ = 0;         // wall-clock time of that look
   mutable std::unordered_map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> cache_;
 };
 
