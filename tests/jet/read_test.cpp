@@ -1,12 +1,13 @@
 // Reading real files through the public API: catalog and listing, definitions, every value type,
 // Jet3 rows, overflow rows, multi-page definitions and reference usage maps.
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "database_impl.h"
-#include "text.h"
 #include "jet/database.h"
 #include "support/fixtures.h"
+#include "text.h"
 
 namespace jet {
 namespace {
@@ -232,6 +233,37 @@ TEST(ReadCatalog, ClassifiesObjects) {
     }
   }
   EXPECT_LT(first_view, list.size());
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+TEST(ReadFreshness, AnOpenDatabaseSeesWritesMadeThroughAnotherHandleAtOnce) {
+  MDB_REQUIRE_FIXTURES();
+  fixtures::ScratchDir dir;
+  const std::string path = dir.Copy("types.mdb");
+  auto db = Database::Open(path);
+  const TableDef t = db->GetTable(u"AutoKey");
+  std::vector<RowId> ids;
+  auto rows = AllRows(*db, t, &ids);
+  ASSERT_EQ(u"alpha", Text(rows[0][1]));
+  File writer(path, true);
+  for (int round = 0; round < 20; ++round) {
+    // Rewrite "alpha" in place (same length), with no pause between the writes and the reads.
+    Page p = writer.ReadPage(ids[0].page);
+    std::vector<uint8_t> bytes(p.bytes().begin(), p.bytes().end());
+    const std::string from = round % 2 == 0 ? "alpha" : "ALPHA";
+    const std::string to = round % 2 == 0 ? "ALPHA" : "alpha";
+    auto at = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
+    ASSERT_NE(bytes.end(), at);
+    std::copy(to.begin(), to.end(), at);
+    writer.WritePage(ids[0].page, bytes);
+    EXPECT_EQ(FromUtf8(to), Text(db->ReadRow(t, ids[0])[1])) << round;
+  }
+  EXPECT_EQ(u"alpha", Text(AllRows(*db, t)[0][1]));
 }
 
 }  // namespace
