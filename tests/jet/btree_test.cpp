@@ -70,7 +70,7 @@ IndexEntry Entry(uint32_t key, uint32_t page, uint8_t row, size_t pad = 0) {
   return e;
 }
 
-void ExpectSound(MemoryStore& store, const FormatInfo& info, const std::set<std::vector<uint8_t>>*,
+void ExpectSound(MemoryStore& store, const FormatInfo& info,
                  const std::vector<IndexEntry>& expected) {
   const IndexCheck check = VerifyIndex(store, info, kRoot, kOwner);
   ASSERT_TRUE(check.problems.empty()) << check.problems.front();
@@ -110,13 +110,13 @@ TEST_P(BTreeTest, RandomInsertsAndDeletesKeepEveryInvariant) {
     }
     std::vector<IndexEntry> sorted = live;
     std::sort(sorted.begin(), sorted.end(), EntryLess);
-    ExpectSound(store_, info_, nullptr, sorted);
+    ExpectSound(store_, info_, sorted);
   }
   const IndexCheck deep = VerifyIndex(store_, info_, kRoot, kOwner);
   EXPECT_GE(deep.depth, 2);
   // Delete everything: the root ends as an empty leaf and every other page is given back.
   for (const IndexEntry& e : live) ASSERT_TRUE(tree_.Delete(e));
-  ExpectSound(store_, info_, nullptr, {});
+  ExpectSound(store_, info_, {});
   EXPECT_EQ(store_.page_count(), 1u);
 }
 
@@ -129,7 +129,7 @@ TEST_P(BTreeTest, ThreeLevelTreeFromAscendingAndDescendingInserts) {
     tree_.Insert(all.back(), false);
   }
   std::sort(all.begin(), all.end(), EntryLess);
-  ExpectSound(store_, info_, nullptr, all);
+  ExpectSound(store_, info_, all);
   EXPECT_GE(VerifyIndex(store_, info_, kRoot, kOwner).depth, 3);
 }
 
@@ -147,13 +147,13 @@ TEST_P(BTreeTest, BulkBuildEqualsOneByOneInsertsInContent) {
   bulk_store.pages()[kRoot] = std::vector<uint8_t>(info_.page_size, 0);
   BTree bulk(bulk_store, info_, kRoot, kOwner);
   const uint32_t distinct = bulk.BulkBuild(all);
-  ExpectSound(bulk_store, info_, nullptr, all);
+  ExpectSound(bulk_store, info_, all);
 
   uint32_t counted = 0;
   std::vector<IndexEntry> shuffled = all;
   std::shuffle(shuffled.begin(), shuffled.end(), rng);
   for (const IndexEntry& e : shuffled) tree_.Insert(e, false);
-  ExpectSound(store_, info_, nullptr, all);
+  ExpectSound(store_, info_, all);
   for (size_t i = 0; i < all.size(); ++i) counted += i == 0 || all[i].key != all[i - 1].key;
   EXPECT_EQ(distinct, counted);
   // Packed leaves: the bulk tree needs fewer pages than one grown by splits.
@@ -164,15 +164,15 @@ TEST_P(BTreeTest, BulkBuildEqualsOneByOneInsertsInContent) {
   for (size_t i = 0; i < all.size(); ++i) {
     if (i % 3) rest.push_back(all[i]);
   }
-  ExpectSound(bulk_store, info_, nullptr, rest);
+  ExpectSound(bulk_store, info_, rest);
 }
 
 TEST_P(BTreeTest, BulkBuildOfNothingOrOnePageKeepsTheRootALeaf) {
   EXPECT_EQ(tree_.BulkBuild({}), 0u);
-  ExpectSound(store_, info_, nullptr, {});
+  ExpectSound(store_, info_, {});
   std::vector<IndexEntry> few = {Entry(1, 1, 0), Entry(1, 1, 1), Entry(2, 1, 2)};
   EXPECT_EQ(tree_.BulkBuild(few), 2u);
-  ExpectSound(store_, info_, nullptr, few);
+  ExpectSound(store_, info_, few);
   EXPECT_EQ(store_.page_count(), 1u);
   EXPECT_THROW(tree_.BulkBuild({Entry(2, 1, 0), Entry(1, 1, 0)}), Error);
 }
@@ -199,7 +199,7 @@ TEST_P(BTreeTest, UniqueIndexRefusesEqualKeyBeforeAnyWrite) {
 TEST_P(BTreeTest, TooLongKeyIsRefused) {
   IndexEntry e = Entry(1, 1, 1, tree_.max_key_size());
   EXPECT_THROW(tree_.Insert(e, false), Error);
-  ExpectSound(store_, info_, nullptr, {});
+  ExpectSound(store_, info_, {});
 }
 
 TEST_P(BTreeTest, DeleteOfMissingEntryChangesNothing) {
@@ -279,7 +279,7 @@ TEST_P(BTreeTest, BulkBuildOf200000EntriesIsFast) {
   const auto t0 = std::chrono::steady_clock::now();
   tree_.BulkBuild(all);
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  EXPECT_LT(s, 2.0);  // generous for sanitizer builds; about 0.1 s in a debug build
+  EXPECT_LT(s, 10.0);  // generous for unoptimised sanitizer builds
   const IndexCheck check = VerifyIndex(store_, info_, kRoot, kOwner);
   EXPECT_TRUE(check.problems.empty());
   EXPECT_EQ(check.entries, all.size());

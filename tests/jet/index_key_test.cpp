@@ -213,3 +213,4 @@ TEST(IndexKeyTest, TextEqualityIgnoresCaseAndTrailingSpaces) {
 
 }  // namespace
 }  // namespace jet
+
