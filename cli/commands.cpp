@@ -1,0 +1,95 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "dump.h"
+
+namespace cli {
+namespace {
+
+struct Usage {
+  std::string message;
+};
+
+std::optional<std::u16string> OptionalTable(const std::vector<std::string>& args, size_t index) {
+  if (args.size() <= index) return std::nullopt;
+  return jet::FromUtf8(args[index]);
+}
+
+void CheckArgCount(const std::vector<std::string>& args, size_t min, size_t max) {
+  if (args.size() < min || args.size() > max) {
+    throw Usage{"wrong number of arguments for '" + args[0] + "'"};
+  }
+}
+
+std::unique_ptr<jet::Database> OpenReadOnly(const std::string& path) {
+  return jet::Database::Open(path, jet::OpenMode::kReadOnly);
+}
+
+void Dispatch(const std::vector<std::string>& args, std::ostream& out) {
+  const std::string& command = args[0];
+  if (command == "tables") {
+    CheckArgCount(args, 2, 2);
+    PrintTables(*OpenReadOnly(args[1]), out);
+  } else if (command == "schema") {
+    CheckArgCount(args, 2, 3);
+    PrintSchema(*OpenReadOnly(args[1]), OptionalTable(args, 2), out);
+  } else if (command == "dump") {
+    CheckArgCount(args, 2, 3);
+    WriteDump(*OpenReadOnly(args[1]), OptionalTable(args, 2), out);
+  } else if (command == "sql") {
+    CheckArgCount(args, 3, 3);
+    const auto mode = IsSelect(args[2]) ? jet::OpenMode::kReadOnly : jet::OpenMode::kReadWrite;
+    RunSql(*jet::Database::Open(args[1], mode), args[2], out);
+  } else {
+    throw Usage{"unknown command '" + command + "'"};
+  }
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "usage: mdbtool COMMAND FILE [ARGS]\n"
+         "\n"
+         "Reads Microsoft Access .mdb files (Jet3/Access 97, Jet4/Access 2000-2003).\n"
+         "\n"
+         "commands:\n"
+         "  tables FILE            list the tables and saved select queries\n"
+         "  schema FILE [TABLE]    columns, types, lengths, flags and indexes\n"
+         "  dump FILE [TABLE]      the canonical dump: JSON lines of schema and rows\n"
+         "  sql FILE STATEMENT     run one SQL statement (SELECT prints rows as JSON arrays)\n"
+         "\n"
+         "options:\n"
+         "  -h, --help             print this text\n"
+         "\n"
+         "Exit status: 0 success, 1 failure (message on stderr), 2 bad usage.\n";
+}
+
+int RunMdbtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  const bool help = !args.empty() && args[0] == "help";
+  if (help || std::find(args.begin(), args.end(), "-h") != args.end() ||
+      std::find(args.begin(), args.end(), "--help") != args.end()) {
+    out << UsageText();
+    return kExitOk;
+  }
+  try {
+    if (args.empty()) throw Usage{"no command given"};
+    Dispatch(args, out);
+    out.flush();
+    if (!out) {
+      err << "mdbtool: cannot write the output\n";
+      return kExitFailure;
+    }
+    return kExitOk;
+  } catch (const Usage& u) {
+    err << "mdbtool: " << u.message << "\n\n" << UsageText();
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    out.flush();
+    err << "mdbtool: " << e.what() << '\n';
+    return kExitFailure;
+  }
+}
+
+}  // namespace cli

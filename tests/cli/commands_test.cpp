@@ -1,0 +1,167 @@
+#include "commands.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "dump.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Run {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Run Mdbtool(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = RunMdbtool(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+fs::path Fixture(const std::string& name) {
+  return fs::path(MDB_SHARED_DIR) / "fixtures" / name;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class FixtureTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(Fixture("types.mdb"))) {
+      GTEST_SKIP() << "needs ../shared/fixtures/types.mdb beside the repository";
+    }
+    types_ = Fixture("types.mdb").string();
+  }
+  std::string types_;
+};
+
+TEST(CommandLineTest, UsageErrorsExitWithTwo) {
+  Run r = Mdbtool({});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_NE(r.err.find("usage: mdbtool"), std::string::npos);
+  EXPECT_TRUE(r.out.empty());
+
+  EXPECT_EQ(Mdbtool({"frobnicate", "x.mdb"}).status, kExitUsage);
+  EXPECT_EQ(Mdbtool({"tables"}).status, kExitUsage);
+  EXPECT_EQ(Mdbtool({"tables", "a.mdb", "extra"}).status, kExitUsage);
+  EXPECT_EQ(Mdbtool({"dump", "a.mdb", "T", "extra"}).status, kExitUsage);
+  EXPECT_EQ(Mdbtool({"sql", "a.mdb"}).status, kExitUsage);
+}
+
+TEST(CommandLineTest, HelpGoesToStdoutWithZero) {
+  for (const char* flag : {"--help", "-h"}) {
+    Run r = Mdbtool({flag});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out, UsageText());
+    EXPECT_TRUE(r.err.empty());
+  }
+  EXPECT_EQ(Mdbtool({"dump", "--help"}).status, kExitOk);
+}
+
+TEST(CommandLineTest, MissingFileFailsWithMessage) {
+  Run r = Mdbtool({"tables", "/nonexistent/dir/none.mdb"});
+  EXPECT_EQ(r.status, kExitFailure);
+  EXPECT_NE(r.err.find("none.mdb"), std::string::npos) << r.err;
+}
+
+TEST(CommandLineTest, RecognisesSelect) {
+  EXPECT_TRUE(IsSelect("SELECT * FROM t"));
+  EXPECT_TRUE(IsSelect("  \n select\t* from t"));
+  EXPECT_TRUE(IsSelect("Select"));
+  EXPECT_FALSE(IsSelect("SELECTED"));
+  EXPECT_FALSE(IsSelect("INSERT INTO t(a) VALUES(1)"));
+  EXPECT_FALSE(IsSelect("sel"));
+}
+
+TEST_F(FixtureTest, TablesListsUserTablesByName) {
+  Run r = Mdbtool({"tables", types_});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out,
+            "TABLE\tAllTypes\nTABLE\tAutoKey\nTABLE\tCustomer List\nTABLE\tEmptyTable\n"
+            "TABLE\tOrder Details\n");
+}
+
+// The dump of one table is exactly that table's lines of the full expected dump.
+TEST_F(FixtureTest, DumpOfOneTableIsItsPartOfTheFullDump) {
+  const fs::path expected_path = Fixture("expected/types.jsonl");
+  ASSERT_TRUE(fs::exists(expected_path));
+  std::istringstream expected(ReadFile(expected_path));
+  std::string want, line;
+  while (std::getline(expected, line)) {
+    if (line.rfind(R"({"table":"Order Details",)", 0) == 0) want += line + "\n";
+  }
+  ASSERT_FALSE(want.empty());
+  // Names are found case-insensitively; the dump uses the stored name.
+  Run r = Mdbtool({"dump", types_, "order details"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, want);
+}
+
+TEST_F(FixtureTest, DumpRefusesUnknownAndSystemTables) {
+  Run unknown = Mdbtool({"dump", types_, "NoSuchTable"});
+  EXPECT_EQ(unknown.status, kExitFailure);
+  EXPECT_NE(unknown.err.find("NoSuchTable"), std::string::npos) << unknown.err;
+  Run system = Mdbtool({"dump", types_, "MSysObjects"});
+  EXPECT_EQ(system.status, kExitFailure);
+  EXPECT_TRUE(system.out.empty());
+}
+
+TEST_F(FixtureTest, SchemaShowsTypesFlagsAndIndexes) {
+  Run r = Mdbtool({"schema", types_, "Order Details"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out.rfind("table Order Details (", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("index ByPrice (UnitPrice DESC, Quantity)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("index PrimaryKey (OrderID, ProductID) primary unique required\n"),
+            std::string::npos)
+      << r.out;
+
+  Run all = Mdbtool({"schema", types_});
+  ASSERT_EQ(all.status, kExitOk) << all.err;
+  EXPECT_NE(all.out.find("NUMERIC(18,4)"), std::string::npos);
+  EXPECT_NE(all.out.find("TEXT(100)"), std::string::npos);
+  EXPECT_NE(all.out.find("autonumber"), std::string::npos);
+  EXPECT_NE(all.out.find("table Customer List"), std::string::npos);
+}
+
+// A file cut short must give an error (exit 1), never a crash or a partial success.
+TEST_F(FixtureTest, TruncatedFileFailsCleanly) {
+  const fs::path dir = fs::temp_directory_path() / ("mdbtool-test-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path cut = dir / "cut.mdb";
+  {
+    const std::string bytes = ReadFile(types_);
+    std::ofstream out(cut, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 3));
+  }
+  Run r = Mdbtool({"dump", cut.string()});
+  EXPECT_EQ(r.status, kExitFailure) << r.out.substr(0, 300);
+  EXPECT_FALSE(r.err.empty());
+  fs::remove_all(dir);
+}
+
+TEST_F(FixtureTest, SqlSelectPrintsHeaderAndRows) {
+  Run r = Mdbtool({"sql", types_, "SELECT * FROM [Order Details]"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::istringstream lines(r.out);
+  std::string header;
+  std::getline(lines, header);
+  EXPECT_EQ(header.rfind(R"([")", 0), 0u) << header;
+  EXPECT_NE(header.find(R"("UnitPrice")"), std::string::npos) << header;
+}
+
+}  // namespace
+}  // namespace cli
