@@ -21,6 +21,12 @@
 namespace jet {
 
 class PageTxn;
+struct IndexKey;
+
+// The key of `values` (all columns, in the order of table.def.columns) in real index `real`;
+// `all_null` is set when every key column is NULL.
+IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
+                      bool* all_null);
 
 class IndexWriter {
  public:
@@ -39,6 +45,10 @@ class IndexWriter {
 
  private:
   std::string IndexName(size_t real) const;
+  // Whether real index `r` has an entry for a row with these values.
+  bool Indexed(size_t r, bool all_null) const;
+  void AddOne(size_t r, const std::vector<Value>& values, RowId id);
+  void RemoveOne(size_t r, const std::vector<Value>& values, RowId id);
 
   PageTxn& txn_;
   const TableInfo& table_;
