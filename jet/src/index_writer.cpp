@@ -60,6 +60,10 @@ IndexEntry EntryFor(Bytes key, RowId id) {
 
 }  // namespace
 
+std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map) {
+  return std::make_unique<TxnIndexStore>(txn, usage_map);
+}
+
 IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
                       bool* all_null) {
   const std::vector<Column>& cols = table.def.columns;
