@@ -37,11 +37,11 @@ auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   if constexpr (std::is_void_v<decltype(fn(writer))>) {
     fn(writer);
     txn.Commit();
-    impl.InvalidateCaches();
+    impl.InvalidateTable(info->def.tdef_page);
   } else {
     auto result = fn(writer);
     txn.Commit();
-    impl.InvalidateCaches();
+    impl.InvalidateTable(info->def.tdef_page);
     return result;
   }
 }
