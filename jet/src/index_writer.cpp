@@ -89,7 +89,9 @@ std::string IndexWriter::IndexName(size_t real) const {
   for (size_t i = 0; i < table_.logical_indexes.size(); ++i) {
     if (table_.logical_indexes[i].real_index == real) return ToUtf8(table_.def.indexes[i].name);
   }
-  return "#" + std::to_string(real);
+  std::string fallback = "number ";  // an index without a logical name
+  fallback += std::to_string(real);
+  return fallback;
 }
 
 bool IndexWriter::Indexed(size_t r, bool all_null) const {
