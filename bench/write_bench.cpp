@@ -50,9 +50,9 @@ void BM_InsertUpdateDelete(benchmark::State& state) {
     std::mt19937 rng(1);
     std::vector<jet::RowId> ids;
     state.ResumeTiming();
-    for (int i = 0; i < inserts; ++i) ids.push_back(db->InsertRow(u"StdItems", StdItem(1000000 + i, rng)));
+    for (int i = 0; i < inserts; ++i) ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
     for (int i = 0; i < inserts / 10; ++i) {
-      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()], StdItem(5000000 + i, rng));
+      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()], StdItem(50000000 + i, rng));
     }
     for (int i = 0; i < inserts / 10; ++i) db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
     state.PauseTiming();
