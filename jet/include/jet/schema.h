@@ -77,7 +77,7 @@ struct TableDef {
   uint32_t row_count = 0;         // as stored in the definition
   uint32_t last_autonumber = 0;   // last value handed out
   bool system = false;            // table type byte 'S'
-  std::vector<Column> columns;    // in stored (display) order
+  std::vector<Column> columns;    // in column-number order (row field order)
   std::vector<Index> indexes;     // logical indexes in definition order
 
   const Column* FindColumn(std::u16string_view name) const;  // case-insensitive

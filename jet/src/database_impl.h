@@ -1,0 +1,51 @@
+#pragma once
+
+// The state behind one jet::Database: the file, its text codec and what was decoded from it
+// (the catalog and table definitions), cached until the file changes.
+//
+// Every public operation starts with Refresh(): if another File object or process changed the
+// file since the last look, all cached pages and definitions are dropped. Code that writes
+// through this object calls InvalidateCaches() after changing the catalog or a definition.
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "catalog.h"
+#include "file.h"
+#include "jet/database.h"
+#include "table_def.h"
+#include "text.h"
+
+namespace jet {
+
+class DatabaseImpl {
+ public:
+  // Opens the file; throws as File's constructor does.
+  DatabaseImpl(const std::string& path, OpenMode mode);
+
+  File& file() { return *file_; }
+  const File& file() const { return *file_; }
+  const TextCodec& codec() const { return *codec_; }
+
+  // Drops every cache when the file changed on disk since the last call.
+  void Refresh() const;
+  // Drops the decoded catalog and table definitions.
+  void InvalidateCaches() const;
+
+  // The catalog, read on first use.
+  const Catalog& catalog() const;
+  // The decoded definition of the local table `name` (case-insensitive). Throws kNotFound for a
+  // missing or linked table.
+  std::shared_ptr<const TableInfo> TableByName(std::u16string_view name) const;
+  // The decoded definition starting at `tdef_page`, named `name`, read on first use.
+  std::shared_ptr<const TableInfo> TableAt(uint32_t tdef_page, std::u16string_view name) const;
+
+ private:
+  std::unique_ptr<File> file_;                  // the open file
+  std::unique_ptr<TextCodec> codec_;            // text decoding for its format and code page
+  mutable std::unique_ptr<Catalog> catalog_;    // null until first needed
+  mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
+};
+
+}  // namespace jet
