@@ -114,6 +114,7 @@ struct IndexSpec {
   bool primary = false;
   bool unique = false;
   bool ignore_nulls = false;
+  bool required = false;  // DISALLOW NULL (always set for a primary key)
 };
 
 // What CREATE TABLE asks for.

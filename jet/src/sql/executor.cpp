@@ -1,0 +1,106 @@
+#include "sql/executor.h"
+
+#include <string>
+#include <vector>
+
+#include "jet/error.h"
+#include "sql/convert.h"
+#include "sql/lexer.h"
+
+namespace jet::sql {
+namespace {
+
+ExecResult RunInsert(Database& db, const InsertStatement& insert) {
+  const TableDef table = ResolveTable(db, insert.table, Use::kWrite);
+  const size_t targets = insert.columns.empty() ? table.columns.size() : insert.columns.size();
+  if (insert.values.size() != targets) {
+    throw Error(Error::Kind::kInvalidArgument,
+                "Number of query values and destination fields are not the same (" +
+                    std::to_string(insert.values.size()) + " values for " +
+                    std::to_string(targets) + " fields of table '" + insert.table.source + "').");
+  }
+  std::vector<Value> row(table.columns.size());
+  std::vector<bool> assigned(table.columns.size(), false);
+  for (size_t i = 0; i < insert.values.size(); ++i) {
+    size_t index = i;
+    if (!insert.columns.empty()) {
+      const Name& name = insert.columns[i];
+      index = table.columns.size();
+      for (size_t c = 0; c < table.columns.size() && index == table.columns.size(); ++c) {
+        if (NamesEqual(table.columns[c].name, name.text)) index = c;
+      }
+      if (index == table.columns.size()) {
+        throw Error(Error::Kind::kNotFound,
+                    "The INSERT INTO statement contains the following unknown field name: '" +
+                        name.source + "' (table '" + insert.table.source + "').");
+      }
+      if (assigned[index]) {
+        throw Error(Error::Kind::kInvalidArgument,
+                    "Duplicate output destination '" + name.source + "'.");
+      }
+    }
+    assigned[index] = true;
+    row[index] = insert.values[i].value;
+  }
+  db.InsertRow(table.name, row);
+  ExecResult result;
+  result.affected = 1;
+  return result;
+}
+
+ExecResult RunCreateIndex(Database& db, const CreateIndexStatement& statement) {
+  const TableDef table = ResolveTable(db, statement.table, Use::kWrite);
+  IndexSpec spec;
+  spec.name = statement.index_name;
+  spec.primary = statement.primary;
+  spec.unique = statement.unique;
+  spec.ignore_nulls = statement.ignore_nulls;
+  spec.required = statement.required;
+  std::vector<bool> used(table.columns.size(), false);
+  for (const OrderTerm& term : statement.columns) {
+    const size_t index = ColumnIndex(table, term.column, "index definition");
+    if (used[index]) {
+      throw Error(Error::Kind::kInvalidArgument, "Column '" + term.column.source +
+                                                     "' appears twice in index '" +
+                                                     Utf8(statement.index_name) + "'.");
+    }
+    used[index] = true;
+    spec.columns.emplace_back(table.columns[index].name, term.ascending);
+  }
+  db.CreateIndex(table.name, spec);
+  return ExecResult();
+}
+
+ExecResult RunCreateTable(Database& db, const CreateTableStatement& statement) {
+  bool exists = true;
+  try {
+    db.GetTable(statement.spec.name);
+  } catch (const Error& e) {
+    if (e.kind() != Error::Kind::kNotFound) throw;
+    exists = false;
+  }
+  for (const TableListEntry& entry : db.ListTables()) {
+    exists = exists || NamesEqual(entry.name, statement.spec.name);
+  }
+  if (exists) {
+    throw Error(Error::Kind::kInvalidArgument,
+                "Table '" + statement.table.source + "' already exists.");
+  }
+  db.CreateTable(statement.spec);
+  return ExecResult();
+}
+}  // namespace
+
+ExecResult Execute(Database& db, const Statement& statement) {
+  if (const auto* select = std::get_if<SelectStatement>(&statement)) {
+    ExecResult result;
+    result.rows = RunSelect(db, *select);
+    return result;
+  }
+  if (const auto* insert = std::get_if<InsertStatement>(&statement)) return RunInsert(db, *insert);
+  if (const auto* index = std::get_if<CreateIndexStatement>(&statement)) {
+    return RunCreateIndex(db, *index);
+  }
+  return RunCreateTable(db, std::get<CreateTableStatement>(statement));
+}
+}  // namespace jet::sql

@@ -1,0 +1,35 @@
+// Executor of the SQL dialect: runs a parsed statement through the public Database API only
+// (GetTable, Scan, ListTables, InsertRow, CreateIndex, CreateTable), so it sees exactly what
+// every other caller sees.
+//
+// SELECT reads the whole table in scan order, keeps the rows that satisfy the condition and
+// sorts them stably when ORDER BY is given. Writes check every name against the table first, so
+// an unknown table or column is reported with its name before the engine is asked to write.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "jet/database.h"
+#include "sql/parser.h"
+
+namespace jet::sql {
+
+// Whether a statement reads or writes the table it names.
+enum class Use { kRead, kWrite };
+
+// The table `name` refers to, found case-insensitively. Throws kNotFound naming it when there is
+// none, kNotSupported for a saved query (and, for writes, a system table).
+TableDef ResolveTable(const Database& db, const Name& name, Use use);
+
+// Position of column `name` in `table`; throws kNotFound naming column, clause and table.
+size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view clause);
+
+// Runs any statement. SELECT fills ExecResult::rows; writes report the rows they wrote.
+ExecResult Execute(Database& db, const Statement& statement);
+
+// Runs a SELECT. Throws kNotFound for an unknown table or column, kNotSupported for a saved
+// query, kInvalidArgument for a literal that does not fit the column it is compared with.
+ResultSet RunSelect(const Database& db, const SelectStatement& select);
+
+}  // namespace jet::sql

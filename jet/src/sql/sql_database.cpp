@@ -1,0 +1,23 @@
+// Database::Execute and Database::Query: the SQL entry points of the public façade.
+#include <variant>
+
+#include "jet/database.h"
+#include "sql/executor.h"
+#include "sql/parser.h"
+
+namespace jet {
+
+ExecResult Database::Execute(std::string_view sql) { return sql::Execute(*this, sql::Parse(sql)); }
+
+ResultSet Database::Query(std::string_view sql) const {
+  const sql::Statement statement = sql::Parse(sql);
+  const auto* select = std::get_if<sql::SelectStatement>(&statement);
+  if (select == nullptr) {
+    throw Error(Error::Kind::kInvalidArgument,
+                "Query runs SELECT statements only; use Execute for '" +
+                    std::string(sql.substr(0, 40)) + "'.");
+  }
+  return sql::RunSelect(*this, *select);
+}
+
+}  // namespace jet
