@@ -13,7 +13,8 @@ namespace jet {
 
 DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
     : file_(std::make_unique<File>(path, mode == OpenMode::kReadWrite)),
-      codec_(std::make_unique<TextCodec>(file_->format(), file_->header().code_page)) {}
+      codec_(std::make_unique<TextCodec>(file_->format(), file_->header().code_page)),
+      write_lock_(mode == OpenMode::kReadWrite ? std::make_unique<WriteLock>(path) : nullptr) {}
 
 void DatabaseImpl::Refresh() const {
   if (file_->Revalidate()) InvalidateCaches();

@@ -14,6 +14,7 @@
 #include "catalog.h"
 #include "file.h"
 #include "jet/database.h"
+#include "lock.h"
 #include "table_def.h"
 #include "text.h"
 
@@ -44,6 +45,7 @@ class DatabaseImpl {
  private:
   std::unique_ptr<File> file_;                  // the open file
   std::unique_ptr<TextCodec> codec_;            // text decoding for its format and code page
+  std::unique_ptr<WriteLock> write_lock_;       // held while open for writing (write path)
   mutable std::unique_ptr<Catalog> catalog_;    // null until first needed
   mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
 };

@@ -1,0 +1,200 @@
+// Index page decoding and encoding, and the leaf walk. Layout: see index_page.h.
+#include "index_page.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "format.h"
+#include "jet/error.h"
+#include "page_reader.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kLeafPointerBytes = 4;          // data page (3) + row (1)
+constexpr size_t kIntermediatePointerBytes = 8;  // + child page (4)
+constexpr int kMaxDepth = 32;
+
+uint32_t BigEndian(std::span<const uint8_t> b, size_t off, size_t n) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < n; ++i) v = v << 8 | b[off + i];
+  return v;
+}
+
+void PutBigEndian(uint32_t v, size_t n, std::vector<uint8_t>* out) {
+  for (size_t i = n; i-- > 0;) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void PutLe(std::vector<uint8_t>& page, size_t off, uint32_t v, size_t n) {
+  for (size_t i = 0; i < n; ++i) page[off + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Full stored form of one entry.
+void Serialize(const IndexEntry& e, bool leaf, std::vector<uint8_t>* out) {
+  out->insert(out->end(), e.key.begin(), e.key.end());
+  PutBigEndian(e.page, 3, out);
+  out->push_back(e.row);
+  if (!leaf) PutBigEndian(e.child, 4, out);
+}
+
+IndexEntry Parse(const PageReader& r, std::span<const uint8_t> raw, bool leaf) {
+  const size_t ptr = leaf ? kLeafPointerBytes : kIntermediatePointerBytes;
+  if (raw.size() < ptr) r.Fail("index entry shorter than its row pointer");
+  IndexEntry e;
+  const size_t key_len = raw.size() - ptr;
+  e.key.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(key_len));
+  e.page = BigEndian(raw, key_len, 3);
+  e.row = raw[key_len + 3];
+  if (!leaf) e.child = BigEndian(raw, key_len + 4, 4);
+  return e;
+}
+
+}  // namespace
+
+int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
+  const size_t n = std::min(a.key.size(), b.key.size());
+  if (n > 0) {
+    const int c = std::memcmp(a.key.data(), b.key.data(), n);
+    if (c != 0) return c < 0 ? -1 : 1;
+  }
+  if (a.key.size() != b.key.size()) return a.key.size() < b.key.size() ? -1 : 1;
+  if (a.page != b.page) return a.page < b.page ? -1 : 1;
+  if (a.row != b.row) return a.row < b.row ? -1 : 1;
+  return 0;
+}
+
+IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> bytes,
+                          std::string_view file, uint32_t page_no) {
+  const PageReader r(bytes, file, page_no);
+  if (r.size() != info.page_size) r.Fail("index page of the wrong size");
+  IndexPage p;
+  p.type = r.U8(0);
+  if (p.type != kIndexLeafPage && p.type != kIndexIntermediatePage) r.Fail("not an index page");
+  p.free_space = r.U16(info.ipage_free_space);
+  p.owner = r.U32(info.ipage_owner);
+  p.prev = r.U32(info.ipage_prev);
+  p.next = r.U32(info.ipage_next);
+  p.tail = r.U32(info.ipage_tail);
+  p.prefix = info.ipage_prefix_size == 1 ? r.U8(info.ipage_prefix_length)
+                                          : r.U16(info.ipage_prefix_length);
+  const auto bitmap = r.Bytes(info.ipage_bitmap, info.ipage_entries - info.ipage_bitmap);
+  const auto area = r.Bytes(info.ipage_entries, info.ipage_capacity);
+  const bool leaf = p.leaf();
+  size_t start = 0;
+  Bytes first;
+  for (size_t k = 0; k < bitmap.size() * 8; ++k) {
+    if (!(bitmap[k / 8] >> (k % 8) & 1)) continue;
+    if (k > area.size()) r.Fail("index bitmap points past the entry area");
+    if (k == start) r.Fail("index bitmap marks an empty entry");
+    const auto stored = area.subspan(start, k - start);
+    if (p.entries.empty()) {
+      if (p.prefix > stored.size()) r.Fail("index prefix longer than the first entry");
+      first.assign(stored.begin(), stored.end());
+      p.entries.push_back(Parse(r, stored, leaf));
+    } else {
+      Bytes full(first.begin(), first.begin() + p.prefix);
+      full.insert(full.end(), stored.begin(), stored.end());
+      p.entries.push_back(Parse(r, full, leaf));
+    }
+    start = k;
+  }
+  p.used = static_cast<uint32_t>(start);
+  return p;
+}
+
+size_t EntrySize(const IndexEntry& e, bool leaf) {
+  return e.key.size() + (leaf ? kLeafPointerBytes : kIntermediatePointerBytes);
+}
+
+uint32_t ChoosePrefix(const std::vector<IndexEntry>& entries, bool leaf) {
+  if (!leaf || entries.size() < 2) return 0;
+  const Bytes& a = entries.front().key;
+  const Bytes& b = entries.back().key;
+  const size_t n = std::min(a.size(), b.size());
+  size_t p = 0;
+  while (p < n && a[p] == b[p]) ++p;
+  return static_cast<uint32_t>(p);
+}
+
+size_t StoredSize(const std::vector<IndexEntry>& entries, bool leaf) {
+  if (entries.empty()) return 0;
+  const size_t prefix = ChoosePrefix(entries, leaf);
+  size_t total = 0;
+  for (const IndexEntry& e : entries) total += EntrySize(e, leaf) - prefix;
+  return total + prefix;
+}
+
+bool FitsPage(const FormatInfo& info, const std::vector<IndexEntry>& entries, bool leaf) {
+  return StoredSize(entries, leaf) <= info.ipage_capacity;
+}
+
+std::vector<uint8_t> EncodeIndexPage(const FormatInfo& info, const IndexPage& p) {
+  const bool leaf = p.leaf();
+  const uint32_t prefix = ChoosePrefix(p.entries, leaf);
+  std::vector<uint8_t> page(info.page_size, 0);
+  std::vector<uint8_t> area;
+  std::vector<uint8_t> one;
+  std::vector<size_t> ends;
+  for (size_t i = 0; i < p.entries.size(); ++i) {
+    one.clear();
+    Serialize(p.entries[i], leaf, &one);
+    const size_t skip = i == 0 ? 0 : prefix;
+    area.insert(area.end(), one.begin() + static_cast<std::ptrdiff_t>(skip), one.end());
+    ends.push_back(area.size());
+  }
+  if (area.size() > info.ipage_capacity) {
+    throw Error(Error::Kind::kInvalidArgument, "Index entries do not fit one index page.");
+  }
+  page[0] = p.type;
+  page[1] = 0x01;
+  PutLe(page, info.ipage_free_space,
+        static_cast<uint32_t>(info.page_size - info.ipage_entries - area.size()), 2);
+  PutLe(page, info.ipage_owner, p.owner, 4);
+  PutLe(page, info.ipage_prev, p.prev, 4);
+  PutLe(page, info.ipage_next, p.next, 4);
+  PutLe(page, info.ipage_tail, leaf ? 0 : p.tail, 4);
+  PutLe(page, info.ipage_prefix_length, prefix, info.ipage_prefix_size);
+  page[info.ipage_prefix_length + info.ipage_prefix_size] = leaf ? 0x00 : 0x01;
+  for (size_t end : ends) page[info.ipage_bitmap + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+  std::copy(area.begin(), area.end(), page.begin() + info.ipage_entries);
+  return page;
+}
+
+void ForEachIndexEntry(PageSource& src, const FormatInfo& info, uint32_t root,
+                       const std::function<bool(const IndexEntry&)>& fn) {
+  const std::string file = src.file_name();
+  uint32_t n = root;
+  IndexPage p;
+  for (int depth = 0;; ++depth) {
+    if (depth > kMaxDepth) throw CorruptPage(file, n, "index tree deeper than 32 levels");
+    p = DecodeIndexPage(info, src.ReadPage(n), file, n);
+    if (p.leaf()) break;
+    const uint32_t child = p.entries.empty() ? p.tail : p.entries.front().child;
+    if (child == 0) throw CorruptPage(file, n, "intermediate index page without children");
+    n = child;
+  }
+  std::unordered_set<uint32_t> seen;
+  while (true) {
+    if (!seen.insert(n).second) throw CorruptPage(file, n, "index leaf chain loops");
+    for (const IndexEntry& e : p.entries) {
+      if (!fn(e)) return;
+    }
+    if (p.next == 0) return;
+    const uint32_t from = n;
+    n = p.next;
+    p = DecodeIndexPage(info, src.ReadPage(n), file, n);
+    if (!p.leaf()) throw CorruptPage(file, from, "index leaf chain leads to a non-leaf page");
+  }
+}
+
+std::vector<IndexEntry> ReadIndexEntries(PageSource& src, const FormatInfo& info, uint32_t root) {
+  std::vector<IndexEntry> out;
+  ForEachIndexEntry(src, info, root, [&](const IndexEntry& e) {
+    out.push_back(e);
+    return true;
+  });
+  return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,99 @@
+#pragma once
+// Index pages (types 0x03 intermediate / 0x04 leaf) and a read-only walk of one index B-tree.
+//
+// Page layout (J3 / J4 offsets):
+//   0x00 type, 0x01 = 1, 0x02 u16 free space, 0x04 u32 owning TDEF page,
+//   0x08/0x0C prev, 0x0C/0x10 next, 0x10/0x14 tail child (intermediate only),
+//   0x14/0x18 shared-prefix length (u8 / u16), 0x15/0x1A 1 on intermediate pages,
+//   0x16/0x1B entry-end bitmap, 0xF8/0x1E0 entry area (1800 / 3616 bytes).
+// Entries are stored back to back; bit k of the bitmap marks the end of an entry at byte k of the
+// area. Every entry but the first omits the first P bytes (the shared prefix), which equal the
+// first P bytes of the first entry. Entry = key bytes, data page (3 bytes big-endian), data row,
+// and on intermediate pages the child page (4 bytes big-endian). Entries sort by key bytes, then
+// data page, then row; an intermediate entry is a copy of the last leaf entry of its child's
+// subtree. The tail child (no explicit entry) is the last child of an intermediate page.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+struct FormatInfo;
+
+constexpr uint8_t kIndexIntermediatePage = 0x03;
+constexpr uint8_t kIndexLeafPage = 0x04;
+
+// One index entry. `child` is used on intermediate pages only.
+struct IndexEntry {
+  Bytes key;
+  uint32_t page = 0;  // data page of the row's header slot (24 bits)
+  uint8_t row = 0;    // its slot number
+  uint32_t child = 0;
+
+  bool operator==(const IndexEntry&) const = default;
+};
+
+// Order of entries: key bytes (unsigned, a proper prefix first), then page, then row.
+int CompareEntries(const IndexEntry& a, const IndexEntry& b);
+inline bool EntryLess(const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; }
+
+// A decoded index page.
+struct IndexPage {
+  uint8_t type = kIndexLeafPage;
+  uint16_t free_space = 0;  // as stored
+  uint32_t owner = 0;       // TDEF page of the table
+  uint32_t prev = 0;
+  uint32_t next = 0;
+  uint32_t tail = 0;        // intermediate pages: last child without an explicit entry
+  uint32_t prefix = 0;      // shared-prefix length as stored
+  uint32_t used = 0;        // stored entry bytes as the bitmap says
+  std::vector<IndexEntry> entries;
+
+  bool leaf() const { return type == kIndexLeafPage; }
+};
+
+// Decodes one page. Throws kCorrupt (naming `file` and `page_no`) for a page that is not an index
+// page or whose bitmap, prefix or entries are inconsistent.
+IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> page,
+                          std::string_view file, uint32_t page_no);
+
+// Bytes one entry takes when stored in full on a page of this kind.
+size_t EntrySize(const IndexEntry& e, bool leaf);
+// Stored bytes of `entries` on a page of this kind, with the prefix the encoder would choose.
+size_t StoredSize(const std::vector<IndexEntry>& entries, bool leaf);
+// Whether `entries` fit one page.
+bool FitsPage(const FormatInfo& info, const std::vector<IndexEntry>& entries, bool leaf);
+// The shared prefix the encoder writes: on leaves the common prefix of the first and last key
+// (bounded by the first entry's size); 0 on intermediate pages, as Access writes them.
+uint32_t ChoosePrefix(const std::vector<IndexEntry>& entries, bool leaf);
+
+// Encodes `p` (its free_space, prefix and used fields are recomputed). Throws kInvalidArgument
+// when the entries do not fit.
+std::vector<uint8_t> EncodeIndexPage(const FormatInfo& info, const IndexPage& p);
+
+// Read access to pages for walking a tree.
+class PageSource {
+ public:
+  virtual ~PageSource() = default;
+  // The bytes of page `n` (page-size bytes); throws kCorrupt for a page outside the file.
+  virtual std::vector<uint8_t> ReadPage(uint32_t n) = 0;
+  // Name of the file, for error messages.
+  virtual std::string file_name() const = 0;
+};
+
+// Calls `fn` for every leaf entry of the index rooted at `root`, in order, following the leaf
+// chain from the first leaf. Stops when `fn` returns false. Throws kCorrupt on malformed pages,
+// a chain that loops or leaves the level, or a tree deeper than 32 levels.
+void ForEachIndexEntry(PageSource& src, const FormatInfo& info, uint32_t root,
+                       const std::function<bool(const IndexEntry&)>& fn);
+
+// All leaf entries of the index rooted at `root`, in order.
+std::vector<IndexEntry> ReadIndexEntries(PageSource& src, const FormatInfo& info, uint32_t root);
+
+}  // namespace jet
