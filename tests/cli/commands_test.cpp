@@ -15,13 +15,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct ToolRun {
   int status;
   std::string out;
   std::string err;
 };
 
-Run Mdbtool(const std::vector<std::string>& args) {
+ToolRun Mdbtool(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   const int status = RunMdbtool(args, out, err);
   return {status, out.str(), err.str()};
@@ -50,7 +50,7 @@ class FixtureTest : public testing::Test {
 };
 
 TEST(CommandLineTest, UsageErrorsExitWithTwo) {
-  Run r = Mdbtool({});
+  ToolRun r = Mdbtool({});
   EXPECT_EQ(r.status, kExitUsage);
   EXPECT_NE(r.err.find("usage: mdbtool"), std::string::npos);
   EXPECT_TRUE(r.out.empty());
@@ -64,7 +64,7 @@ TEST(CommandLineTest, UsageErrorsExitWithTwo) {
 
 TEST(CommandLineTest, HelpGoesToStdoutWithZero) {
   for (const char* flag : {"--help", "-h"}) {
-    Run r = Mdbtool({flag});
+    ToolRun r = Mdbtool({flag});
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.out, UsageText());
     EXPECT_TRUE(r.err.empty());
@@ -73,7 +73,7 @@ TEST(CommandLineTest, HelpGoesToStdoutWithZero) {
 }
 
 TEST(CommandLineTest, MissingFileFailsWithMessage) {
-  Run r = Mdbtool({"tables", "/nonexistent/dir/none.mdb"});
+  ToolRun r = Mdbtool({"tables", "/nonexistent/dir/none.mdb"});
   EXPECT_EQ(r.status, kExitFailure);
   EXPECT_NE(r.err.find("none.mdb"), std::string::npos) << r.err;
 }
@@ -88,7 +88,7 @@ TEST(CommandLineTest, RecognisesSelect) {
 }
 
 TEST_F(FixtureTest, TablesListsUserTablesByName) {
-  Run r = Mdbtool({"tables", types_});
+  ToolRun r = Mdbtool({"tables", types_});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out,
             "TABLE\tAllTypes\nTABLE\tAutoKey\nTABLE\tCustomer List\nTABLE\tEmptyTable\n"
@@ -106,22 +106,22 @@ TEST_F(FixtureTest, DumpOfOneTableIsItsPartOfTheFullDump) {
   }
   ASSERT_FALSE(want.empty());
   // Names are found case-insensitively; the dump uses the stored name.
-  Run r = Mdbtool({"dump", types_, "order details"});
+  ToolRun r = Mdbtool({"dump", types_, "order details"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out, want);
 }
 
 TEST_F(FixtureTest, DumpRefusesUnknownAndSystemTables) {
-  Run unknown = Mdbtool({"dump", types_, "NoSuchTable"});
+  ToolRun unknown = Mdbtool({"dump", types_, "NoSuchTable"});
   EXPECT_EQ(unknown.status, kExitFailure);
   EXPECT_NE(unknown.err.find("NoSuchTable"), std::string::npos) << unknown.err;
-  Run system = Mdbtool({"dump", types_, "MSysObjects"});
+  ToolRun system = Mdbtool({"dump", types_, "MSysObjects"});
   EXPECT_EQ(system.status, kExitFailure);
   EXPECT_TRUE(system.out.empty());
 }
 
 TEST_F(FixtureTest, SchemaShowsTypesFlagsAndIndexes) {
-  Run r = Mdbtool({"schema", types_, "Order Details"});
+  ToolRun r = Mdbtool({"schema", types_, "Order Details"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out.rfind("table Order Details (", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("index ByPrice (UnitPrice DESC, Quantity)\n"), std::string::npos) << r.out;
@@ -129,7 +129,7 @@ TEST_F(FixtureTest, SchemaShowsTypesFlagsAndIndexes) {
             std::string::npos)
       << r.out;
 
-  Run all = Mdbtool({"schema", types_});
+  ToolRun all = Mdbtool({"schema", types_});
   ASSERT_EQ(all.status, kExitOk) << all.err;
   EXPECT_NE(all.out.find("NUMERIC(18,4)"), std::string::npos);
   EXPECT_NE(all.out.find("TEXT(100)"), std::string::npos);
@@ -147,14 +147,14 @@ TEST_F(FixtureTest, TruncatedFileFailsCleanly) {
     std::ofstream out(cut, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 3));
   }
-  Run r = Mdbtool({"dump", cut.string()});
+  ToolRun r = Mdbtool({"dump", cut.string()});
   EXPECT_EQ(r.status, kExitFailure) << r.out.substr(0, 300);
   EXPECT_FALSE(r.err.empty());
   fs::remove_all(dir);
 }
 
 TEST_F(FixtureTest, SqlSelectPrintsHeaderAndRows) {
-  Run r = Mdbtool({"sql", types_, "SELECT * FROM [Order Details]"});
+  ToolRun r = Mdbtool({"sql", types_, "SELECT * FROM [Order Details]"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   std::istringstream lines(r.out);
   std::string header;
