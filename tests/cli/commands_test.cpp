@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -161,6 +162,28 @@ TEST_F(FixtureTest, SqlSelectPrintsHeaderAndRows) {
   std::getline(lines, header);
   EXPECT_EQ(header.rfind(R"([")", 0), 0u) << header;
   EXPECT_NE(header.find(R"("UnitPrice")"), std::string::npos) << header;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 40);  // header + every row
+}
+
+// A statement that writes opens the file for writing; the change shows in the next dump.
+TEST_F(FixtureTest, SqlInsertWritesTheFile) {
+  const fs::path dir = fs::temp_directory_path() / ("mdbtool-sql-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path copy = dir / "types.mdb";
+  fs::copy_file(types_, copy, fs::copy_options::overwrite_existing);
+  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+
+  ToolRun insert = Mdbtool({"sql", copy.string(),
+                            "INSERT INTO [Order Details](OrderID, ProductID, UnitPrice, Quantity, "
+                            "Discount) VALUES(99999, 7, 12.5, 3, 0.25)"});
+  EXPECT_EQ(insert.status, kExitOk) << insert.err;
+  EXPECT_EQ(insert.out, "1 row affected\n");
+  ToolRun dump = Mdbtool({"dump", copy.string(), "Order Details"});
+  ASSERT_EQ(dump.status, kExitOk) << dump.err;
+  EXPECT_NE(dump.out.find(R"({"table":"Order Details","row":[99999,7,"12.5000",3,0.25]})"),
+            std::string::npos)
+      << dump.out;
+  fs::remove_all(dir);
 }
 
 }  // namespace
