@@ -2,6 +2,7 @@
 
 #include "long_value.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
 
@@ -17,6 +18,7 @@ constexpr uint32_t kFormInline = 0x80000000;
 constexpr uint32_t kFormSingle = 0x40000000;
 constexpr uint32_t kFormChain = 0x00000000;
 constexpr size_t kChainPointerSize = 4;
+constexpr size_t kMaxReserve = 1 << 20;
 
 void ReadChain(const File& file, const PageReader& field, uint32_t first, size_t length,
                std::vector<uint8_t>& out) {
@@ -26,8 +28,8 @@ void ReadChain(const File& file, const PageReader& field, uint32_t first, size_t
     if (next == 0) field.Fail("long value chain ends before its length");
     if (!seen.insert(next).second) field.Fail("long value chain loops");
     Page page;
-    PageReader seg = ReadRowAt(file, RowPointer::FromU32(next), kLvalOwner, page,
-                               "long value chain");
+    PageReader seg =
+        ReadRowAt(file, RowPointer::FromU32(next), kLvalOwner, page, "long value chain");
     next = seg.U32(0);
     size_t take = std::min(seg.size() - kChainPointerSize, length - out.size());
     auto chunk = seg.Bytes(kChainPointerSize, take);
@@ -53,14 +55,14 @@ void ReadLongValue(const File& file, const PageReader& field, std::vector<uint8_
   const uint32_t pointer = field.U32(4);
   if (form == kFormSingle) {
     Page page;
-    PageReader row = ReadRowAt(file, RowPointer::FromU32(pointer), kLvalOwner, page,
-                               "long value");
+    PageReader row = ReadRowAt(file, RowPointer::FromU32(pointer), kLvalOwner, page, "long value");
     auto bytes = row.Bytes(0, length);
     out.assign(bytes.begin(), bytes.end());
     return;
   }
   if (form != kFormChain) field.Fail("unknown long value form");
-  out.reserve(length);
+  // The length is only a claim until the chain delivers it; grow as segments arrive.
+  out.reserve(std::min<size_t>(length, kMaxReserve));
   ReadChain(file, field, pointer, length, out);
 }
 

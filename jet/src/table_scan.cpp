@@ -10,6 +10,7 @@ namespace jet {
 namespace {
 
 constexpr int kMaxOverflowHops = 8;
+constexpr uint16_t kMaxRowsPerPage = 256;  // row numbers are one byte
 
 // The row an overflow header points to (following further headers a bounded number of times).
 PageReader FollowOverflow(const File& file, const TableInfo& table, const PageReader& header,
@@ -44,6 +45,9 @@ void ScanRows(const File& file, const TableInfo& table,
     if (dp.owner() != table.def.tdef_page) {
       dp.page().reader().Fail("page in the usage map of " + ToUtf8(table.def.name) +
                               " belongs to another table");
+    }
+    if (dp.slot_count() > kMaxRowsPerPage) {
+      dp.page().reader().Fail("more rows than a row number can address");
     }
     for (uint16_t i = 0; i < dp.slot_count(); ++i) {
       Slot s = dp.GetSlot(i);

@@ -19,7 +19,8 @@ namespace jet {
 
 enum class UsageMapCheck {
   kPagesExist,  // every page in the map must lie inside the file (owned-page maps)
-  kAny,         // pages past the end of the file are allowed (the global free-page map)
+  kAny,         // pages past the end of the file are left out (the global free-page map,
+                // where they are set as "free")
 };
 
 // The pages set in the map the row pointer `map_row` refers to, ascending. Throws kCorrupt
