@@ -60,6 +60,10 @@ IndexEntry EntryFor(Bytes key, RowId id) {
 
 }  // namespace
 
+std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map) {
+  return std::make_unique<TxnIndexStore>(txn, usage_map);
+}
+
 IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
                       bool* all_null) {
   const std::vector<Column>& cols = table.def.columns;
@@ -85,7 +89,9 @@ std::string IndexWriter::IndexName(size_t real) const {
   for (size_t i = 0; i < table_.logical_indexes.size(); ++i) {
     if (table_.logical_indexes[i].real_index == real) return ToUtf8(table_.def.indexes[i].name);
   }
-  return "#" + std::to_string(real);
+  std::string fallback = "number ";  // an index without a logical name
+  fallback += std::to_string(real);
+  return fallback;
 }
 
 bool IndexWriter::Indexed(size_t r, bool all_null) const {

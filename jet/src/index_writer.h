@@ -11,6 +11,7 @@
 // index's text equality when a key is approximate (a sort order or characters without known
 // codes).
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +22,12 @@
 namespace jet {
 
 class PageTxn;
+class IndexPageStore;
 struct IndexKey;
+
+// Page access for one index's B-tree through `txn`: new pages are recorded in the index usage
+// map `usage_map` (a row pointer; 0 = none) and taken from the global map, freed ones leave both.
+std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map);
 
 // The key of `values` (all columns, in the order of table.def.columns) in real index `real`;
 // `all_null` is set when every key column is NULL.
