@@ -154,6 +154,13 @@ TEST_F(FixtureTest, TruncatedFileFailsCleanly) {
   fs::remove_all(dir);
 }
 
+TEST_F(FixtureTest, CheckReportsASoundFile) {
+  ToolRun r = Mdbtool({"check", types_});
+  EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+  EXPECT_NE(r.out.find("rows checked: no problems\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Mdbtool({"check"}).status, kExitUsage);
+}
+
 TEST_F(FixtureTest, SqlSelectPrintsHeaderAndRows) {
   ToolRun r = Mdbtool({"sql", types_, "SELECT * FROM [Order Details]"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
