@@ -9,7 +9,7 @@ set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: compare_read.sh BUILD_DIR [MDB_FILE]" >&2; exit 2; }
 BUILD=$(readlink -f "$1")
 ROOT=$(dirname "$(readlink -f "$0")")/..
-FILE=${2:-$ROOT/../shared/fixtures/big.mdb}
+FILE=$(readlink -f "${2:-$ROOT/../shared/fixtures/big.mdb}")
 N=${N:-5}
 MDBTOOL=$BUILD/cli/mdbtool
 [ -x "$MDBTOOL" ] || { echo "no mdbtool in $BUILD/cli (build it first)" >&2; exit 1; }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,13 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct ToolRun {
   int status;
   std::string out;
   std::string err;
 };
 
-Run Mdbtool(const std::vector<std::string>& args) {
+ToolRun Mdbtool(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   const int status = RunMdbtool(args, out, err);
   return {status, out.str(), err.str()};
@@ -50,7 +51,7 @@ class FixtureTest : public testing::Test {
 };
 
 TEST(CommandLineTest, UsageErrorsExitWithTwo) {
-  Run r = Mdbtool({});
+  ToolRun r = Mdbtool({});
   EXPECT_EQ(r.status, kExitUsage);
   EXPECT_NE(r.err.find("usage: mdbtool"), std::string::npos);
   EXPECT_TRUE(r.out.empty());
@@ -64,7 +65,7 @@ TEST(CommandLineTest, UsageErrorsExitWithTwo) {
 
 TEST(CommandLineTest, HelpGoesToStdoutWithZero) {
   for (const char* flag : {"--help", "-h"}) {
-    Run r = Mdbtool({flag});
+    ToolRun r = Mdbtool({flag});
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.out, UsageText());
     EXPECT_TRUE(r.err.empty());
@@ -73,7 +74,7 @@ TEST(CommandLineTest, HelpGoesToStdoutWithZero) {
 }
 
 TEST(CommandLineTest, MissingFileFailsWithMessage) {
-  Run r = Mdbtool({"tables", "/nonexistent/dir/none.mdb"});
+  ToolRun r = Mdbtool({"tables", "/nonexistent/dir/none.mdb"});
   EXPECT_EQ(r.status, kExitFailure);
   EXPECT_NE(r.err.find("none.mdb"), std::string::npos) << r.err;
 }
@@ -88,7 +89,7 @@ TEST(CommandLineTest, RecognisesSelect) {
 }
 
 TEST_F(FixtureTest, TablesListsUserTablesByName) {
-  Run r = Mdbtool({"tables", types_});
+  ToolRun r = Mdbtool({"tables", types_});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out,
             "TABLE\tAllTypes\nTABLE\tAutoKey\nTABLE\tCustomer List\nTABLE\tEmptyTable\n"
@@ -106,22 +107,22 @@ TEST_F(FixtureTest, DumpOfOneTableIsItsPartOfTheFullDump) {
   }
   ASSERT_FALSE(want.empty());
   // Names are found case-insensitively; the dump uses the stored name.
-  Run r = Mdbtool({"dump", types_, "order details"});
+  ToolRun r = Mdbtool({"dump", types_, "order details"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out, want);
 }
 
 TEST_F(FixtureTest, DumpRefusesUnknownAndSystemTables) {
-  Run unknown = Mdbtool({"dump", types_, "NoSuchTable"});
+  ToolRun unknown = Mdbtool({"dump", types_, "NoSuchTable"});
   EXPECT_EQ(unknown.status, kExitFailure);
   EXPECT_NE(unknown.err.find("NoSuchTable"), std::string::npos) << unknown.err;
-  Run system = Mdbtool({"dump", types_, "MSysObjects"});
+  ToolRun system = Mdbtool({"dump", types_, "MSysObjects"});
   EXPECT_EQ(system.status, kExitFailure);
   EXPECT_TRUE(system.out.empty());
 }
 
 TEST_F(FixtureTest, SchemaShowsTypesFlagsAndIndexes) {
-  Run r = Mdbtool({"schema", types_, "Order Details"});
+  ToolRun r = Mdbtool({"schema", types_, "Order Details"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out.rfind("table Order Details (", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("index ByPrice (UnitPrice DESC, Quantity)\n"), std::string::npos) << r.out;
@@ -129,7 +130,7 @@ TEST_F(FixtureTest, SchemaShowsTypesFlagsAndIndexes) {
             std::string::npos)
       << r.out;
 
-  Run all = Mdbtool({"schema", types_});
+  ToolRun all = Mdbtool({"schema", types_});
   ASSERT_EQ(all.status, kExitOk) << all.err;
   EXPECT_NE(all.out.find("NUMERIC(18,4)"), std::string::npos);
   EXPECT_NE(all.out.find("TEXT(100)"), std::string::npos);
@@ -147,20 +148,49 @@ TEST_F(FixtureTest, TruncatedFileFailsCleanly) {
     std::ofstream out(cut, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 3));
   }
-  Run r = Mdbtool({"dump", cut.string()});
+  ToolRun r = Mdbtool({"dump", cut.string()});
   EXPECT_EQ(r.status, kExitFailure) << r.out.substr(0, 300);
   EXPECT_FALSE(r.err.empty());
   fs::remove_all(dir);
 }
 
+TEST_F(FixtureTest, CheckReportsASoundFile) {
+  ToolRun r = Mdbtool({"check", types_});
+  EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+  EXPECT_NE(r.out.find("rows checked: no problems\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Mdbtool({"check"}).status, kExitUsage);
+}
+
 TEST_F(FixtureTest, SqlSelectPrintsHeaderAndRows) {
-  Run r = Mdbtool({"sql", types_, "SELECT * FROM [Order Details]"});
+  ToolRun r = Mdbtool({"sql", types_, "SELECT * FROM [Order Details]"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   std::istringstream lines(r.out);
   std::string header;
   std::getline(lines, header);
   EXPECT_EQ(header.rfind(R"([")", 0), 0u) << header;
   EXPECT_NE(header.find(R"("UnitPrice")"), std::string::npos) << header;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 40);  // header + every row
+}
+
+// A statement that writes opens the file for writing; the change shows in the next dump.
+TEST_F(FixtureTest, SqlInsertWritesTheFile) {
+  const fs::path dir = fs::temp_directory_path() / ("mdbtool-sql-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path copy = dir / "types.mdb";
+  fs::copy_file(types_, copy, fs::copy_options::overwrite_existing);
+  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+
+  ToolRun insert = Mdbtool({"sql", copy.string(),
+                            "INSERT INTO [Order Details](OrderID, ProductID, UnitPrice, Quantity, "
+                            "Discount) VALUES(99999, 7, 12.5, 3, 0.25)"});
+  EXPECT_EQ(insert.status, kExitOk) << insert.err;
+  EXPECT_EQ(insert.out, "1 row affected\n");
+  ToolRun dump = Mdbtool({"dump", copy.string(), "Order Details"});
+  ASSERT_EQ(dump.status, kExitOk) << dump.err;
+  EXPECT_NE(dump.out.find(R"({"table":"Order Details","row":[99999,7,"12.5000",3,0.25]})"),
+            std::string::npos)
+      << dump.out;
+  fs::remove_all(dir);
 }
 
 }  // namespace

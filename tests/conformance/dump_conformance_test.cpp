@@ -37,6 +37,22 @@ void PrintTo(const Fixture& f, std::ostream* os) { *os << f.relative; }
 // Fixtures whose expected dump cannot be reproduced, with the reason; none so far.
 const char* KnownMismatch(const std::string& /*relative*/) { return nullptr; }
 
+// Fixtures mdbtools reads differently from both our engine and the independent reader that wrote
+// the expected dumps. For these the comparison script must give our dump exactly the verdict it
+// gives the expected dump.
+const char* KnownMdbtoolsLimit(const std::string& relative) {
+  if (relative == "access/jackcess-V2000-delColTestV2000.mdb") {
+    return "after a deleted column mdbtools loses the columns of index id2 (prints [])";
+  }
+  if (relative == "access/jackcess-V2000-overflowTestV2000.mdb") {
+    return "mdbtools lists overflow rows (rows 3 and 5) where their data sits, not at their slot";
+  }
+  if (relative == "access/jackcess-V2000-testIndexPropertiesV2000.mdb") {
+    return "mdbtools drops the index columns and the unique flag of the *_temp/IgnoreNulls2 tables";
+  }
+  return nullptr;
+}
+
 std::vector<Fixture> ListFixtures() {
   std::vector<Fixture> out;
   const fs::path root = SharedDir() / "fixtures";
@@ -171,12 +187,22 @@ TEST_P(DumpConformanceTest, AgreesWithMdbtools) {
     cli::WriteDump(*jet::Database::Open(file_.string()), std::nullopt, out);
     ASSERT_TRUE(out.good()) << "cannot write " << dump_file;
   }
+  const auto compare = [&](const fs::path& dump, std::string& output) {
+    return RunCommand("bash " + ShellQuote(script.string()) + " " + ShellQuote(dump.string()) +
+                          " " + ShellQuote(file_.string()) + " 2>&1",
+                      output);
+  };
   std::string output;
-  const int status = RunCommand("bash " + ShellQuote(script.string()) + " " +
-                                    ShellQuote(dump_file.string()) + " " +
-                                    ShellQuote(file_.string()) + " 2>&1",
-                                output);
+  const int status = compare(dump_file, output);
   fs::remove(dump_file);
+  if (const char* limit = KnownMdbtoolsLimit(GetParam().relative)) {
+    std::string expected_dump, where, reference;
+    ASSERT_TRUE(ReadExpected(GetParam().relative, expected_dump, where));
+    const int reference_status = compare(where, reference);
+    EXPECT_EQ(status, reference_status) << limit;
+    EXPECT_EQ(output, reference) << "known mdbtools limit: " << limit;
+    return;
+  }
   EXPECT_EQ(status, 0) << output;
   EXPECT_EQ(output.rfind("AGREE", 0), 0u) << output;
 }
