@@ -33,6 +33,8 @@ class DatabaseImpl {
   void Refresh() const;
   // Drops the decoded catalog and table definitions.
   void InvalidateCaches() const;
+  // Drops the decoded definition of one table (after a row write changed its counters).
+  void InvalidateTable(uint32_t tdef_page) const { tables_.erase(tdef_page); }
 
   // The catalog, read on first use.
   const Catalog& catalog() const;

@@ -11,8 +11,9 @@
 namespace jet {
 namespace {
 
-// Refuses writes the engine cannot make: a read-only handle or a Jet3 file.
-void CheckWritable(DatabaseImpl& impl) {
+}  // namespace
+
+void RequireWritableJet4(const DatabaseImpl& impl) {
   if (!impl.file().writable()) {
     throw Error(Error::Kind::kInvalidArgument,
                 impl.file().path() + ": the database is open read-only");
@@ -23,22 +24,24 @@ void CheckWritable(DatabaseImpl& impl) {
   }
 }
 
+namespace {
+
 // Runs `fn(writer)` on `table` in a transaction and commits it.
 template <typename Fn>
 auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   impl.Refresh();
-  CheckWritable(impl);
+  RequireWritableJet4(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
   PageTxn txn(impl.file());
   TableWriter writer(impl, txn, *info);
   if constexpr (std::is_void_v<decltype(fn(writer))>) {
     fn(writer);
     txn.Commit();
-    impl.InvalidateCaches();
+    impl.InvalidateTable(info->def.tdef_page);
   } else {
     auto result = fn(writer);
     txn.Commit();
-    impl.InvalidateCaches();
+    impl.InvalidateTable(info->def.tdef_page);
     return result;
   }
 }

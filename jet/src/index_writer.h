@@ -11,6 +11,7 @@
 // index's text equality when a key is approximate (a sort order or characters without known
 // codes).
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,17 @@
 namespace jet {
 
 class PageTxn;
+class IndexPageStore;
+struct IndexKey;
+
+// Page access for one index's B-tree through `txn`: new pages are recorded in the index usage
+// map `usage_map` (a row pointer; 0 = none) and taken from the global map, freed ones leave both.
+std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map);
+
+// The key of `values` (all columns, in the order of table.def.columns) in real index `real`;
+// `all_null` is set when every key column is NULL.
+IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
+                      bool* all_null);
 
 class IndexWriter {
  public:
@@ -39,6 +51,10 @@ class IndexWriter {
 
  private:
   std::string IndexName(size_t real) const;
+  // Whether real index `r` has an entry for a row with these values.
+  bool Indexed(size_t r, bool all_null) const;
+  void AddOne(size_t r, const std::vector<Value>& values, RowId id);
+  void RemoveOne(size_t r, const std::vector<Value>& values, RowId id);
 
   PageTxn& txn_;
   const TableInfo& table_;

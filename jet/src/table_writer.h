@@ -25,6 +25,10 @@ namespace jet {
 class DatabaseImpl;
 class PageTxn;
 
+// Refuses writes the engine cannot make: a handle opened read-only (kInvalidArgument) or a Jet3
+// file (kNotSupported, a read-only format here).
+void RequireWritableJet4(const DatabaseImpl& db);
+
 class TableWriter {
  public:
   TableWriter(const DatabaseImpl& db, PageTxn& txn, const TableInfo& table);

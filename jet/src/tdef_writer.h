@@ -7,6 +7,8 @@
 // TDEF page whole and every continuation page from offset 8.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "table_def.h"
 
@@ -36,5 +38,29 @@ class TdefFields {
   PageTxn& txn_;
   const TableInfo& table_;
 };
+
+}  // namespace jet
+
+namespace jet {
+
+// Where the sections of a Jet4 definition string start (offsets into TableInfo::raw).
+struct TdefSections {
+  size_t count_blocks = 0;   // real-index count blocks
+  size_t columns = 0;        // column descriptors
+  size_t column_names = 0;
+  size_t real_defs = 0;      // real-index definitions
+  size_t logical_defs = 0;   // logical-index definitions
+  size_t logical_names = 0;
+  size_t trailer = 0;        // long-value map trailer
+  size_t end = 0;            // one past the FF FF terminator (= tdef_len)
+};
+
+// Finds the sections of `t`'s definition. Throws kCorrupt when they run past its bytes.
+TdefSections LocateSections(const TableInfo& t, const std::string& file);
+
+// Writes the definition string `def` (its first 8 bytes are the first page's header) over the
+// pages of `t`, reusing them in order and allocating continuation pages as needed; sets tdef_len,
+// every page's next pointer and free-space field. Spare old pages are freed.
+void WriteTdefChain(PageTxn& txn, const std::vector<uint32_t>& pages, std::vector<uint8_t> def);
 
 }  // namespace jet

@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
 
@@ -83,68 +84,114 @@ Model ScanModel(Database& db, const std::u16string& table) {
   return m;
 }
 
-// A row of StdItems: Idx, Name, StdMode, Shape, Weight, Looks, Duration, Price, Stock, Note.
-std::vector<Value> RandomStdItem(std::mt19937& rng) {
+// A random row for `def`: every column gets a value of its type (NULL now and then), text up
+// to the column length with CJK characters, memos from a few bytes to several pages.
+std::vector<Value> RandomRow(const TableDef& def, std::mt19937& rng) {
   std::uniform_int_distribution<int> small(-32768, 32767);
-  std::uniform_int_distribution<int> byte(0, 255);
-  std::uniform_int_distribution<int> kind(0, 9);
-  std::vector<Value> v = {Value(static_cast<int32_t>(rng())), Value(RandomText(rng, 40)),
-                          Value(static_cast<uint8_t>(byte(rng))),
-                          Value(static_cast<int16_t>(small(rng))),
-                          Value(static_cast<int16_t>(small(rng))),
-                          Value(static_cast<int16_t>(small(rng))),
-                          Value(static_cast<int16_t>(small(rng))),
-                          Value(static_cast<int32_t>(rng())),
-                          Value(static_cast<int16_t>(small(rng))), Value()};
-  const int k = kind(rng);
-  if (k < 2) v[1] = Value();                           // NULL name
-  if (k >= 3) v[9] = Value(RandomText(rng, k < 7 ? 60 : k < 9 ? 3000 : 12000));  // memo sizes
+  std::uniform_int_distribution<int> pct(0, 99);
+  std::vector<Value> v;
+  for (const Column& c : def.columns) {
+    const int k = pct(rng);
+    if (k < 8 && c.type != ColumnType::kBoolean && !c.autonumber()) {
+      v.emplace_back();
+      continue;
+    }
+    switch (c.type) {
+      case ColumnType::kBoolean: v.emplace_back(k % 2 == 0); break;
+      case ColumnType::kByte: v.emplace_back(static_cast<uint8_t>(rng())); break;
+      case ColumnType::kInt: v.emplace_back(static_cast<int16_t>(small(rng))); break;
+      case ColumnType::kLong:
+        v.emplace_back(c.autonumber() ? Value() : Value(static_cast<int32_t>(rng())));
+        break;
+      case ColumnType::kDouble: v.emplace_back(static_cast<double>(small(rng)) / 8); break;
+      case ColumnType::kDateTime: v.emplace_back(DateTime{static_cast<double>(k * 500)}); break;
+      case ColumnType::kText:
+        v.emplace_back(RandomText(rng, std::min<size_t>(c.length / 2u, 40)));
+        break;
+      case ColumnType::kMemo:
+        v.emplace_back(RandomText(rng, k < 50 ? 60 : k < 90 ? 3000 : 12000));
+        break;
+      default: v.emplace_back(); break;
+    }
+  }
   return v;
 }
 
-// Applies `ops` random writes to `table` of `db`, keeping `model` in step.
-void RandomWrites(Database& db, const std::u16string& table, Model& model, std::mt19937& rng,
-                  int ops) {
+// Applies `ops` random writes to `table` of `db`, keeping `model` in step. A write refused by a
+// unique index must leave the file byte-for-byte unchanged.
+void RandomWrites(Database& db, const std::string& file, const std::u16string& table,
+                  Model& model, std::mt19937& rng, int ops) {
+  const TableDef def = db.GetTable(table);
   std::uniform_int_distribution<int> what(0, 99);
   for (int i = 0; i < ops; ++i) {
     const int w = what(rng);
-    if (model.empty() || w < 55) {
-      std::vector<Value> v = RandomStdItem(rng);
-      RowId id = db.InsertRow(table, v);
-      ASSERT_TRUE(model.emplace(id, v).second) << "row id reused";
-      continue;
-    }
-    auto it = model.begin();
-    std::advance(it, std::uniform_int_distribution<size_t>(0, model.size() - 1)(rng));
-    if (w < 85) {
-      std::vector<Value> v = RandomStdItem(rng);
-      db.UpdateRow(table, it->first, v);
-      it->second = v;
-    } else {
-      db.DeleteRow(table, it->first);
-      model.erase(it);
+    try {
+      if (model.empty() || w < 55) {
+        std::vector<Value> v = RandomRow(def, rng);
+        RowId id = db.InsertRow(table, v);
+        v = db.ReadRow(def, id);  // autonumbers were assigned
+        ASSERT_TRUE(model.emplace(id, v).second) << "row id reused";
+        continue;
+      }
+      auto it = model.begin();
+      std::advance(it, std::uniform_int_distribution<size_t>(0, model.size() - 1)(rng));
+      if (w < 85) {
+        std::vector<Value> v = RandomRow(def, rng);
+        for (size_t c = 0; c < def.columns.size(); ++c) {
+          if (def.columns[c].autonumber()) v[c] = it->second[c];
+        }
+        const uint64_t before = testutil::HashFile(file);
+        try {
+          db.UpdateRow(table, it->first, v);
+        } catch (const Error& e) {
+          ASSERT_EQ(e.kind(), Error::Kind::kConstraint) << e.what();
+          ASSERT_EQ(testutil::HashFile(file), before) << "rejected update changed the file";
+          continue;
+        }
+        it->second = v;
+      } else {
+        db.DeleteRow(table, it->first);
+        model.erase(it);
+      }
+    } catch (const Error& e) {
+      ASSERT_EQ(e.kind(), Error::Kind::kConstraint) << e.what();
     }
   }
 }
 
-TEST(RoundTripRowsTest, RandomWritesOnFixtureCopy) {
-  if (testutil::FixturePath("game-unindexed.mdb").empty()) GTEST_SKIP() << "no ../shared";
+void RunRoundTrip(const std::string& fixture, const std::u16string& table, uint32_t seed,
+                  int batches, int ops) {
+  if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "no ../shared";
   TempDir dir;
-  const std::string file = testutil::CopyFixture(dir, "game-unindexed.mdb");
-  std::mt19937 rng(20240611);
+  const std::string file = testutil::CopyFixture(dir, fixture);
+  std::mt19937 rng(seed);
   auto db = Database::Open(file, OpenMode::kReadWrite);
-  Model model = ScanModel(*db, u"StdItems");
-  for (int batch = 0; batch < 8; ++batch) {
-    RandomWrites(*db, u"StdItems", model, rng, 250);
-    ExpectTableEquals(*db, u"StdItems", model);
-    if (batch % 4 == 3) {
+  Model model = ScanModel(*db, table);
+  for (int batch = 0; batch < batches; ++batch) {
+    RandomWrites(*db, file, table, model, rng, ops);
+    ExpectTableEquals(*db, table, model);
+    CheckReport report = CheckFile(file);
+    EXPECT_TRUE(report.ok()) << "batch " << batch << ": " << report.problems.front();
+    if (batch % 3 == 2 || batch == batches - 1) {
       const std::string verdict = CompareWithMdbtools(dir, file);
       EXPECT_EQ(verdict.substr(0, 5), "AGREE") << "batch " << batch << ": " << verdict;
     }
   }
   db.reset();
   auto reopened = Database::Open(file);
-  ExpectTableEquals(*reopened, u"StdItems", model);
+  ExpectTableEquals(*reopened, table, model);
+}
+
+TEST(RoundTripRowsTest, UnindexedTableWithMemos) {
+  RunRoundTrip("game-unindexed.mdb", u"StdItems", 20240611, 6, 250);
+}
+
+TEST(RoundTripRowsTest, LongPrimaryKey) {
+  RunRoundTrip("game-indexed.mdb", u"StdItems", 7, 6, 250);
+}
+
+TEST(RoundTripRowsTest, TextPrimaryKeyAndSecondIndex) {
+  RunRoundTrip("game-indexed.mdb", u"Monster", 99, 6, 250);
 }
 
 }  // namespace

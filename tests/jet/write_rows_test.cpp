@@ -47,5 +47,105 @@ TEST_F(WriteRowsTest, InsertReadsBackAndCountsRise) {
   EXPECT_EQ(rows.back(), row);
 }
 
+// Runs `fn`, expects a jet::Error of `kind` whose message contains `needle`, and checks that the
+// file did not change.
+template <typename Fn>
+void ExpectRejected(const std::string& path, Error::Kind kind, const std::string& needle, Fn fn) {
+  const uint64_t before = HashFile(path);
+  try {
+    fn();
+    ADD_FAILURE() << "write was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.kind(), kind) << e.what();
+    EXPECT_NE(std::string(e.what()).find(needle), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(HashFile(path), before) << "a rejected write changed the file";
+}
+
+TEST(RejectedWritesTest, LeaveTheFileUnchanged) {
+  if (FixturePath("game-indexed.mdb").empty()) GTEST_SKIP() << "no ../shared";
+  TempDir dir;
+  const std::string path = CopyFixture(dir, "game-indexed.mdb");
+  auto db = Database::Open(path, OpenMode::kReadWrite);
+  TableDef settings = db->GetTable(u"Settings");  // Name TEXT(50) primary key, Value, Updated
+  std::vector<Value> existing;
+  RowId first{};
+  db->Scan(settings, [&](RowId id, std::vector<Value>& v) {
+    existing = v;
+    first = id;
+    return false;
+  });
+  using K = Error::Kind;
+  ExpectRejected(path, K::kConstraint, "PrimaryKey",
+                 [&] { db->InsertRow(u"Settings", existing); });
+  ExpectRejected(path, K::kConstraint, "Name", [&] {
+    db->InsertRow(u"Settings", {Value(std::u16string(51, u'x')), Value(), Value()});
+  });
+  ExpectRejected(path, K::kConstraint, "Name",
+                 [&] { db->InsertRow(u"Settings", {Value(), Value(u"v"), Value()}); });
+  ExpectRejected(path, K::kInvalidArgument, "Updated", [&] {
+    db->InsertRow(u"Settings", {Value(u"fresh"), Value(u"v"), Value(u"not a date")});
+  });
+  ExpectRejected(path, K::kInvalidArgument, "columns",
+                 [&] { db->InsertRow(u"Settings", {Value(u"fresh")}); });
+  // An update to another row's key, and a delete of a missing row.
+  std::vector<Value> other;
+  db->Scan(settings, [&](RowId id, std::vector<Value>& v) {
+    if (!(id == first)) other = v;
+    return other.empty();
+  });
+  std::vector<Value> clash = existing;
+  clash[0] = other[0];
+  ExpectRejected(path, K::kConstraint, "PrimaryKey",
+                 [&] { db->UpdateRow(u"Settings", first, clash); });
+  ExpectRejected(path, K::kNotFound, "row", [&] { db->DeleteRow(u"Settings", RowId{first.page, 250}); });
+  // The same key differing only in case collides too (the General sort order ignores case).
+  std::vector<Value> upper = existing;
+  std::u16string name = existing[0].as<std::u16string>();
+  for (char16_t& c : name) c = (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  upper[0] = Value(name);
+  if (name != existing[0].as<std::u16string>()) {
+    ExpectRejected(path, K::kConstraint, "PrimaryKey",
+                   [&] { db->InsertRow(u"Settings", upper); });
+  }
+}
+
+TEST(WriteAccessTest, ReadOnlyHandlesAndSecondWritersAreRefused) {
+  if (FixturePath("game-indexed.mdb").empty()) GTEST_SKIP() << "no ../shared";
+  TempDir dir;
+  const std::string path = CopyFixture(dir, "game-indexed.mdb");
+  {
+    auto reader = Database::Open(path);
+    ExpectRejected(path, Error::Kind::kInvalidArgument, "read-only", [&] {
+      reader->DeleteRow(u"Settings", RowId{1, 0});
+    });
+  }
+  auto writer = Database::Open(path, OpenMode::kReadWrite);
+  try {
+    Database::Open(path, OpenMode::kReadWrite);
+    ADD_FAILURE() << "second writer accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.kind(), Error::Kind::kLocked) << e.what();
+  }
+  auto reader = Database::Open(path);  // readers are not blocked
+  EXPECT_GT(reader->GetTable(u"Settings").row_count, 0u);
+  // Another process is refused as well.
+  int status = 0;
+  testutil::RunCommand("flock -n '" + path + "' true", &status);
+  EXPECT_NE(status, 0);
+  writer.reset();
+  testutil::RunCommand("flock -n '" + path + "' true", &status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(WriteRowsTest, SecondHandleSeesWritesAtOnce) {
+  auto reader = Database::Open(path_);
+  TableDef magic = reader->GetTable(u"Magic");
+  RowId id = db_->InsertRow(u"Magic", {Value(int16_t{1}), Value(u"x"), Value(), Value(), Value(),
+                                       Value(), Value()});
+  EXPECT_EQ(reader->ReadRow(reader->GetTable(u"Magic"), id)[1], Value(std::u16string(u"x")));
+  EXPECT_EQ(reader->GetTable(u"Magic").row_count, magic.row_count + 1);
+}
+
 }  // namespace
 }  // namespace jet

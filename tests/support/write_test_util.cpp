@@ -42,8 +42,10 @@ std::string CopyFixture(const TempDir& dir, const std::string& name) {
 uint64_t HashFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   uint64_t h = 1469598103934665603ull;
-  for (std::istreambuf_iterator<char> it(in), end; it != end; ++it) {
-    h = (h ^ static_cast<unsigned char>(*it)) * 1099511628211ull;
+  std::vector<char> buf(1 << 16);
+  while (in.read(buf.data(), static_cast<std::streamsize>(buf.size())) || in.gcount() > 0) {
+    const auto n = static_cast<size_t>(in.gcount());
+    for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(buf[i])) * 1099511628211ull;
   }
   return h;
 }

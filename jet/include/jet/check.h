@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// What CheckFile found in one database.
+struct CheckReport {
+  std::vector<std::string> problems;  // broken invariants; empty = the file is consistent
+  // Indexes whose keys this engine can only approximate (a sort order other than General, or
+  // characters whose codes are not established): "Table.Index: reason".
+  std::vector<std::string> approximate_indexes;
+  int tables = 0;    // tables checked (system tables included)
+  int indexes = 0;   // real indexes checked
+  long rows = 0;     // live rows seen
+  bool ok() const { return problems.empty(); }
+};
+
+// Verifies the invariants of the file at `path` (opened read-only): row counts against live
+// rows, usage maps against page owners and the global map, data-page free space and slot
+// tables, every index tree complete and in order with the keys recomputed from the rows, and
+// long-value chains. Throws jet::Error only when the file cannot be opened at all; everything
+// else becomes a problem in the report.
+CheckReport CheckFile(const std::string& path);
+
+}  // namespace jet
