@@ -43,7 +43,7 @@ ObjectKind ClassifyObject(int16_t type, uint32_t flags) {
 Catalog::Catalog(const File& file, const TextCodec& codec)
     : table_(ReadTableDef(file, codec, kCatalogTdefPage, u"MSysObjects")) {
   static constexpr std::array<std::u16string_view, 5> kNames = {u"Id", u"ParentId", u"Name",
-                                                                 u"Type", u"Flags"};
+                                                                u"Type", u"Flags"};
   std::vector<Column> columns;
   for (std::u16string_view name : kNames) {
     const Column* col = table_.def.FindColumn(name);

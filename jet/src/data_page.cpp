@@ -8,7 +8,8 @@ namespace jet {
 
 DataPage::DataPage(const Page& page, const FormatInfo& info) : page_(page), info_(&info) {
   const PageReader& r = page_.reader();
-  if (r.U8(0) != kPageTypeData) r.Fail("expected a data page, found type " + std::to_string(r.U8(0)));
+  if (r.U8(0) != kPageTypeData)
+    r.Fail("expected a data page, found type " + std::to_string(r.U8(0)));
   count_ = r.U16(info.data_row_count);
   if (info.data_header_size + 2u * count_ > info.page_size) {
     r.Fail("slot count " + std::to_string(count_) + " does not fit in the page");
@@ -20,8 +21,8 @@ Slot DataPage::GetSlot(uint16_t i) const {
   Slot s;
   s.word = r.U16(info_->data_header_size + 2u * i);
   s.start = s.word & kSlotOffsetMask;
-  s.end = i == 0 ? info_->page_size
-                 : (r.U16(info_->data_header_size + 2u * (i - 1)) & kSlotOffsetMask);
+  s.end =
+      i == 0 ? info_->page_size : (r.U16(info_->data_header_size + 2u * (i - 1)) & kSlotOffsetMask);
   const uint32_t area_start = info_->data_header_size + 2u * count_;
   if (s.start < area_start || s.start > s.end || s.end > info_->page_size) {
     if (s.deleted()) {
@@ -46,8 +47,7 @@ PageReader ReadRowAt(const File& file, RowPointer ptr, uint32_t owner, Page& pag
     page_out.reader().Fail(std::string(what) + " points to a page of another owner");
   }
   if (ptr.row >= dp.slot_count()) {
-    page_out.reader().Fail(std::string(what) + " points to missing row " +
-                           std::to_string(ptr.row));
+    page_out.reader().Fail(std::string(what) + " points to missing row " + std::to_string(ptr.row));
   }
   Slot s = dp.GetSlot(ptr.row);
   return dp.Row(s);

@@ -77,8 +77,8 @@ std::vector<TableListEntry> Database::ListTables() const {
     return c != 0 ? c < 0 : a->name < b->name;
   };
   std::vector<TableListEntry> out;
-  for (auto [kind, label] : {std::pair{ObjectKind::kTable, "TABLE"},
-                             std::pair{ObjectKind::kSelectQuery, "VIEW"}}) {
+  for (auto [kind, label] :
+       {std::pair{ObjectKind::kTable, "TABLE"}, std::pair{ObjectKind::kSelectQuery, "VIEW"}}) {
     std::vector<const CatalogObject*> found;
     for (const CatalogObject& obj : impl_->catalog().objects()) {
       if (obj.kind == kind) found.push_back(&obj);

@@ -119,9 +119,11 @@ void File::DecodeHeader() {
   }
   info_ = &FormatFor(version == 0 ? Format::kJet3 : Format::kJet4);
   if (stat_size_ % info_->page_size != 0 || stat_size_ < 2ull * info_->page_size) {
-    throw OpenError(path_, "is truncated: its size (" + std::to_string(stat_size_) +
-                    " bytes) is not a whole number of " + std::to_string(info_->page_size) +
-                    "-byte pages of at least 2 pages", Error::Kind::kCorrupt);
+    throw OpenError(path_,
+                    "is truncated: its size (" + std::to_string(stat_size_) +
+                        " bytes) is not a whole number of " + std::to_string(info_->page_size) +
+                        "-byte pages of at least 2 pages",
+                    Error::Kind::kCorrupt);
   }
   if (stat_size_ / info_->page_size > UINT32_MAX / 2) {
     throw OpenError(path_, "is too large for an Access database", Error::Kind::kCorrupt);
@@ -152,8 +154,10 @@ void File::CheckPassword(const std::vector<uint8_t>& page0) const {
     // Jet4 masks the UCS-2 password with the whole days of the creation date.
     double days = std::floor(header_.creation_date);
     int32_t key = 0;
-    if (std::isfinite(days) && days > INT32_MIN && days < INT32_MAX) key = static_cast<int32_t>(days);
-    for (int i = 0; i < 4; ++i) pattern[i] = static_cast<uint8_t>(static_cast<uint32_t>(key) >> (8 * i));
+    if (std::isfinite(days) && days > INT32_MIN && days < INT32_MAX)
+      key = static_cast<int32_t>(days);
+    for (int i = 0; i < 4; ++i)
+      pattern[i] = static_cast<uint8_t>(static_cast<uint32_t>(key) >> (8 * i));
   }
   bool empty = true;
   for (size_t i = 0; i < pw.size(); ++i) {
@@ -175,12 +179,11 @@ std::vector<uint8_t> File::DecodedHeaderPage() const {
 void File::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
   size_t done = 0;
   while (done < out.size()) {
-    ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                        static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      throw OpenError(path_, std::string("read failed: ") + std::strerror(errno),
-                      Error::Kind::kIo);
+      throw OpenError(path_, std::string("read failed: ") + std::strerror(errno), Error::Kind::kIo);
     }
     if (n == 0) {
       throw OpenError(path_, "is shorter than expected (it changed while open?)",
@@ -192,8 +195,9 @@ void File::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
 
 Page File::ReadPage(uint32_t n) const {
   if (n >= page_count_) {
-    throw CorruptPage(path_, n, "beyond the end of the file, which has " +
-                                    std::to_string(page_count_) + " pages");
+    throw CorruptPage(
+        path_, n,
+        "beyond the end of the file, which has " + std::to_string(page_count_) + " pages");
   }
   auto it = cache_.find(n);
   if (it != cache_.end()) return Page(n, it->second, path_);
@@ -223,8 +227,8 @@ void File::WritePage(uint32_t n, std::span<const uint8_t> bytes) {
   size_t done = 0;
   const uint64_t offset = static_cast<uint64_t>(n) * info_->page_size;
   while (done < bytes.size()) {
-    ssize_t w = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                         static_cast<off_t>(offset + done));
+    ssize_t w =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
       poisoned_ = true;
@@ -245,8 +249,8 @@ bool File::Revalidate() {
   RememberStat();
   if (stat_size_ == old_size && stat_mtime_ns_ == old_mtime) return false;
   cache_.clear();
-  page_count_ = static_cast<uint32_t>(
-      std::min<uint64_t>(stat_size_ / info_->page_size, UINT32_MAX / 2));
+  page_count_ =
+      static_cast<uint32_t>(std::min<uint64_t>(stat_size_ / info_->page_size, UINT32_MAX / 2));
   return true;
 }
 

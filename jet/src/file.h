@@ -38,18 +38,18 @@ class Page {
   uint8_t type() const { return (*data_)[0]; }
 
  private:
-  uint32_t number_;                                  // page number in the file
+  uint32_t number_;                                   // page number in the file
   std::shared_ptr<const std::vector<uint8_t>> data_;  // page_size bytes, shared with the cache
-  PageReader reader_;                                // bounds-checked view over data_
+  PageReader reader_;                                 // bounds-checked view over data_
 };
 
 // What page 0 says about the database.
 struct HeaderInfo {
   Format format = Format::kJet4;
-  uint16_t code_page = 0;     // e.g. 1252
-  uint16_t sort_order = 0;    // text sort order LCID, e.g. 0x0409
-  uint8_t sort_version = 0;   // Jet4 sort-order version (0 = General legacy)
-  double creation_date = 0;   // Jet4 creation timestamp (Jet date double); 0 for Jet3
+  uint16_t code_page = 0;    // e.g. 1252
+  uint16_t sort_order = 0;   // text sort order LCID, e.g. 0x0409
+  uint8_t sort_version = 0;  // Jet4 sort-order version (0 = General legacy)
+  double creation_date = 0;  // Jet4 creation timestamp (Jet date double); 0 for Jet3
 };
 
 class File {
@@ -95,15 +95,15 @@ class File {
   void RememberStat();
   void CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> data) const;
 
-  std::string path_;            // as given to the constructor
-  int fd_ = -1;                 // open descriptor
-  bool writable_ = false;       // opened for writing
-  bool poisoned_ = false;       // a write failed half way; no further writes
+  std::string path_;                  // as given to the constructor
+  int fd_ = -1;                       // open descriptor
+  bool writable_ = false;             // opened for writing
+  bool poisoned_ = false;             // a write failed half way; no further writes
   const FormatInfo* info_ = nullptr;  // descriptor of the file's format
-  HeaderInfo header_;           // decoded page 0
-  uint32_t page_count_ = 0;     // pages in the file
-  uint64_t stat_size_ = 0;      // size seen at the last Revalidate or write
-  int64_t stat_mtime_ns_ = 0;   // modification time seen then
+  HeaderInfo header_;                 // decoded page 0
+  uint32_t page_count_ = 0;           // pages in the file
+  uint64_t stat_size_ = 0;            // size seen at the last Revalidate or write
+  int64_t stat_mtime_ns_ = 0;         // modification time seen then
   mutable std::unordered_map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> cache_;
 };
 

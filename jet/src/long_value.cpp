@@ -26,8 +26,8 @@ void ReadChain(const File& file, const PageReader& field, uint32_t first, size_t
     if (next == 0) field.Fail("long value chain ends before its length");
     if (!seen.insert(next).second) field.Fail("long value chain loops");
     Page page;
-    PageReader seg = ReadRowAt(file, RowPointer::FromU32(next), kLvalOwner, page,
-                               "long value chain");
+    PageReader seg =
+        ReadRowAt(file, RowPointer::FromU32(next), kLvalOwner, page, "long value chain");
     next = seg.U32(0);
     size_t take = std::min(seg.size() - kChainPointerSize, length - out.size());
     auto chunk = seg.Bytes(kChainPointerSize, take);
@@ -53,8 +53,7 @@ void ReadLongValue(const File& file, const PageReader& field, std::vector<uint8_
   const uint32_t pointer = field.U32(4);
   if (form == kFormSingle) {
     Page page;
-    PageReader row = ReadRowAt(file, RowPointer::FromU32(pointer), kLvalOwner, page,
-                               "long value");
+    PageReader row = ReadRowAt(file, RowPointer::FromU32(pointer), kLvalOwner, page, "long value");
     auto bytes = row.Bytes(0, length);
     out.assign(bytes.begin(), bytes.end());
     return;

@@ -17,16 +17,23 @@ constexpr uint8_t kDecimalNegative = 0x80;
 // Bytes of a fixed value of `col` in the fixed area.
 uint32_t FixedSize(const Column& col) {
   switch (col.type) {
-    case ColumnType::kByte: return 1;
-    case ColumnType::kInt: return 2;
+    case ColumnType::kByte:
+      return 1;
+    case ColumnType::kInt:
+      return 2;
     case ColumnType::kLong:
-    case ColumnType::kFloat: return 4;
+    case ColumnType::kFloat:
+      return 4;
     case ColumnType::kMoney:
     case ColumnType::kDouble:
-    case ColumnType::kDateTime: return 8;
-    case ColumnType::kGuid: return 16;
-    case ColumnType::kNumeric: return kDecimalSize;
-    default: return col.length;
+    case ColumnType::kDateTime:
+      return 8;
+    case ColumnType::kGuid:
+      return 16;
+    case ColumnType::kNumeric:
+      return kDecimalSize;
+    default:
+      return col.length;
   }
 }
 
@@ -124,14 +131,14 @@ Value RowDecoder::DecodeValue(const PageReader& row, const Plan& plan) {
   const uint32_t start = var_offsets_[col.var_index];
   const uint32_t end = var_offsets_[col.var_index + 1];
   if (start < fs || start > end || end > data_end_) {
-    row.Fail("variable column " + ToUtf8(col.name) + " has bad offsets " +
-             std::to_string(start) + ".." + std::to_string(end));
+    row.Fail("variable column " + ToUtf8(col.name) + " has bad offsets " + std::to_string(start) +
+             ".." + std::to_string(end));
   }
   return Convert(row, col, row.Bytes(start, end - start), start);
 }
 
-Value RowDecoder::Convert(const PageReader& row, const Column& col,
-                          std::span<const uint8_t> b, size_t field_offset) {
+Value RowDecoder::Convert(const PageReader& row, const Column& col, std::span<const uint8_t> b,
+                          size_t field_offset) {
   const uint32_t need = FixedSize(col);
   switch (col.type) {
     case ColumnType::kText: {
@@ -165,19 +172,27 @@ Value RowDecoder::Convert(const PageReader& row, const Column& col,
       return Value(Bytes(b.begin(), b.end()));
   }
   switch (col.type) {
-    case ColumnType::kByte: return Value(b[0]);
-    case ColumnType::kInt: return Value(Load<int16_t>(b));
-    case ColumnType::kLong: return Value(Load<int32_t>(b));
-    case ColumnType::kMoney: return Value(Currency{Load<int64_t>(b)});
-    case ColumnType::kFloat: return Value(Load<float>(b));
-    case ColumnType::kDouble: return Value(Load<double>(b));
-    case ColumnType::kDateTime: return Value(DateTime{Load<double>(b)});
+    case ColumnType::kByte:
+      return Value(b[0]);
+    case ColumnType::kInt:
+      return Value(Load<int16_t>(b));
+    case ColumnType::kLong:
+      return Value(Load<int32_t>(b));
+    case ColumnType::kMoney:
+      return Value(Currency{Load<int64_t>(b)});
+    case ColumnType::kFloat:
+      return Value(Load<float>(b));
+    case ColumnType::kDouble:
+      return Value(Load<double>(b));
+    case ColumnType::kDateTime:
+      return Value(DateTime{Load<double>(b)});
     case ColumnType::kGuid: {
       Guid g;
       std::memcpy(g.bytes.data(), b.data(), g.bytes.size());
       return Value(g);
     }
-    default: return Value(LoadDecimal(b, col.scale));
+    default:
+      return Value(LoadDecimal(b, col.scale));
   }
 }
 

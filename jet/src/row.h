@@ -52,13 +52,13 @@ class RowDecoder {
   const File& file_;
   const TextCodec& codec_;
   const FormatInfo& info_;
-  bool has_var_table_;             // the table has variable-offset slots
-  std::vector<Plan> plans_;        // one per requested column
+  bool has_var_table_;       // the table has variable-offset slots
+  std::vector<Plan> plans_;  // one per requested column
   // Layout of the row being decoded.
-  uint32_t col_count_ = 0;         // C stored in the row
-  size_t mask_pos_ = 0;            // first byte of the null mask
-  uint32_t var_count_ = 0;         // V stored in the row
-  size_t data_end_ = 0;            // var data must end here (start of the trailer)
+  uint32_t col_count_ = 0;             // C stored in the row
+  size_t mask_pos_ = 0;                // first byte of the null mask
+  uint32_t var_count_ = 0;             // V stored in the row
+  size_t data_end_ = 0;                // var data must end here (start of the trailer)
   std::vector<uint32_t> var_offsets_;  // V + 1 offsets (the last is EOD)
   std::vector<uint8_t> lv_buffer_;     // long-value bytes, reused
 };

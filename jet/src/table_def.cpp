@@ -32,9 +32,9 @@ void LoadChain(const File& file, uint32_t first, TableInfo& t) {
   uint32_t n = first;
   while (true) {
     if (n == 0 || n >= file.page_count()) {
-      throw CorruptPage(file.path(), t.pages.empty() ? first : t.pages.back(),
-                        "table definition continues on page " + std::to_string(n) +
-                            ", outside the file");
+      throw CorruptPage(
+          file.path(), t.pages.empty() ? first : t.pages.back(),
+          "table definition continues on page " + std::to_string(n) + ", outside the file");
     }
     if (!seen.insert(n).second || seen.size() > kMaxTdefPages) {
       throw CorruptPage(file.path(), n, "table definition pages form a loop");
@@ -44,8 +44,7 @@ void LoadChain(const File& file, uint32_t first, TableInfo& t) {
       p.reader().Fail("expected a table definition page, found type " + std::to_string(p.type()));
     }
     auto bytes = p.bytes();
-    t.raw.insert(t.raw.end(), bytes.begin() + (t.pages.empty() ? 0 : kTdefPageHeader),
-                 bytes.end());
+    t.raw.insert(t.raw.end(), bytes.begin() + (t.pages.empty() ? 0 : kTdefPageHeader), bytes.end());
     t.pages.push_back(n);
     n = p.reader().U32(file.info().tdef_next_page);
     if (n == 0) break;
@@ -133,8 +132,8 @@ void ReadRealIndexes(Cursor& c, const FormatInfo& info, uint32_t count,
   }
 }
 
-void ReadLogicalIndexes(Cursor& c, const FormatInfo& info, const TextCodec& codec,
-                        uint32_t count, TableInfo& t) {
+void ReadLogicalIndexes(Cursor& c, const FormatInfo& info, const TextCodec& codec, uint32_t count,
+                        TableInfo& t) {
   c.Need(count, info.lidx_size, "logical index definitions");
   for (uint32_t i = 0; i < count; ++i) {
     PageReader d = c.r.Sub(c.pos, info.lidx_size);

@@ -53,13 +53,13 @@ struct LongValueMaps {
 
 // Everything the engine knows about one table definition.
 struct TableInfo {
-  TableDef def;                       // the public part (columns by column number)
-  std::vector<uint32_t> pages;        // TDEF pages, first page first
-  std::vector<uint8_t> raw;           // the concatenated definition string
-  uint16_t max_cols = 0;              // highest column count ever (row column count)
-  uint16_t var_cols = 0;              // variable-offset slots, deleted columns included
-  uint32_t owned_map = 0;             // row pointer to the owned-pages map
-  uint32_t free_map = 0;              // row pointer to the free-space map
+  TableDef def;                 // the public part (columns by column number)
+  std::vector<uint32_t> pages;  // TDEF pages, first page first
+  std::vector<uint8_t> raw;     // the concatenated definition string
+  uint16_t max_cols = 0;        // highest column count ever (row column count)
+  uint16_t var_cols = 0;        // variable-offset slots, deleted columns included
+  uint32_t owned_map = 0;       // row pointer to the owned-pages map
+  uint32_t free_map = 0;        // row pointer to the free-space map
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;  // parallel to def.indexes
   std::vector<LongValueMaps> long_value_maps;

@@ -124,8 +124,8 @@ void TextCodec::BuildSingleByteTable() {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<size_t>(-1) &&
         out_left == 2) {
-      table_[b] = static_cast<char16_t>(static_cast<uint8_t>(out[0]) |
-                                        (static_cast<uint8_t>(out[1]) << 8));
+      table_[b] =
+          static_cast<char16_t>(static_cast<uint8_t>(out[0]) | (static_cast<uint8_t>(out[1]) << 8));
     }
   }
   if (IconvOk(cd)) iconv_close(cd);

@@ -59,11 +59,11 @@ class TextCodec {
   void BuildSingleByteTable();
   void DecodeMultiByte(std::span<const uint8_t> bytes, std::u16string& out) const;
 
-  Format format_;                          // Jet3 uses the code page, Jet4 UCS-2
-  uint16_t code_page_;                     // the code page actually used
-  bool multi_byte_ = false;                // DBCS code page: convert with iconv per value
+  Format format_;                                  // Jet3 uses the code page, Jet4 UCS-2
+  uint16_t code_page_;                             // the code page actually used
+  bool multi_byte_ = false;                        // DBCS code page: convert with iconv per value
   iconv_t iconv_ = reinterpret_cast<iconv_t>(-1);  // to UTF-16LE, for multi-byte pages
-  std::array<char16_t, 256> table_{};      // single-byte code page to UTF-16
+  std::array<char16_t, 256> table_{};              // single-byte code page to UTF-16
 };
 
 }  // namespace jet

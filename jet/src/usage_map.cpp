@@ -22,7 +22,8 @@ void CollectBits(const File& file, const PageReader& where, std::span<const uint
       uint64_t page = first + 8 * k + static_cast<uint64_t>(i);
       if (page >= file.page_count()) {
         if (check == UsageMapCheck::kPagesExist) {
-          where.Fail("usage map lists page " + std::to_string(page) + " beyond the end of the file");
+          where.Fail("usage map lists page " + std::to_string(page) +
+                     " beyond the end of the file");
         }
         if (page > UINT32_MAX) return;
       }
@@ -60,8 +61,8 @@ std::vector<uint32_t> ReadUsageMap(const File& file, uint32_t map_row, UsageMapC
   std::vector<uint32_t> pages;
   switch (row.U8(0)) {
     case kMapInline:
-      CollectBits(file, row, row.Bytes(5, row.size() - std::min<size_t>(5, row.size())),
-                  row.U32(1), check, pages);
+      CollectBits(file, row, row.Bytes(5, row.size() - std::min<size_t>(5, row.size())), row.U32(1),
+                  check, pages);
       break;
     case kMapReference:
       ReadReferenceMap(file, row, check, pages);

@@ -2,8 +2,9 @@
 // jet::Error or in valid data, never a crash, a hang or a huge allocation. (Run this suite in
 // the address,undefined sanitizer build.)
 
-#include <cstring>
 #include <gtest/gtest.h>
+
+#include <cstring>
 #include <random>
 
 #include "data_page.h"

@@ -3,8 +3,9 @@
 
 #include "file.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "support/fixtures.h"
 
@@ -91,7 +92,8 @@ TEST(FileHeader, RefusesWhatItCannotRead) {
     std::memcpy(&date, &b[info.header_creation_date], 8);
     auto days = static_cast<uint32_t>(static_cast<int32_t>(date));
     const uint8_t pw[] = {'p', 0, 'w', 0};
-    for (int i = 0; i < 4; ++i) b[info.header_password + i] = pw[i] ^ static_cast<uint8_t>(days >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      b[info.header_password + i] = pw[i] ^ static_cast<uint8_t>(days >> (8 * i));
   };
   const Case cases[] = {
       {"ace", dir.Write("ace.mdb", ace), Error::Kind::kNotSupported, "ACE"},

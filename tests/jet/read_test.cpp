@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "database_impl.h"
-#include "text.h"
 #include "jet/database.h"
 #include "support/fixtures.h"
+#include "text.h"
 
 namespace jet {
 namespace {

@@ -71,7 +71,9 @@ TEST(ValueText, Utf8RoundTripsAndRepairs) {
   lone.push_back(static_cast<char16_t>(0xD800));
   EXPECT_EQ("x\xED\xA0\x80", ToUtf8(lone));
   EXPECT_EQ(lone, FromUtf8(ToUtf8(lone)));
-  EXPECT_EQ(u"\uFFFDa\uFFFD", FromUtf8("\xFF" "a" "\xC0"));
+  EXPECT_EQ(u"\uFFFDa\uFFFD", FromUtf8("\xFF"
+                                       "a"
+                                       "\xC0"));
   EXPECT_EQ(u"\uFFFD\uFFFD", FromUtf8("\xC0\xAF"));  // overlong '/'
 }
 

@@ -51,7 +51,8 @@ ScratchDir::~ScratchDir() {
 std::string ScratchDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   std::string p = File(name);
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + p);
   return p;
 }

@@ -3,12 +3,12 @@
 // Test helpers for the shared fixtures (../shared/fixtures): where they are, whether they are
 // there, and private temporary copies that a test may modify or corrupt.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace fixtures {
 
@@ -44,8 +44,8 @@ class ScratchDir {
 }  // namespace fixtures
 
 // Skips the current test with a visible reason when the shared fixtures are absent.
-#define MDB_REQUIRE_FIXTURES()                                                     \
-  do {                                                                             \
-    if (!fixtures::Available())                                                    \
-      GTEST_SKIP() << "shared fixtures not found at " MDB_SHARED_DIR "/fixtures";  \
+#define MDB_REQUIRE_FIXTURES()                                                    \
+  do {                                                                            \
+    if (!fixtures::Available())                                                   \
+      GTEST_SKIP() << "shared fixtures not found at " MDB_SHARED_DIR "/fixtures"; \
   } while (0)
