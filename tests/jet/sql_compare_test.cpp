@@ -25,6 +25,10 @@ TEST(SqlCompareTest, NumbersCompareByValueAcrossTypes) {
     EXPECT_GT(Compare(a, int32_t{-6}), 0);
   }
   EXPECT_EQ(Compare(-0.0, int32_t{0}), 0);
+  // An exact literal meets a double as the nearest double, as Access compares a Double column.
+  EXPECT_EQ(Compare(0.1, Decimal{false, 1, 1}), 0);
+  EXPECT_EQ(Compare(0.30000000000000004, Decimal{false, 3, 1}), 1);
+  EXPECT_NE(Compare(0.1f, Decimal{false, 1, 1}), 0);
   EXPECT_EQ(Compare(Decimal{true, 0, 3}, Decimal{false, 0, 0}), 0);
   EXPECT_LT(Compare(Currency{-1}, Currency{0}), 0);
   EXPECT_LT(Compare(Decimal{true, 2, 0}, Decimal{true, 1, 0}), 0);

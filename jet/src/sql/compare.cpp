@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <string>
 #include <cmath>
 #include <optional>
+#include <string>
 #include <variant>
 
 #include "sql/convert.h"
@@ -29,8 +29,8 @@ Number Exact(bool negative, UInt128 magnitude, int scale) {
   // The nearest double, as a double column holding the same decimal value would have it. One
   // division of two exactly representable doubles rounds correctly; other values go via text.
   if (magnitude < (UInt128{1} << 53) && scale <= 22) {
-    n.approx = static_cast<double>(static_cast<uint64_t>(magnitude)) /
-               static_cast<double>(Pow10(scale));
+    n.approx =
+        static_cast<double>(static_cast<uint64_t>(magnitude)) / static_cast<double>(Pow10(scale));
     if (n.negative) n.approx = -n.approx;
     return n;
   }

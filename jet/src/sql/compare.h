@@ -19,10 +19,10 @@ namespace jet::sql {
 // A number reduced for comparison: exact when it came from an integer, currency or decimal.
 struct Number {
   bool exact = true;
-  bool negative = false;   // never set for zero
-  UInt128 whole = 0;       // exact: integer part of the magnitude
-  UInt128 fraction = 0;    // exact: fractional part of the magnitude times 10^28
-  double approx = 0;  // the value (linear days for dates)
+  bool negative = false;  // never set for zero
+  UInt128 whole = 0;      // exact: integer part of the magnitude
+  UInt128 fraction = 0;   // exact: fractional part of the magnitude times 10^28
+  double approx = 0;      // the value (linear days for dates)
 };
 
 // A value reduced to what comparisons need.

@@ -25,6 +25,9 @@ TableDef ResolveTable(const Database& db, const Name& name, Use use);
 // Position of column `name` in `table`; throws kNotFound naming column, clause and table.
 size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view clause);
 
+// Runs an INSERT; affected = 1.
+ExecResult RunInsert(Database& db, const InsertStatement& insert);
+
 // Runs any statement. SELECT fills ExecResult::rows; writes report the rows they wrote.
 ExecResult Execute(Database& db, const Statement& statement);
 

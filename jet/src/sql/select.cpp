@@ -7,6 +7,7 @@
 #include "sql/convert.h"
 #include "sql/executor.h"
 #include "sql/lexer.h"
+#include "sql/sort_keys.h"
 
 namespace jet::sql {
 namespace {
@@ -53,11 +54,23 @@ size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view cla
 
 namespace {
 
-bool Satisfies(CompareOp op, const Key& value, const Key& literal) {
-  if (op == CompareOp::kIsNull) return value.kind == Key::Kind::kNull;
-  if (op == CompareOp::kIsNotNull) return value.kind != Key::Kind::kNull;
-  if (value.kind == Key::Kind::kNull || literal.kind == Key::Kind::kNull) return false;
-  const int order = CompareKeys(value, literal);
+// Orders a stored text against a folded literal without copying the text.
+int CompareText(std::u16string_view stored, std::u16string_view folded) {
+  const size_t n = std::min(stored.size(), folded.size());
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = FoldCase(stored[i]);
+    if (c != folded[i]) return c < folded[i] ? -1 : 1;
+  }
+  return stored.size() == folded.size() ? 0 : (stored.size() < folded.size() ? -1 : 1);
+}
+
+bool Satisfies(CompareOp op, const Value& value, const Key& literal) {
+  if (op == CompareOp::kIsNull) return value.is_null();
+  if (op == CompareOp::kIsNotNull) return !value.is_null();
+  if (value.is_null() || literal.kind == Key::Kind::kNull) return false;
+  const int order = literal.kind == Key::Kind::kText && value.is<std::u16string>()
+                        ? CompareText(value.as<std::u16string>(), literal.text)
+                        : CompareKeys(KeyOf(value), literal);
   switch (op) {
     case CompareOp::kEqual:
       return order == 0;
@@ -117,16 +130,14 @@ std::vector<SortColumn> CompileOrder(const TableDef& table, const std::vector<Or
 
 // Sorts `result` stably, NULLs first ascending and last descending.
 void SortRows(const std::vector<SortColumn>& columns, ResultSet& result) {
-  std::vector<std::vector<Key>> keys(columns.size());
-  for (size_t c = 0; c < columns.size(); ++c) {
-    keys[c].reserve(result.rows.size());
-    for (const auto& row : result.rows) keys[c].push_back(KeyOf(row[columns[c].column]));
-  }
+  std::vector<SortKeys> keys;
+  keys.reserve(columns.size());
+  for (const SortColumn& column : columns) keys.emplace_back(result.rows, column.column);
   std::vector<size_t> order(result.rows.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     for (size_t c = 0; c < columns.size(); ++c) {
-      const int cmp = CompareForSort(keys[c][a], keys[c][b]);
+      const int cmp = keys[c].Compare(a, b);
       if (cmp != 0) return columns[c].ascending ? cmp < 0 : cmp > 0;
     }
     return false;
@@ -170,7 +181,7 @@ ResultSet RunSelect(const Database& db, const SelectStatement& select) {
   db.Scan(table, [&](RowId id, std::vector<Value>& values) {
     for (const Filter& filter : filters) {
       if (filter.column >= values.size() ||
-          !Satisfies(filter.op, KeyOf(values[filter.column]), filter.literal)) {
+          !Satisfies(filter.op, values[filter.column], filter.literal)) {
         return true;
       }
     }
