@@ -89,13 +89,14 @@ void Query::Open() {
 
 void Query::BuildFields() {
   fields_.clear();
+  const jet::Format format = connection_->Engine().format();
   const auto& columns = data_->result.columns;
   for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
     const jet::Column& column = columns[static_cast<size_t>(c)];
     const TFieldType type = FieldTypeOf(column);
     if (type == ftUnknown) continue;  // a type the data layer does not know: no field
     int size = 0;
-    if (column.type == jet::ColumnType::kText) size = column.length / 2;
+    if (column.type == jet::ColumnType::kText) size = column.max_chars(format);
     if (column.type == jet::ColumnType::kBinary) size = column.length;
     fields_.push_back(std::unique_ptr<Field>(new Field(this, FieldCount(), c,
                                                        FromU16(column.name), type,
