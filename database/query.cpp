@@ -89,13 +89,14 @@ void Query::Open() {
 
 void Query::BuildFields() {
   fields_.clear();
+  const jet::Format format = connection_->Engine().format();
   const auto& columns = data_->result.columns;
   for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
     const jet::Column& column = columns[static_cast<size_t>(c)];
     const TFieldType type = FieldTypeOf(column);
     if (type == ftUnknown) continue;  // a type the data layer does not know: no field
     int size = 0;
-    if (column.type == jet::ColumnType::kText) size = column.length / 2;
+    if (column.type == jet::ColumnType::kText) size = column.max_chars(format);
     if (column.type == jet::ColumnType::kBinary) size = column.length;
     fields_.push_back(std::unique_ptr<Field>(new Field(this, FieldCount(), c,
                                                        FromU16(column.name), type,
@@ -302,7 +303,7 @@ void Query::WriteBack() {
   jet::Database& db = connection_->Engine();
   LoadTable();
   const size_t at = static_cast<size_t>(current_);
-  auto& row = data_->result.rows[at];
+  const auto& row = data_->result.rows[at];
   auto& id = data_->result.row_ids[at];
   const jet::TableDef& table = data_->table;
   std::vector<jet::Value> full(table.columns.size());
@@ -318,8 +319,14 @@ void Query::WriteBack() {
   } else {
     db.UpdateRow(table.name, id, full);
   }
-  // Read the row back: the engine fills autonumbers and normalises values.
-  const std::vector<jet::Value> stored = db.ReadRow(table, id);
+}
+
+void Query::RereadCurrent() {
+  // The engine fills autonumbers and normalises values: show the row as stored.
+  const size_t at = static_cast<size_t>(current_);
+  const std::vector<jet::Value> stored =
+      connection_->Engine().ReadRow(data_->table, data_->result.row_ids[at]);
+  auto& row = data_->result.rows[at];
   for (size_t t = 0; t < stored.size() && t < data_->result_column.size(); ++t) {
     const int r = data_->result_column[t];
     if (r >= 0) row[static_cast<size_t>(r)] = stored[t];
@@ -332,6 +339,7 @@ void Query::Post() {
   data_->saved.clear();
   modified_ = false;
   SetState(dsBrowse);
+  RereadCurrent();  // the write is done: a failure here no longer makes the record pending
   emit RecordChanged(current_);
 }
 

@@ -168,6 +168,7 @@ class Query : public QObject {
   void BuildFields();
   void LoadTable();
   void WriteBack();
+  void RereadCurrent();
   // For Field: the value of result column `column` in the current record (null when none),
   // the check before an assignment and the assignment itself.
   const jet::Value& CurrentCell(int column) const;

@@ -1,7 +1,5 @@
 #include "database/connection.h"
 
-#include <filesystem>
-
 #include <gtest/gtest.h>
 
 #include "database/field.h"
@@ -84,26 +82,31 @@ TEST_F(ConnectionTest, QueriesSurviveTheirConnection) {
   EXPECT_THROW(query.Open(), jet::Error);
 }
 
-TEST_F(ConnectionTest, ReadOnlyFileOpensReadOnlyAndRefusesEdits) {
+TEST_F(ConnectionTest, SecondWriterFallsBackToReadOnlyAndRefusesEdits) {
   SKIP_WITHOUT_FIXTURE("game-indexed.mdb");
-  conn_.Close();
-  namespace fs = std::filesystem;
-  fs::permissions(path_.toStdString(), fs::perms::owner_read | fs::perms::group_read);
-  if (FILE* f = std::fopen(path_.toLocal8Bit().constData(), "r+")) {  // root ignores modes
-    std::fclose(f);
-    GTEST_SKIP() << "file permissions are not enforced for this user";
-  }
-  conn_.Open();
-  EXPECT_TRUE(conn_.ReadOnly());
-  auto query = OpenQuery(QStringLiteral("SELECT * FROM Magic"));
-  EXPECT_EQ(query->RecordCount(), 56);
+  ASSERT_FALSE(conn_.ReadOnly());  // the first connection holds the write lock
+  Connection second;
+  second.SetConnectionString(conn_.ConnectionString());
+  second.Open();
+  EXPECT_TRUE(second.Connected());
+  EXPECT_TRUE(second.ReadOnly());
+  Query query;
+  query.SetConnection(&second);
+  query.SetSQL(QStringLiteral("SELECT * FROM Magic"));
+  query.Open();
+  EXPECT_EQ(query.RecordCount(), 56);
   try {
-    query->Edit();
-    FAIL() << "Edit on a read-only file";
+    query.Edit();
+    FAIL() << "Edit on a read-only connection";
   } catch (const jet::Error& e) {
     EXPECT_STREQ(e.what(), "Cannot modify a read-only dataset");
   }
-  EXPECT_EQ(query->State(), database::dsBrowse);
+  EXPECT_EQ(query.State(), database::dsBrowse);
+  // Once the writer is gone, a new open may write again.
+  conn_.Close();
+  second.Close();
+  second.Open();
+  EXPECT_FALSE(second.ReadOnly());
 }
 
 }  // namespace
