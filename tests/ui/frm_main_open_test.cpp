@@ -1,7 +1,6 @@
 // Opening and closing database files: one page per table in the engine's order, Tags, failures
 // shown in the standard error box, and closing with unposted edits.
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -168,27 +167,19 @@ class FrmMainOpenTest : public QObject {
              before);
   }
 
-  void BigFileOpensQuicklyAndTheGridStaysLazy() {
+  // The time it takes is measured in bench/; here only that a large table opens and stays usable.
+  void BigFileOpensAndTheGridStaysLazy() {
     OpenWindow w;
     UI_TEST_FIXTURE(path, w.copies, "big.mdb");
-    QElapsedTimer timer;
-    timer.start();
     w.window->OpenDatabaseFile(path);
-    const qint64 open_ms = timer.elapsed();
     QVERIFY(w.prompter.errors.isEmpty());
-    qInfo("big.mdb opened into %d pages in %lld ms", w.window->PageControl->count(), open_ms);
     TTablePage* items = w.ShowPage(QStringLiteral("StdItems"));
     QCOMPARE(items->Grid->model()->rowCount(), 200000);
     w.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
-    timer.restart();
     items->Query->Last();
     QCOMPARE(items->Grid->currentIndex().row(), 199999);
     QCoreApplication::processEvents();
-    QVERIFY(timer.elapsed() < 2000);
-#ifdef NDEBUG
-    QVERIFY2(open_ms < 2000, qPrintable(QString::number(open_ms)));
-#endif
   }
 };
 
