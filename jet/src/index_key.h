@@ -10,6 +10,7 @@
 // approximate keys must compare values (TextEqualForIndex), not bytes.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,5 +68,9 @@ std::u16string TextEqualityForm(std::u16string_view text);
 // case, has an established General-legacy code. When this holds for a value whose key is exact,
 // any value equal to it under TextEqualForIndex has the same exact key bytes.
 bool TextCaseVariantsEstablished(std::u16string_view text);
+
+// The first character of `text` (as it goes into a key) whose code in the General order of
+// `format` is not established, if any.
+std::optional<char16_t> FirstUnestablishedChar(Format format, std::u16string_view text);
 
 }  // namespace jet

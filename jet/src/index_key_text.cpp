@@ -226,6 +226,17 @@ bool TextEqualForIndex(std::u16string_view a, std::u16string_view b) {
   return TextEqualityForm(a) == TextEqualityForm(b);
 }
 
+std::optional<char16_t> FirstUnestablishedChar(Format format, std::u16string_view text) {
+  for (char16_t c : Trimmed(text)) {
+    if (format == Format::kJet4 && !collation::Jet4Lookup(c).exact) return c;
+    if (format != Format::kJet4) {
+      const std::optional<uint8_t> byte = collation::ToWindows1252(c);
+      if (!byte || !collation::Jet3Lookup(*byte).exact) return c;
+    }
+  }
+  return std::nullopt;
+}
+
 bool TextCaseVariantsEstablished(std::u16string_view text) {
   return std::all_of(text.begin(), text.end(), CaseClassEstablished);
 }

@@ -67,7 +67,7 @@ std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map)
 }
 
 IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
-                      bool* all_null) {
+                      bool* all_null, Format format) {
   const std::vector<Column>& cols = table.def.columns;
   std::vector<KeyColumn> key_columns;
   std::vector<Value> key_values;
@@ -82,7 +82,7 @@ IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Val
     }
   }
   if (all_null) *all_null = nulls;
-  return EncodeIndexKey(Format::kJet4, key_columns, key_values);
+  return EncodeIndexKey(format, key_columns, key_values);
 }
 
 IndexWriter::IndexWriter(const DatabaseImpl& db, PageTxn& txn, const TableInfo& table)

@@ -32,9 +32,10 @@ struct IndexKey;
 std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map);
 
 // The key of `values` (all columns, in the order of table.def.columns) in real index `real`;
-// `all_null` is set when every key column is NULL.
+// `all_null` is set when every key column is NULL. Text is encoded in the sort order of `format`
+// (the engine writes Jet4 only; the checker reads both).
 IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
-                      bool* all_null);
+                      bool* all_null, Format format = Format::kJet4);
 
 class IndexWriter {
  public:
