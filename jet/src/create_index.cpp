@@ -156,7 +156,7 @@ std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& 
     if (all_null && spec.ignore_nulls) return true;
     if (all_null) keyless.insert({id.page, id.row});
     if (unique && text && !all_null) {
-      const bool trusted = KeyBytesTrusted(t, real, values);
+      const bool trusted = KeyBytesTrusted(t, real, values, key);
       if (!trusted) approximate.insert({id.page, id.row});
       forms.emplace_back(EqualityForm(t, real, values), trusted);
     }

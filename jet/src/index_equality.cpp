@@ -8,8 +8,6 @@
 
 #include "index_equality.h"
 
-#include "index_key.h"
-#include "index_writer.h"
 #include "row.h"
 #include "table_scan.h"
 #include "write_bytes.h"
@@ -41,8 +39,9 @@ bool HasTextKey(const TableInfo& table, size_t real) {
   return false;
 }
 
-bool KeyBytesTrusted(const TableInfo& table, size_t real, const std::vector<Value>& values) {
-  if (!RealIndexKey(table, real, values, nullptr).exact) return false;
+bool KeyBytesTrusted(const TableInfo& table, size_t real, const std::vector<Value>& values,
+                     const IndexKey& key) {
+  if (!key.exact) return false;
   for (size_t i : KeyPositions(table, real)) {
     if (!IsText(table.def.columns[i]) || !values[i].is<std::u16string>()) continue;
     if (!TextCaseVariantsEstablished(values[i].as<std::u16string>())) return false;

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+#include "index_key.h"
 #include "jet/database.h"
 #include "jet/value.h"
 #include "table_def.h"
@@ -34,8 +35,9 @@ std::vector<size_t> KeyPositions(const TableInfo& table, size_t real);
 // Whether real index `real` has a text key column.
 bool HasTextKey(const TableInfo& table, size_t real);
 
-// Whether the key of `values` (all columns, table order) in real index `real` is trusted.
-bool KeyBytesTrusted(const TableInfo& table, size_t real, const std::vector<Value>& values);
+// Whether `key`, the key of `values` (all columns, table order) in real index `real`, is trusted.
+bool KeyBytesTrusted(const TableInfo& table, size_t real, const std::vector<Value>& values,
+                     const IndexKey& key);
 
 // The equality form of the key of `values` (all columns, table order) in real index `real`.
 Bytes EqualityForm(const TableInfo& table, size_t real, const std::vector<Value>& values);

@@ -112,24 +112,25 @@ void IndexWriter::RequireValues(size_t r, const std::vector<Value>& values) cons
   }
 }
 
-bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const Bytes& key,
+bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const IndexKey& key,
                            std::optional<RowId> self) {
   KeyValueReader reader(db_.file(), db_.codec(), table_, r);
-  const Bytes form = EqualityForm(table_, r, values);
-  if (!KeyBytesTrusted(table_, r, values)) {
+  if (!KeyBytesTrusted(table_, r, values, key)) {
     bytes_decide_[r] = false;
-    return reader.FindEqual(form, self).has_value();
+    return reader.FindEqual(EqualityForm(table_, r, values), self).has_value();
   }
   // A trusted key: every row with an equal value has these very bytes. Rows found by the bytes
   // collide unless their own key is approximate and their value differs.
   TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
   BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
-  for (const IndexEntry& e : tree.FindKey(key)) {
+  for (const IndexEntry& e : tree.FindKey(key.bytes)) {
     const RowId other{e.page, e.row};
     if (self && other == *self) continue;
     std::optional<std::vector<Value>> theirs = reader.Read(other);
-    if (!theirs || KeyBytesTrusted(table_, r, *theirs)) return true;
-    if (EqualityForm(table_, r, *theirs) == form) return true;
+    if (!theirs || KeyBytesTrusted(table_, r, *theirs, RealIndexKey(table_, r, *theirs, nullptr))) {
+      return true;
+    }
+    if (EqualityForm(table_, r, *theirs) == EqualityForm(table_, r, values)) return true;
     bytes_decide_[r] = false;
   }
   return false;
@@ -142,7 +143,7 @@ void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> s
     bool all_null = false;
     IndexKey key = RealIndexKey(table_, r, values, &all_null);
     if (all_null) continue;  // rows without a key never collide
-    if (Collides(r, values, key.bytes, self)) {
+    if (Collides(r, values, key, self)) {
       throw Error(Error::Kind::kConstraint,
                   "Duplicate value in index '" + IndexName(r) + "' of table '" +
                       ToUtf8(table_.def.name) + "': another row already has this key");

@@ -57,7 +57,7 @@ class IndexWriter {
   std::string IndexName(size_t real) const;
   void RequireValues(size_t r, const std::vector<Value>& values) const;
   // Whether another row than `self` has a key equal to that of `values` in unique index `r`.
-  bool Collides(size_t r, const std::vector<Value>& values, const Bytes& key,
+  bool Collides(size_t r, const std::vector<Value>& values, const IndexKey& key,
                 std::optional<RowId> self);
   // Whether real index `r` has an entry for a row with these values.
   bool Indexed(size_t r, bool all_null) const;
