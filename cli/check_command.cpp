@@ -9,6 +9,7 @@ void RunCheck(const std::string& path, std::ostream& out) {
   const jet::CheckReport report = jet::CheckFile(path);
   for (const std::string& p : report.problems) out << "problem: " << p << '\n';
   for (const std::string& a : report.approximate_indexes) out << "approximate: " << a << '\n';
+  for (const std::string& n : report.notes) out << "note: " << n << '\n';
   out << report.tables << " tables, " << report.indexes << " indexes, " << report.rows
       << " rows checked: ";
   if (report.ok()) {

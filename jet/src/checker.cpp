@@ -13,6 +13,7 @@
 #include "data_page.h"
 #include "data_page_writer.h"
 #include "database_impl.h"
+#include "index_equality.h"
 #include "index_key.h"
 #include "index_page.h"
 #include "index_writer.h"
@@ -92,6 +93,8 @@ class Checker {
   void CheckLongValues(const TableInfo& t, const std::string& name);
   void CheckIndex(const TableInfo& t, size_t r, const std::string& name,
                   const std::map<RowId, std::vector<Value>, IdLess>& rows);
+  std::string WhyApproximate(const TableInfo& t, size_t r,
+                             const std::map<RowId, std::vector<Value>, IdLess>& rows) const;
 
   std::unique_ptr<Database> db_;
   DatabaseImpl& impl_;
@@ -109,8 +112,13 @@ void Checker::CheckTable(const CatalogObject& o) {
   auto rows = CheckRows(t, name);
   report_.rows += static_cast<long>(rows.size());
   if (rows.size() != t.def.row_count) {
-    Problem(name + ": the definition says " + std::to_string(t.def.row_count) + " rows, " +
-            std::to_string(rows.size()) + " are live");
+    const std::string text = name + ": the definition says " + std::to_string(t.def.row_count) +
+                             " rows, " + std::to_string(rows.size()) + " are live";
+    if (t.def.system) {
+      report_.notes.push_back(text + " (Access does not keep its system tables' row counts exact)");
+    } else {
+      Problem(text);
+    }
   }
   Protect(name + " long values", [&] { CheckLongValues(t, name); });
   for (size_t r = 0; r < t.real_indexes.size(); ++r) {
@@ -167,21 +175,23 @@ void Checker::CheckLongValues(const TableInfo& t, const std::string& name) {
   }
   if (long_columns.empty() || t.var_cols == 0) return;
   std::vector<uint8_t> value;
+  RowDecoder decoder(file(), impl_.codec(), t, t.def.columns);
   ScanRows(file(), t, [&](RowId id, const PageReader& row) {
     for (const Column* c : long_columns) {
-      std::optional<std::vector<uint8_t>> field = Jet4VarField(row, *c);
-      if (!field || field->size() < 12) continue;
+      std::optional<std::span<const uint8_t>> stored = decoder.VarField(row, *c);
+      if (!stored || stored->size() < 12) continue;
+      const std::vector<uint8_t> field(stored->begin(), stored->end());
       try {
-        ReadLongValue(file(), PageReader(*field, file().path(), id.page), value);
+        ReadLongValue(file(), PageReader(field, file().path(), id.page), value);
       } catch (const Error& e) {
         Problem(name + ": row " + std::to_string(id.row) + " on page " + std::to_string(id.page) +
                 ", column " + ToUtf8(c->name) + ": " + e.what());
         continue;
       }
-      const uint32_t word = static_cast<uint32_t>((*field)[0]) | ((*field)[1] << 8) |
-                            ((*field)[2] << 16) | (static_cast<uint32_t>((*field)[3]) << 24);
-      const uint32_t first = static_cast<uint32_t>((*field)[5]) | ((*field)[6] << 8) |
-                             ((*field)[7] << 16);
+      const uint32_t word = static_cast<uint32_t>(field[0]) | (field[1] << 8) |
+                            (field[2] << 16) | (static_cast<uint32_t>(field[3]) << 24);
+      const uint32_t first = static_cast<uint32_t>(field[5]) | (field[6] << 8) |
+                             (field[7] << 16);
       auto it = owned_by_column.find(c->number);
       if ((word & 0x80000000u) == 0 && it != owned_by_column.end() && !it->second.count(first)) {
         Problem(name + ": long value of column " + ToUtf8(c->name) + " starts on page " +
@@ -222,7 +232,7 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
   bool exact = true;
   for (const auto& [id, values] : rows) {
     bool all_null = false;
-    IndexKey key = RealIndexKey(t, r, values, &all_null);
+    IndexKey key = RealIndexKey(t, r, values, &all_null, file().format());
     exact = exact && key.exact;
     if (all_null && (ri.flags & 0x02)) continue;
     IndexEntry e;
@@ -232,9 +242,9 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
     expected.push_back(std::move(e));
   }
   if (!exact) {
-    report_.approximate_indexes.push_back(
-        label + ": keys are approximate (sort order or characters without established codes); "
-                "Access's Compact and Repair rebuilds them");
+    report_.approximate_indexes.push_back(label + ": keys are approximate (" +
+                                          WhyApproximate(t, r, rows) +
+                                          "); Access's Compact and Repair rebuilds them");
   }
   if (stored.size() != expected.size()) {
     Problem(label + ": " + std::to_string(stored.size()) + " entries for " +
@@ -254,15 +264,50 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
     }
     return;
   }
+  // Approximate keys cannot be recomputed; every row must still have exactly one entry.
   std::set<RowId, IdLess> want;
   for (const IndexEntry& e : expected) want.insert(RowId{e.page, e.row});
   for (const IndexEntry& e : stored) {
-    if (!want.count(RowId{e.page, e.row})) {
+    if (!want.erase(RowId{e.page, e.row})) {
       Problem(label + ": entry for row " + std::to_string(e.row) + " on page " +
-              std::to_string(e.page) + " has no live row");
+              std::to_string(e.page) + " has no live row, or is there twice");
       return;
     }
   }
+}
+
+std::string Hex(unsigned v, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string s(static_cast<size_t>(digits), '0');
+  for (int i = digits - 1; i >= 0; --i, v >>= 4) s[static_cast<size_t>(i)] = kDigits[v & 0xF];
+  return s;
+}
+
+// Why real index `r` has approximate keys: a text column in a sort order whose encoding is not
+// known, or the first character met whose code is not established.
+std::string Checker::WhyApproximate(const TableInfo& t, size_t r,
+                                    const std::map<RowId, std::vector<Value>, IdLess>& rows) const {
+  const Format format = file().format();
+  const std::vector<size_t> positions = KeyPositions(t, r);
+  for (size_t i : positions) {
+    const Column& c = t.def.columns[i];
+    if (c.type != ColumnType::kText && c.type != ColumnType::kMemo) continue;
+    if (!IsGeneralSortOrder(format, c.sort_order, c.sort_version)) {
+      return "column " + ToUtf8(c.name) + " uses sort order 0x" + Hex(c.sort_order, 4) +
+             " version " + std::to_string(c.sort_version) + ", whose key encoding is not known";
+    }
+  }
+  for (const auto& [id, values] : rows) {
+    for (size_t i : positions) {
+      if (!values[i].is<std::u16string>()) continue;
+      if (std::optional<char16_t> c = FirstUnestablishedChar(format, values[i].as<std::u16string>())) {
+        return "column " + ToUtf8(t.def.columns[i].name) + " holds U+" + Hex(*c, 4) +
+               " (row " + std::to_string(id.row) + " on page " + std::to_string(id.page) +
+               "), a character whose key code is not established";
+      }
+    }
+  }
+  return "a value whose key cannot be built exactly";
 }
 
 }  // namespace

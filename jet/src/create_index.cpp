@@ -14,6 +14,7 @@
 #include "data_page.h"
 #include "data_page_writer.h"
 #include "database_impl.h"
+#include "index_equality.h"
 #include "index_key.h"
 #include "index_writer.h"
 #include "jet/database.h"
@@ -98,50 +99,76 @@ uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   return wr::PackRowPointer(page, static_cast<uint8_t>(slot));
 }
 
+[[noreturn]] void RefuseEqualKeys(const TableInfo& t, const IndexSpec& spec) {
+  Refuse(Error::Kind::kConstraint, "Cannot create unique index '" + ToUtf8(spec.name) +
+                                       "' on table '" + ToUtf8(t.def.name) +
+                                       "': some rows have equal keys");
+}
+
+using RowSet = std::set<std::pair<uint32_t, uint8_t>>;
+
+// Refuses equal keys among `entries` (sorted): equal bytes between rows whose keys are trusted,
+// equal values (equality forms, with whether each key is trusted) when either key is approximate.
+// Rows in `keyless` (every key column NULL) never collide.
+void RefuseDuplicates(const TableInfo& t, const IndexSpec& spec,
+                      const std::vector<IndexEntry>& entries, const RowSet& keyless,
+                      const RowSet& approximate, std::vector<std::pair<Bytes, bool>>& forms) {
+  auto loose = [&](const IndexEntry& e) {
+    return keyless.count({e.page, e.row}) || approximate.count({e.page, e.row});
+  };
+  for (size_t i = 1; i < entries.size(); ++i) {
+    if (entries[i].key == entries[i - 1].key && !loose(entries[i]) && !loose(entries[i - 1])) {
+      RefuseEqualKeys(t, spec);
+    }
+  }
+  if (approximate.empty()) return;
+  std::sort(forms.begin(), forms.end());  // approximate keys first within equal forms
+  for (size_t i = 1; i < forms.size(); ++i) {
+    if (forms[i].first == forms[i - 1].first && !(forms[i].second && forms[i - 1].second)) {
+      RefuseEqualKeys(t, spec);
+    }
+  }
+}
+
 // The sorted entries of every live row; refuses NULLs in a primary key and duplicate keys.
 std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& t, size_t real,
                                        const IndexSpec& spec) {
-  const RealIndex& ri = t.real_indexes[real];
+  const bool unique = spec.primary || spec.unique;
+  const bool text = HasTextKey(t, real);
+  const std::vector<size_t> positions = KeyPositions(t, real);
   std::vector<IndexEntry> entries;
-  std::set<std::pair<uint32_t, uint8_t>> keyless;  // rows whose key columns are all NULL
+  RowSet keyless;      // rows whose key columns are all NULL
+  RowSet approximate;  // rows whose key bytes are not trusted
+  std::vector<std::pair<Bytes, bool>> forms;  // text keys: equality form, trusted
   RowDecoder decoder(db.file(), db.codec(), t, t.def.columns);
   std::vector<Value> values;
   ScanRows(db.file(), t, [&](RowId id, const PageReader& row) {
     decoder.Decode(row, values);
     bool all_null = false;
     IndexKey key = RealIndexKey(t, real, values, &all_null);
-    for (const IndexColumn& ic : ri.columns) {
-      for (size_t i = 0; i < t.def.columns.size(); ++i) {
-        if (spec.primary && t.def.columns[i].number == ic.column_number && values[i].is_null()) {
-          Refuse(Error::Kind::kConstraint, "Cannot create primary key '" + ToUtf8(spec.name) +
-                                               "': column '" + ToUtf8(t.def.columns[i].name) +
-                                               "' is Null in some rows");
-        }
+    for (size_t i : positions) {
+      if (spec.primary && values[i].is_null()) {
+        Refuse(Error::Kind::kConstraint, "Cannot create primary key '" + ToUtf8(spec.name) +
+                                             "': column '" + ToUtf8(t.def.columns[i].name) +
+                                             "' is Null in some rows");
       }
     }
     if (all_null && spec.ignore_nulls) return true;
+    if (all_null) keyless.insert({id.page, id.row});
+    if (unique && text && !all_null) {
+      const bool trusted = KeyBytesTrusted(t, real, values, key);
+      if (!trusted) approximate.insert({id.page, id.row});
+      forms.emplace_back(EqualityForm(t, real, values), trusted);
+    }
     IndexEntry e;
     e.key = std::move(key.bytes);
     e.page = id.page;
     e.row = id.row;
-    if (all_null) keyless.insert({e.page, e.row});
     entries.push_back(std::move(e));
     return true;
   });
   std::sort(entries.begin(), entries.end(), EntryLess);
-  if (spec.primary || spec.unique) {
-    for (size_t i = 1; i < entries.size(); ++i) {
-      if (entries[i].key == entries[i - 1].key && !spec.primary &&
-          keyless.count({entries[i].page, entries[i].row})) {
-        continue;  // rows without a key never collide in a unique index
-      }
-      if (entries[i].key == entries[i - 1].key) {
-        Refuse(Error::Kind::kConstraint, "Cannot create unique index '" + ToUtf8(spec.name) +
-                                             "' on table '" + ToUtf8(t.def.name) +
-                                             "': some rows have equal keys");
-      }
-    }
-  }
+  if (unique) RefuseDuplicates(t, spec, entries, keyless, approximate, forms);
   return entries;
 }
 

@@ -10,6 +10,8 @@
 // approximate keys must compare values (TextEqualForIndex), not bytes.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -57,5 +59,18 @@ bool IsGeneralSortOrder(Format format, uint16_t lcid, uint8_t version);
 // orders, blind to trailing spaces and to characters the collation ignores. Used when a key is
 // approximate and its bytes cannot be trusted for equality.
 bool TextEqualForIndex(std::u16string_view a, std::u16string_view b);
+
+// The canonical form behind TextEqualForIndex: trailing spaces and ignored characters dropped,
+// letters folded to one case. Two texts are equal for an index exactly when their forms are.
+std::u16string TextEqualityForm(std::u16string_view text);
+
+// Whether every character of `text`, and every character that differs from one of them only in
+// case, has an established General-legacy code. When this holds for a value whose key is exact,
+// any value equal to it under TextEqualForIndex has the same exact key bytes.
+bool TextCaseVariantsEstablished(std::u16string_view text);
+
+// The first character of `text` (as it goes into a key) whose code in the General order of
+// `format` is not established, if any.
+std::optional<char16_t> FirstUnestablishedChar(Format format, std::u16string_view text);
 
 }  // namespace jet

@@ -199,20 +199,46 @@ bool Ignored(char16_t c) {
   return collation::Jet4Lookup(c).cls == collation::Jet4Class::kIgnored;
 }
 
+// Whether `c` and every character that folds to the same as `c` has an established code.
+bool CaseClassEstablished(char16_t c) {
+  const uint32_t folded = Fold(c);
+  for (uint32_t partner : {folded, folded + 0x20, folded + 0x50, folded + 1,
+                           folded == 0x178 ? 0xFFu : folded, folded == 0x3A3 ? 0x3C2u : folded}) {
+    if (partner > 0xFFFF) continue;
+    const auto p = static_cast<char16_t>(partner);
+    if (Fold(p) == folded && !collation::Jet4Lookup(p).exact) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool TextEqualForIndex(std::u16string_view a, std::u16string_view b) {
-  a = Trimmed(a);
-  b = Trimmed(b);
-  size_t i = 0, k = 0;
-  while (true) {
-    while (i < a.size() && Ignored(a[i])) ++i;
-    while (k < b.size() && Ignored(b[k])) ++k;
-    if (i == a.size() || k == b.size()) return i == a.size() && k == b.size();
-    if (Fold(a[i]) != Fold(b[k])) return false;
-    ++i;
-    ++k;
+std::u16string TextEqualityForm(std::u16string_view text) {
+  std::u16string form;
+  form.reserve(text.size());
+  for (char16_t c : Trimmed(text)) {
+    if (!Ignored(c)) form.push_back(Fold(c));
   }
+  return form;
+}
+
+bool TextEqualForIndex(std::u16string_view a, std::u16string_view b) {
+  return TextEqualityForm(a) == TextEqualityForm(b);
+}
+
+std::optional<char16_t> FirstUnestablishedChar(Format format, std::u16string_view text) {
+  for (char16_t c : Trimmed(text)) {
+    if (format == Format::kJet4 && !collation::Jet4Lookup(c).exact) return c;
+    if (format != Format::kJet4) {
+      const std::optional<uint8_t> byte = collation::ToWindows1252(c);
+      if (!byte || !collation::Jet3Lookup(*byte).exact) return c;
+    }
+  }
+  return std::nullopt;
+}
+
+bool TextCaseVariantsEstablished(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), CaseClassEstablished);
 }
 
 }  // namespace jet

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "btree.h"
+#include "database_impl.h"
+#include "index_equality.h"
 #include "index_key.h"
 #include "index_page.h"
 #include "jet/error.h"
@@ -65,7 +67,7 @@ std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map)
 }
 
 IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
-                      bool* all_null) {
+                      bool* all_null, Format format) {
   const std::vector<Column>& cols = table.def.columns;
   std::vector<KeyColumn> key_columns;
   std::vector<Value> key_values;
@@ -80,10 +82,11 @@ IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Val
     }
   }
   if (all_null) *all_null = nulls;
-  return EncodeIndexKey(Format::kJet4, key_columns, key_values);
+  return EncodeIndexKey(format, key_columns, key_values);
 }
 
-IndexWriter::IndexWriter(PageTxn& txn, const TableInfo& table) : txn_(txn), table_(table) {}
+IndexWriter::IndexWriter(const DatabaseImpl& db, PageTxn& txn, const TableInfo& table)
+    : db_(db), txn_(txn), table_(table), bytes_decide_(table.real_indexes.size(), true) {}
 
 std::string IndexWriter::IndexName(size_t real) const {
   for (size_t i = 0; i < table_.logical_indexes.size(); ++i) {
@@ -98,31 +101,52 @@ bool IndexWriter::Indexed(size_t r, bool all_null) const {
   return !(all_null && (table_.real_indexes[r].flags & kIgnoreNulls));
 }
 
-void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> self) {
-  const std::vector<Column>& cols = table_.def.columns;
-  const std::string table = "table '" + ToUtf8(table_.def.name) + "'";
-  for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
-    const RealIndex& ri = table_.real_indexes[r];
-    for (const IndexColumn& ic : ri.columns) {
-      for (size_t i = 0; i < cols.size() && (ri.flags & kRequired); ++i) {
-        if (cols[i].number == ic.column_number && values[i].is_null()) {
-          throw Error(Error::Kind::kConstraint,
-                      "Column '" + ToUtf8(cols[i].name) + "' of " + table +
-                          " needs a value: index '" + IndexName(r) + "' does not allow Null");
-        }
-      }
+void IndexWriter::RequireValues(size_t r, const std::vector<Value>& values) const {
+  if (!(table_.real_indexes[r].flags & kRequired)) return;
+  for (size_t i : KeyPositions(table_, r)) {
+    if (!values[i].is_null()) continue;
+    throw Error(Error::Kind::kConstraint,
+                "Column '" + ToUtf8(table_.def.columns[i].name) + "' of table '" +
+                    ToUtf8(table_.def.name) + "' needs a value: index '" + IndexName(r) +
+                    "' does not allow Null");
+  }
+}
+
+bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const IndexKey& key,
+                           std::optional<RowId> self) {
+  KeyValueReader reader(db_.file(), db_.codec(), table_, r);
+  if (!KeyBytesTrusted(table_, r, values, key)) {
+    bytes_decide_[r] = false;
+    return reader.FindEqual(EqualityForm(table_, r, values), self).has_value();
+  }
+  // A trusted key: every row with an equal value has these very bytes. Rows found by the bytes
+  // collide unless their own key is approximate and their value differs.
+  TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
+  BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
+  for (const IndexEntry& e : tree.FindKey(key.bytes)) {
+    const RowId other{e.page, e.row};
+    if (self && other == *self) continue;
+    std::optional<std::vector<Value>> theirs = reader.Read(other);
+    if (!theirs || KeyBytesTrusted(table_, r, *theirs, RealIndexKey(table_, r, *theirs, nullptr))) {
+      return true;
     }
-    if (!(ri.flags & kUnique)) continue;
+    if (EqualityForm(table_, r, *theirs) == EqualityForm(table_, r, values)) return true;
+    bytes_decide_[r] = false;
+  }
+  return false;
+}
+
+void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> self) {
+  for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    RequireValues(r, values);
+    if (!(table_.real_indexes[r].flags & kUnique)) continue;
     bool all_null = false;
     IndexKey key = RealIndexKey(table_, r, values, &all_null);
     if (all_null) continue;  // rows without a key never collide
-    TxnIndexStore store(txn_, ri.usage_map);
-    BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
-    for (const IndexEntry& e : tree.FindKey(key.bytes)) {
-      if (self && e.page == self->page && e.row == self->row) continue;
+    if (Collides(r, values, key, self)) {
       throw Error(Error::Kind::kConstraint,
-                  "Duplicate value in index '" + IndexName(r) + "' of " + table +
-                      ": another row already has this key");
+                  "Duplicate value in index '" + IndexName(r) + "' of table '" +
+                      ToUtf8(table_.def.name) + "': another row already has this key");
     }
   }
 }
@@ -134,7 +158,7 @@ void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
   if (!Indexed(r, all_null)) return;
   TxnIndexStore store(txn_, ri.usage_map);
   BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
-  const bool unique = (ri.flags & kUnique) && !all_null;
+  const bool unique = (ri.flags & kUnique) && !all_null && bytes_decide_[r];
   if (tree.Insert(EntryFor(std::move(key.bytes), id), unique)) {
     TdefFields tdef(txn_, table_);
     tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);

@@ -196,6 +196,20 @@ Value RowDecoder::Convert(const PageReader& row, const Column& col, std::span<co
   }
 }
 
+std::optional<std::span<const uint8_t>> RowDecoder::VarField(const PageReader& row,
+                                                             const Column& column) {
+  ReadLayout(row);
+  if (column.fixed() || !HasValue(row, column.number) || column.var_index >= var_count_) {
+    return std::nullopt;
+  }
+  const uint32_t start = var_offsets_[column.var_index];
+  const uint32_t end = var_offsets_[column.var_index + 1];
+  if (start < info_.row_field_size || start > end || end > data_end_) {
+    row.Fail("variable column " + ToUtf8(column.name) + " has bad offsets");
+  }
+  return row.Bytes(start, end - start);
+}
+
 void RowDecoder::Decode(const PageReader& row, std::vector<Value>& out) {
   ReadLayout(row);
   out.resize(plans_.size());

@@ -13,6 +13,7 @@
 // 256 x (number of jumps passed).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,11 @@ class RowDecoder {
   // Decodes one row (the bytes of its slot) into `out`, one value per column. Throws kCorrupt
   // naming the row's page when the row's structure does not fit in its bytes.
   void Decode(const PageReader& row, std::vector<Value>& out);
+
+  // The stored bytes of variable column `column` in `row` (a long value's 12-byte header and
+  // what follows it, for instance), or nullopt when the row holds no value for it. Throws
+  // kCorrupt as Decode does.
+  std::optional<std::span<const uint8_t>> VarField(const PageReader& row, const Column& column);
 
  private:
   enum class Storage : uint8_t { kBoolean, kFixed, kVariable };

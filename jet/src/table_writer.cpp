@@ -178,7 +178,7 @@ void TableWriter::AfterShrink(uint32_t n) {
 
 RowId TableWriter::Insert(const std::vector<Value>& values) {
   std::vector<Value> native = Convert(values, nullptr);
-  IndexWriter indexes(txn_, table_);
+  IndexWriter indexes(db_, txn_, table_);
   indexes.Check(native, std::nullopt);
   std::vector<uint8_t> row = EncodeChecked(native, nullptr);
   const RowId id = Place(row, 0);
@@ -257,7 +257,7 @@ void TableWriter::Relocate(RowId id, std::span<const uint8_t> row) {
 void TableWriter::Update(RowId id, const std::vector<Value>& values) {
   OldRow old = ReadOld(id);
   std::vector<Value> native = Convert(values, &old);
-  IndexWriter indexes(txn_, table_);
+  IndexWriter indexes(db_, txn_, table_);
   indexes.Check(native, id);
   std::vector<uint8_t> row = EncodeChecked(native, &old);
   FreeLongValues(old, &native);
@@ -280,7 +280,7 @@ void TableWriter::Delete(RowId id) {
   WritableDataPage(txn_.Edit(id.page), h, txn_.file().path(), id.page).Delete(id.row);
   AfterShrink(id.page);
   FreeLongValues(old, nullptr);
-  IndexWriter(txn_, table_).Remove(old.values, id);
+  IndexWriter(db_, txn_, table_).Remove(old.values, id);
   TdefFields tdef(txn_, table_);
   tdef.set_row_count(tdef.row_count() > 0 ? tdef.row_count() - 1 : 0);
 }

@@ -20,12 +20,13 @@ namespace jet {
 enum class UsageMapCheck {
   kPagesExist,  // every page in the map must lie inside the file (owned-page maps)
   kAny,         // pages past the end of the file are left out (the global free-page map,
-                // where they are set as "free")
+                // where they are set as "free"), and so are bitmap pointers past the end: Access
+                // leaves one in a reference-type global map (see the note in usage_map.cpp)
 };
 
 // The pages set in the map the row pointer `map_row` refers to, ascending. Throws kCorrupt
 // (naming the map's page) for a bad pointer, an unknown map type, a bitmap page of the wrong type
-// or, with kPagesExist, a page number outside the file.
+// or, with kPagesExist, a page or bitmap page number outside the file.
 std::vector<uint32_t> ReadUsageMap(const File& file, uint32_t map_row, UsageMapCheck check);
 
 }  // namespace jet

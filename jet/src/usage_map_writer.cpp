@@ -65,6 +65,14 @@ std::span<uint8_t> UsageMapEditor::EditRow() {
   return page.subspan(off, row.size());
 }
 
+uint32_t UsageMapEditor::BitmapPage(std::span<const uint8_t> row, size_t j) const {
+  const uint32_t bitmap = wr::LoadU32(row, 1 + 4 * j);
+  // Access leaves a pointer past the end of the file in a reference-type global map (0xFFFFFF80
+  // in a sample); there is no bitmap page behind it, and past the end every page is free.
+  if (kind_ == Kind::kGlobal && bitmap >= txn_.page_count()) return 0;
+  return bitmap;
+}
+
 bool UsageMapEditor::Has(uint32_t page) {
   std::span<const uint8_t> row = ReadRow();
   if (row[0] == kInlineMap) {
@@ -76,7 +84,7 @@ bool UsageMapEditor::Has(uint32_t page) {
   const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
   const size_t j = page / per_page;
   if (1 + 4 * (j + 1) > row.size()) return false;
-  const uint32_t bitmap = wr::LoadU32(row, 1 + 4 * j);
+  const uint32_t bitmap = BitmapPage(row, j);
   if (bitmap == 0) return false;
   std::span<const uint8_t> bits = txn_.Read(bitmap);
   if (bits[0] != 0x05) {
@@ -99,7 +107,7 @@ std::vector<uint32_t> UsageMapEditor::Pages() {
   }
   const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
   std::vector<uint32_t> bitmaps;
-  for (size_t j = 0; 1 + 4 * (j + 1) <= row.size(); ++j) bitmaps.push_back(wr::LoadU32(row, 1 + 4 * j));
+  for (size_t j = 0; 1 + 4 * (j + 1) <= row.size(); ++j) bitmaps.push_back(BitmapPage(row, j));
   for (size_t j = 0; j < bitmaps.size(); ++j) {
     if (bitmaps[j] == 0) continue;
     std::span<const uint8_t> bits = txn_.Read(bitmaps[j]).subspan(4);
@@ -164,7 +172,7 @@ void UsageMapEditor::SetReference(uint32_t page, bool on) {
                                                 std::to_string(page) +
                                                 " is beyond what the usage map can record");
   }
-  uint32_t bitmap = wr::LoadU32(row, 1 + 4 * j);
+  uint32_t bitmap = BitmapPage(row, j);
   if (bitmap == 0) {
     if (!on || kind_ == Kind::kGlobal) return;
     bitmap = txn_.Allocate();

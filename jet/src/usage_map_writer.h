@@ -37,6 +37,8 @@ class UsageMapEditor {
  private:
   std::span<const uint8_t> ReadRow();
   std::span<uint8_t> EditRow();
+  // Pointer `j` of a reference map row; 0 when there is no bitmap page behind it.
+  uint32_t BitmapPage(std::span<const uint8_t> row, size_t j) const;
   void SetInline(std::span<uint8_t> row, uint32_t page, bool on);
   void SetReference(uint32_t page, bool on);
   void Promote(uint32_t extra_page);

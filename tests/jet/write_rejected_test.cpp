@@ -1,0 +1,113 @@
+// Every kind of refused write, through every entry point, leaves the file byte for byte unchanged
+// and says which column or index is at fault.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "jet/database.h"
+#include "support/write_test_util.h"
+
+namespace jet {
+namespace {
+
+struct Refusal {
+  std::string what;                  // the case, for failure messages
+  std::function<void()> write;       // the refused write
+  Error::Kind kind;                  // expected error kind
+  std::vector<std::string> mention;  // texts the message must contain
+};
+
+void ExpectAllRefused(const std::string& path, const std::vector<Refusal>& cases) {
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint64_t before = testutil::HashFile(path);
+    try {
+      c.write();
+      ADD_FAILURE() << "accepted";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.kind(), c.kind) << e.what();
+      for (const std::string& m : c.mention) {
+        EXPECT_NE(std::string(e.what()).find(m), std::string::npos) << e.what();
+      }
+    }
+    EXPECT_EQ(testutil::HashFile(path), before) << "the refused write changed the file";
+  }
+}
+
+TEST(RejectedWrites, RowWritesOnInsertAndUpdate) {
+  if (testutil::FixturePath("game-indexed.mdb").empty()) GTEST_SKIP() << "no ../shared";
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, "game-indexed.mdb");
+  auto db = Database::Open(path, OpenMode::kReadWrite);
+  // Monster(Name TEXT(30) primary key, Race BYTE, Lvl INT, Exp LONG, HP, AC, Speed, Zone TEXT(20)).
+  const TableDef monster = db->GetTable(u"Monster");
+  std::vector<Value> row(monster.columns.size());
+  row[0] = Value(u"Newcomer");
+  row[2] = Value(int16_t{7});
+  const RowId id = db->InsertRow(u"Monster", row);
+  auto with = [&](size_t column, Value v) {
+    std::vector<Value> r = row;
+    r[column] = std::move(v);
+    return r;
+  };
+  using K = Error::Kind;
+  const std::u16string too_long(31, u'x');
+  ExpectAllRefused(path, {
+      {"duplicate key on insert", [&] { db->InsertRow(u"Monster", with(0, Value(u"Wolf"))); },
+       K::kConstraint, {"PrimaryKey", "Monster"}},
+      {"case-only duplicate on insert", [&] { db->InsertRow(u"Monster", with(0, Value(u"WOLF "))); },
+       K::kConstraint, {"PrimaryKey"}},
+      {"duplicate key on update", [&] { db->UpdateRow(u"Monster", id, with(0, Value(u"wolf"))); },
+       K::kConstraint, {"PrimaryKey"}},
+      {"text too long on insert", [&] { db->InsertRow(u"Monster", with(0, Value(too_long))); },
+       K::kConstraint, {"Name"}},
+      {"text too long on update", [&] { db->UpdateRow(u"Monster", id, with(7, Value(too_long))); },
+       K::kConstraint, {"Zone"}},
+      {"NULL key on insert", [&] { db->InsertRow(u"Monster", with(0, Value())); },
+       K::kConstraint, {"Name", "PrimaryKey"}},
+      {"NULL key on update", [&] { db->UpdateRow(u"Monster", id, with(0, Value())); },
+       K::kConstraint, {"Name", "PrimaryKey"}},
+      {"wrong type on insert", [&] { db->InsertRow(u"Monster", with(3, Value(u"many"))); },
+       K::kInvalidArgument, {"Exp"}},
+      {"wrong type on update", [&] { db->UpdateRow(u"Monster", id, with(2, Value(Guid{}))); },
+       K::kInvalidArgument, {"Lvl"}},
+      {"number out of range", [&] { db->InsertRow(u"Monster", with(1, Value(int32_t{300}))); },
+       K::kConstraint, {"Race", "out of range"}},
+  });
+}
+
+TEST(RejectedWrites, PrimaryKeysOverDuplicatesOrNulls) {
+  if (testutil::FixturePath("game-unindexed.mdb").empty()) GTEST_SKIP() << "no ../shared";
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, "game-unindexed.mdb");
+  auto db = Database::Open(path, OpenMode::kReadWrite);
+  using K = Error::Kind;
+  // StdItems.Idx has NULLs (and duplicates); StdItems.Name and Monster.Exp only duplicates;
+  // Magic.MagName differs only in case in some rows.
+  const IndexSpec by_idx{u"PrimaryKey", {{u"Idx", true}}, true, false, false};
+  const IndexSpec by_name{u"PrimaryKey", {{u"Name", true}}, true, false, false};
+  ExpectAllRefused(path, {
+      {"CreateIndex over NULLs", [&] { db->CreateIndex(u"StdItems", by_idx); },
+       K::kConstraint, {"Idx", "Null"}},
+      {"CreateIndex over duplicates", [&] { db->CreateIndex(u"StdItems", by_name); },
+       K::kConstraint, {"PrimaryKey", "StdItems", "equal keys"}},
+      {"ALTER TABLE over NULLs",
+       [&] { db->Execute("ALTER TABLE StdItems ADD PRIMARY KEY CLUSTERED(Idx)"); },
+       K::kConstraint, {"Idx", "Null"}},
+      {"ALTER TABLE over duplicates",
+       [&] { db->Execute("ALTER TABLE Monster ADD PRIMARY KEY CLUSTERED(Exp)"); },
+       K::kConstraint, {"Monster", "equal keys"}},
+      {"ALTER TABLE over case-only duplicates",
+       [&] { db->Execute("ALTER TABLE [StdItems] ADD PRIMARY KEY CLUSTERED([Name])"); },
+       K::kConstraint, {"StdItems", "equal keys"}},
+      {"ALTER TABLE on a table that has one",
+       [&] { db->Execute("ALTER TABLE Settings ADD PRIMARY KEY CLUSTERED(Value)"); },
+       K::kInvalidArgument, {"Settings", "PrimaryKey"}},
+  });
+  // The refusals left a table that still takes the key once the rows allow it.
+  EXPECT_NO_THROW(db->Execute("ALTER TABLE Settings ADD CONSTRAINT ByValue UNIQUE (Value)"));
+}
+
+}  // namespace
+}  // namespace jet
