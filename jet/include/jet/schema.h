@@ -131,7 +131,8 @@ struct ColumnSpec {
 struct TableSpec {
   std::u16string name;
   std::vector<ColumnSpec> columns;
-  std::vector<std::u16string> primary_key;  // column names; empty = none
+  std::vector<std::u16string> primary_key;  // column names; empty = none ("PrimaryKey")
+  std::vector<IndexSpec> indexes;           // further indexes created with the table
 };
 
 }  // namespace jet
