@@ -6,6 +6,7 @@
 #include "database_impl.h"
 #include "jet/database.h"
 #include "page_txn.h"
+#include "properties.h"
 #include "table_layout.h"
 #include "table_writer.h"
 #include "text.h"
@@ -46,6 +47,11 @@ void Database::CreateTable(const TableSpec& spec) {
   row.type = 1;
   row.owner = AdminOwner();
   row.date = JetNow();
+  std::vector<std::u16string> required;
+  for (const ColumnSpec& c : spec.columns) {
+    if (c.not_null) required.push_back(c.name);
+  }
+  if (!required.empty()) row.lv_prop = RequiredPropertiesBlock(required);
   InsertCatalogRow(*impl_, txn, row);
   txn.Commit();
   impl_->InvalidateCaches();
