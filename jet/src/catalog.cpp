@@ -82,7 +82,8 @@ const CatalogObject* Catalog::FindTable(std::u16string_view name) const {
 std::optional<RowId> Catalog::TableRow(uint32_t tdef_page) const {
   for (size_t i = 0; i < objects_.size(); ++i) {
     const CatalogObject& obj = objects_[i];
-    if (obj.type == kTypeLocalTable && (static_cast<uint32_t>(obj.id) & kTdefPageMask) == tdef_page) {
+    const uint32_t page = static_cast<uint32_t>(obj.id) & kTdefPageMask;
+    if (obj.type == kTypeLocalTable && page == tdef_page) {
       return row_ids_[i];
     }
   }

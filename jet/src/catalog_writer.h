@@ -23,8 +23,8 @@ struct CatalogRow {
   std::u16string name;
   int16_t type = 0;
   uint32_t flags = 0;
-  Bytes owner;    // owner SID
-  Bytes lv_prop;  // property block; empty = NULL
+  Bytes owner;      // owner SID
+  Bytes lv_prop;    // property block; empty = NULL
   double date = 0;  // DateCreate = DateUpdate
 };
 

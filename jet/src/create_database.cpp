@@ -91,22 +91,20 @@ TableLayout MSysObjects() {
        Col(u"Owner", T::kBinary, kSysOwner, kText255), Col(u"Flags", T::kLong, kSysFixed, 4),
        Col(u"Database", T::kMemo, kSysVar), Col(u"Connect", T::kMemo, kSysVar),
        Col(u"ForeignName", T::kText, kSysVar, kText255),
-       Col(u"RmtInfoShort", T::kBinary, kSysVar, kText255),
-       Col(u"RmtInfoLong", T::kOle, kSysVar), Col(u"Lv", T::kOle, kSysVar),
-       Col(u"LvProp", T::kOle, kSysVar), Col(u"LvModule", T::kOle, kSysVar),
-       Col(u"LvExtra", T::kOle, kSysVar)},
+       Col(u"RmtInfoShort", T::kBinary, kSysVar, kText255), Col(u"RmtInfoLong", T::kOle, kSysVar),
+       Col(u"Lv", T::kOle, kSysVar), Col(u"LvProp", T::kOle, kSysVar),
+       Col(u"LvModule", T::kOle, kSysVar), Col(u"LvExtra", T::kOle, kSysVar)},
       {Idx(u"Id", {0}, 0x81, true), Idx(u"ParentIdName", {1, 2}, 0x81, false)});
 }
 
 std::vector<TableLayout> OtherSystemTables() {
   using T = ColumnType;
   std::vector<TableLayout> out;
-  out.push_back(SystemTable(u"MSysACEs",
-                            {Col(u"ObjectId", T::kLong, kSysFixed, 4),
-                             Col(u"SID", T::kBinary, kSysOwner, kText255),
-                             Col(u"ACM", T::kLong, kSysFixed, 4),
-                             Col(u"FInheritable", T::kBoolean, kSysFixed, 1)},
-                            {Idx(u"ObjectId", {0}, 0x88, false)}));
+  out.push_back(SystemTable(
+      u"MSysACEs",
+      {Col(u"ObjectId", T::kLong, kSysFixed, 4), Col(u"SID", T::kBinary, kSysOwner, kText255),
+       Col(u"ACM", T::kLong, kSysFixed, 4), Col(u"FInheritable", T::kBoolean, kSysFixed, 1)},
+      {Idx(u"ObjectId", {0}, 0x88, false)}));
   out.push_back(SystemTable(
       u"MSysQueries",
       {Col(u"ObjectId", T::kLong, kSysFixed, 4), Col(u"Attribute", T::kByte, kSysFixed, 1),
@@ -126,15 +124,13 @@ std::vector<TableLayout> OtherSystemTables() {
   // Access's own table: its Data column has the fixed 3992-byte type 0x11, its ID is a variable
   // Long, as Access writes them.
   TableLayout access = SystemTable(
-      u"MSysAccessObjects",
-      {Col(u"Data", T::kLong, 0x03, 3992), Col(u"ID", T::kLong, 0x02, 4)},
+      u"MSysAccessObjects", {Col(u"Data", T::kLong, 0x03, 3992), Col(u"ID", T::kLong, 0x02, 4)},
       {Idx(u"AOIndex", {1}, 0x89, true)});
   access.columns[0].type = 0x11;
   access.system = false;
   out.push_back(access);
   return out;
 }
-
 
 std::vector<uint8_t> HeaderPage(double created) {
   std::vector<uint8_t> page(kPageSize, 0);
@@ -197,13 +193,15 @@ void WriteFirstPages(const std::string& path, double created) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     const int err = errno;
-    if (err == EEXIST) throw Error(Error::Kind::kInvalidArgument, path + ": the file already exists");
+    if (err == EEXIST)
+      throw Error(Error::Kind::kInvalidArgument, path + ": the file already exists");
     throw Error(Error::Kind::kIo, path + ": cannot create: " + std::strerror(err));
   }
   try {
     WriteAll(fd, path, HeaderPage(created));
     WriteAll(fd, path, GlobalMapPage());
-    if (::fsync(fd) != 0) throw Error(Error::Kind::kIo, path + ": cannot write: " + std::strerror(errno));
+    if (::fsync(fd) != 0)
+      throw Error(Error::Kind::kIo, path + ": cannot write: " + std::strerror(errno));
   } catch (...) {
     ::close(fd);
     throw;
@@ -230,7 +228,8 @@ std::vector<uint32_t> WriteSystemTables(const std::string& path) {
 Bytes DatabaseProperties() {
   Bytes out = {'M', 'R', '2', 0};
   Bytes names;
-  for (std::u16string_view n : {std::u16string_view(u"AccessVersion"), std::u16string_view(u"Build")}) {
+  for (std::u16string_view n :
+       {std::u16string_view(u"AccessVersion"), std::u16string_view(u"Build")}) {
     wr::AppendU16(names, static_cast<uint16_t>(n.size() * 2));
     for (char16_t c : n) wr::AppendU16(names, c);
   }
@@ -276,13 +275,15 @@ std::vector<CatalogRow> CatalogRows(const std::vector<uint32_t>& tdefs, double n
   add(0x0F000003, kRootId, u"Relationships", kContainer, kJetSystemObject, EngineOwner());
   add(0x10000000, kDatabasesId, u"MSysDb", kDatabaseObject, kJetSystemObject, AdminOwner());
   rows.back().lv_prop = DatabaseProperties();
-  const char16_t* kJetTables[] = {u"MSysObjects", u"MSysACEs", u"MSysQueries", u"MSysRelationships"};
+  const char16_t* kJetTables[] = {u"MSysObjects", u"MSysACEs", u"MSysQueries",
+                                  u"MSysRelationships"};
   for (size_t i = 0; i < 4; ++i) {
-    add(static_cast<int32_t>(tdefs[i]), kTablesContainerId, kJetTables[i], kTable,
-        kJetSystemObject, EngineOwner());
+    add(static_cast<int32_t>(tdefs[i]), kTablesContainerId, kJetTables[i], kTable, kJetSystemObject,
+        EngineOwner());
   }
   int32_t id = INT32_MIN;
-  for (const char16_t* name : {u"DataAccessPages", u"Forms", u"Modules", u"Reports", u"Scripts", u"SysRel"}) {
+  for (const char16_t* name :
+       {u"DataAccessPages", u"Forms", u"Modules", u"Reports", u"Scripts", u"SysRel"}) {
     add(id++, kRootId, name, kContainer, 0, AdminOwner());
   }
   for (const char16_t* name : {u"SummaryInfo", u"UserDefined"}) {

@@ -16,7 +16,8 @@ constexpr std::u16string_view kRequired = u"Required";
 
 std::u16string Ucs2(std::span<const uint8_t> b) {
   std::u16string s(b.size() / 2, u'\0');
-  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
   return s;
 }
 
@@ -48,8 +49,8 @@ bool ColumnRequired(std::span<const uint8_t> body, const std::vector<std::u16str
     const uint8_t type = body[pos + 3];
     const size_t name = wr::LoadU16(body, pos + 4);
     const size_t value_len = wr::LoadU16(body, pos + 6);
-    if (type == kBooleanType && name < names.size() && names[name] == kRequired &&
-        value_len >= 1 && 8 + value_len <= len) {
+    if (type == kBooleanType && name < names.size() && names[name] == kRequired && value_len >= 1 &&
+        8 + value_len <= len) {
       return body[pos + 8] != 0;
     }
     pos += len;

@@ -48,16 +48,23 @@ void CheckName(std::u16string_view name, const std::string& what) {
 uint16_t FixedSize(ColumnType type) {
   switch (type) {
     case ColumnType::kBoolean:
-    case ColumnType::kByte: return 1;
-    case ColumnType::kInt: return 2;
+    case ColumnType::kByte:
+      return 1;
+    case ColumnType::kInt:
+      return 2;
     case ColumnType::kLong:
-    case ColumnType::kFloat: return 4;
+    case ColumnType::kFloat:
+      return 4;
     case ColumnType::kMoney:
     case ColumnType::kDouble:
-    case ColumnType::kDateTime: return 8;
-    case ColumnType::kGuid: return 16;
-    case ColumnType::kNumeric: return 17;
-    default: return 0;
+    case ColumnType::kDateTime:
+      return 8;
+    case ColumnType::kGuid:
+      return 16;
+    case ColumnType::kNumeric:
+      return 17;
+    default:
+      return 0;
   }
 }
 
@@ -77,7 +84,8 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
   switch (c.type) {
     case ColumnType::kText: {
       const int chars = c.length == 0 ? kMaxTextChars : c.length;
-      if (chars < 1 || chars > kMaxTextChars) Invalid("Text " + where + " must hold 1 to 255 characters");
+      if (chars < 1 || chars > kMaxTextChars)
+        Invalid("Text " + where + " must hold 1 to 255 characters");
       col.length = static_cast<uint16_t>(chars * 2);
       col.flags = kUpdatable;
       col.extra_flags = 0x01;
@@ -85,7 +93,8 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
     }
     case ColumnType::kBinary: {
       const int bytes = c.length == 0 ? kMaxBinaryBytes : c.length;
-      if (bytes < 1 || bytes > kMaxBinaryBytes) Invalid("Binary " + where + " must hold 1 to 255 bytes");
+      if (bytes < 1 || bytes > kMaxBinaryBytes)
+        Invalid("Binary " + where + " must hold 1 to 255 bytes");
       col.length = static_cast<uint16_t>(bytes);
       col.flags = kUpdatable;
       return col;
@@ -123,10 +132,12 @@ std::vector<IndexColumn> IndexColumns(const TableLayout& t, const IndexSpec& spe
   for (const auto& [name, ascending] : spec.columns) {
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const ColumnLayout& c) { return EqualsIgnoreCase(c.name, name); });
-    if (it == t.columns.end()) Invalid(what + " names column '" + ToUtf8(name) + "', which the table does not define");
+    if (it == t.columns.end())
+      Invalid(what + " names column '" + ToUtf8(name) + "', which the table does not define");
     if (IsLongValue(it->type)) Invalid(what + " cannot use Memo/OLE column '" + ToUtf8(name) + "'");
     for (const IndexColumn& ic : out) {
-      if (ic.column_number == it->number) Invalid(what + " names column '" + ToUtf8(name) + "' twice");
+      if (ic.column_number == it->number)
+        Invalid(what + " names column '" + ToUtf8(name) + "' twice");
     }
     out.push_back(IndexColumn{it->number, ascending});
   }
@@ -139,16 +150,18 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
     IndexSpec pk;
     pk.name = u"PrimaryKey";
     for (const std::u16string& c : spec.primary_key) pk.columns.emplace_back(c, true);
-    t.indexes.push_back({pk.name, IndexColumns(t, pk, "The primary key of table '" + table + "'"),
-                         0x89, true});
+    t.indexes.push_back(
+        {pk.name, IndexColumns(t, pk, "The primary key of table '" + table + "'"), 0x89, true});
   }
   for (const IndexSpec& s : spec.indexes) {
     const std::string what = "Index '" + ToUtf8(s.name) + "' of table '" + table + "'";
     CheckName(s.name, "Index name");
-    if (s.primary && !spec.primary_key.empty()) Invalid("Table '" + table + "' is given more than one primary key");
+    if (s.primary && !spec.primary_key.empty())
+      Invalid("Table '" + table + "' is given more than one primary key");
     for (const IndexLayout& other : t.indexes) {
       if (EqualsIgnoreCase(other.name, s.name)) Invalid(what + " is defined twice");
-      if (s.primary && other.primary) Invalid("Table '" + table + "' is given more than one primary key");
+      if (s.primary && other.primary)
+        Invalid("Table '" + table + "' is given more than one primary key");
     }
     uint8_t flags = 0x80;
     if (s.primary || s.unique) flags |= 0x01;
@@ -156,7 +169,8 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
     if (s.primary || s.required) flags |= 0x08;
     t.indexes.push_back({s.name, IndexColumns(t, s, what), flags, s.primary});
   }
-  if (t.indexes.size() > kMaxIndexes) Invalid("Table '" + table + "' would have more than 32 indexes");
+  if (t.indexes.size() > kMaxIndexes)
+    Invalid("Table '" + table + "' would have more than 32 indexes");
 }
 
 void CheckRowSize(const TableLayout& t, const std::string& table) {
@@ -169,7 +183,8 @@ void CheckRowSize(const TableLayout& t, const std::string& table) {
     }
   }
   const size_t overhead = 2 + (t.columns.size() + 7) / 8 + 2 * (var + 2);
-  if (fixed + overhead > 4060) Invalid("The fixed-size columns of table '" + table + "' do not fit in a row");
+  if (fixed + overhead > 4060)
+    Invalid("The fixed-size columns of table '" + table + "' do not fit in a row");
 }
 
 }  // namespace
@@ -186,7 +201,8 @@ TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t s
   for (size_t i = 0; i < spec.columns.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
       if (EqualsIgnoreCase(spec.columns[i].name, spec.columns[j].name)) {
-        Invalid("Field '" + ToUtf8(spec.columns[i].name) + "' is defined more than once in table '" + table + "'");
+        Invalid("Field '" + ToUtf8(spec.columns[i].name) +
+                "' is defined more than once in table '" + table + "'");
       }
     }
     t.columns.push_back(LayoutColumn(spec.columns[i], static_cast<uint16_t>(i), table));
@@ -240,34 +256,10 @@ std::vector<std::vector<uint8_t>> Descriptors(const TableLayout& t, uint16_t* va
 
 }  // namespace
 
-std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement& p) {
-  std::vector<uint8_t> def(0x3F, 0);
-  def[0] = 0x02;
-  def[1] = 0x01;
-  wr::StoreU32(def, 0x0C, 0x0659);
-  def[0x18] = 0x01;
-  def[0x28] = t.system ? 'S' : 'N';
-  uint16_t var_count = 0;
-  std::vector<std::vector<uint8_t>> descs = Descriptors(t, &var_count);
-  const auto ncols = static_cast<uint16_t>(t.columns.size());
-  const auto nidx = static_cast<uint32_t>(t.indexes.size());
-  wr::StoreU16(def, 0x29, ncols);
-  wr::StoreU16(def, 0x2B, var_count);
-  wr::StoreU16(def, 0x2D, ncols);
-  wr::StoreU32(def, 0x2F, nidx);
-  wr::StoreU32(def, 0x33, nidx);
-  wr::StoreU32(def, 0x37, p.owned_map);
-  wr::StoreU32(def, 0x3B, p.free_map);
-  def.resize(def.size() + 12 * nidx, 0);
-  std::vector<size_t> order(t.columns.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  if (t.descriptors_by_name) {
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      return CompareIgnoreCase(t.columns[a].name, t.columns[b].name) < 0;
-    });
-  }
-  for (size_t i : order) def.insert(def.end(), descs[i].begin(), descs[i].end());
-  for (size_t i : order) AppendName(def, t.columns[i].name);
+namespace {
+
+void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
+                            const TablePlacement& p) {
   for (size_t k = 0; k < t.indexes.size(); ++k) {
     std::vector<uint8_t> real(52, 0);
     wr::StoreU32(real, 0, 0x0783);
@@ -281,11 +273,13 @@ std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement&
     real[0x2E] = t.indexes[k].real_flags;
     def.insert(def.end(), real.begin(), real.end());
   }
-  for (uint32_t k = 0; k < nidx; ++k) {
+  // One logical index per real index, same number; no foreign-key data. Access writes 04 04 in
+  // the two cascade bytes of indexes that are not foreign keys.
+  for (size_t k = 0; k < t.indexes.size(); ++k) {
     std::vector<uint8_t> logical(28, 0);
     wr::StoreU32(logical, 0, 0x0659);
-    wr::StoreU32(logical, 4, k);
-    wr::StoreU32(logical, 8, k);
+    wr::StoreU32(logical, 4, static_cast<uint32_t>(k));
+    wr::StoreU32(logical, 8, static_cast<uint32_t>(k));
     wr::StoreU32(logical, 0x0D, 0xFFFFFFFFu);
     logical[0x15] = 0x04;
     logical[0x16] = 0x04;
@@ -293,6 +287,10 @@ std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement&
     def.insert(def.end(), logical.begin(), logical.end());
   }
   for (const IndexLayout& idx : t.indexes) AppendName(def, idx.name);
+}
+
+void AppendLongValueTrailer(std::vector<uint8_t>& def, const TableLayout& t,
+                            const TablePlacement& p) {
   size_t lv = 0;
   for (const ColumnLayout& c : t.columns) {
     if (!IsLongValue(c.type)) continue;
@@ -302,6 +300,40 @@ std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement&
     ++lv;
   }
   wr::AppendU16(def, 0xFFFF);
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement& p) {
+  std::vector<uint8_t> def(0x3F, 0);
+  def[0] = 0x02;
+  def[1] = 0x01;
+  wr::StoreU32(def, 0x0C, 0x0659);
+  def[0x18] = 0x01;  // Access sets it in every definition; autonumbering relies on it
+  def[0x28] = t.system ? 'S' : 'N';
+  uint16_t var_count = 0;
+  std::vector<std::vector<uint8_t>> descs = Descriptors(t, &var_count);
+  const auto ncols = static_cast<uint16_t>(t.columns.size());
+  const auto nidx = static_cast<uint32_t>(t.indexes.size());
+  wr::StoreU16(def, 0x29, ncols);
+  wr::StoreU16(def, 0x2B, var_count);
+  wr::StoreU16(def, 0x2D, ncols);
+  wr::StoreU32(def, 0x2F, nidx);
+  wr::StoreU32(def, 0x33, nidx);
+  wr::StoreU32(def, 0x37, p.owned_map);
+  wr::StoreU32(def, 0x3B, p.free_map);
+  def.resize(def.size() + 12 * nidx, 0);  // real-index count blocks: no keys yet
+  std::vector<size_t> order(t.columns.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (t.descriptors_by_name) {
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      return CompareIgnoreCase(t.columns[a].name, t.columns[b].name) < 0;
+    });
+  }
+  for (size_t i : order) def.insert(def.end(), descs[i].begin(), descs[i].end());
+  for (size_t i : order) AppendName(def, t.columns[i].name);
+  AppendIndexDefinitions(def, t, p);
+  AppendLongValueTrailer(def, t, p);
   return def;
 }
 

@@ -43,9 +43,9 @@ struct IndexLayout {
 
 struct TableLayout {
   std::u16string name;
-  bool system = false;                // table type 'S'
-  bool number_in_descriptor = true;   // descriptor bytes 0x09-0x0A: column number (else 0)
-  bool descriptors_by_name = false;   // store descriptors alphabetically (MSysObjects does)
+  bool system = false;               // table type 'S'
+  bool number_in_descriptor = true;  // descriptor bytes 0x09-0x0A: column number (else 0)
+  bool descriptors_by_name = false;  // store descriptors alphabetically (MSysObjects does)
   uint16_t sort_order = 0x0409;
   uint8_t sort_version = 0;
   std::vector<ColumnLayout> columns;  // in column-number order
@@ -54,11 +54,11 @@ struct TableLayout {
 
 // Where WriteNewTable put the structures a definition points at.
 struct TablePlacement {
-  uint32_t owned_map = 0;                // row pointers
+  uint32_t owned_map = 0;  // row pointers
   uint32_t free_map = 0;
-  std::vector<uint32_t> index_maps;      // per index
-  std::vector<uint32_t> index_roots;     // per index
-  std::vector<uint32_t> lv_owned_maps;   // per MEMO/OLE column, in column order
+  std::vector<uint32_t> index_maps;     // per index
+  std::vector<uint32_t> index_roots;    // per index
+  std::vector<uint32_t> lv_owned_maps;  // per MEMO/OLE column, in column order
   std::vector<uint32_t> lv_free_maps;
 };
 

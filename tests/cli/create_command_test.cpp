@@ -37,7 +37,8 @@ TEST(CreateCommandTest, CreatesADatabaseTheOtherCommandsRead) {
   ASSERT_EQ(r.status, kExitOk) << r.err;
   ASSERT_EQ(Tool({"sql", file, "INSERT INTO Notes (Body) VALUES ('hello')"}).status, kExitOk);
   EXPECT_EQ(Tool({"tables", file}).out, "TABLE\tNotes\n");
-  EXPECT_EQ(Tool({"sql", file, "SELECT Id, Body FROM Notes"}).out, "[\"Id\",\"Body\"]\n[1,\"hello\"]\n");
+  EXPECT_EQ(Tool({"sql", file, "SELECT Id, Body FROM Notes"}).out,
+            "[\"Id\",\"Body\"]\n[1,\"hello\"]\n");
   EXPECT_EQ(Tool({"check", file}).status, kExitOk);
 }
 

@@ -143,7 +143,8 @@ TEST(CreateDatabaseTest, TwoDatabasesAreIndependentAndStable) {
 }
 
 TEST(CreateDatabaseTest, MdbtoolsReadsTheEmptyDatabase) {
-  if (!testutil::MdbtoolsComparisonAvailable()) GTEST_SKIP() << "mdbtools, node or ../shared absent";
+  if (!testutil::MdbtoolsComparisonAvailable())
+    GTEST_SKIP() << "mdbtools, node or ../shared absent";
   TempDir dir;
   const std::string file = dir.File("empty.mdb");
   Database::Create(file);
@@ -153,8 +154,8 @@ TEST(CreateDatabaseTest, MdbtoolsReadsTheEmptyDatabase) {
   EXPECT_EQ(ver, "JET4\n");
   const std::string system = testutil::RunCommand("mdb-tables -1 -S '" + file + "'", &status);
   EXPECT_EQ(status, 0);
-  for (const char* name : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
-                           "MSysAccessObjects"}) {
+  for (const char* name :
+       {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "MSysAccessObjects"}) {
     EXPECT_NE(system.find(name), std::string::npos) << name << " missing from:\n" << system;
   }
   EXPECT_EQ(testutil::RunCommand("mdb-tables -1 '" + file + "'"), "");

@@ -127,10 +127,21 @@ TEST_F(CreateTableTest, RowsOfEveryTypeReadBack) {
   for (size_t i = 0; i < 16; ++i) g.bytes[i] = static_cast<uint8_t>(i * 17);
   const std::u16string long_memo(6000, u'龍');
   const Bytes blob(9000, 0x5A);
-  std::vector<Value> row = {Value(), std::u16string(u"second"), uint8_t{0}, int16_t{32767},
-                            int32_t{-5}, 0.25f, 1e300, Currency{-10000},
-                            Decimal{false, 123456789, 4}, DateTime{-1.25}, false, g,
-                            Bytes{1, 2, 3}, long_memo, blob};
+  std::vector<Value> row = {Value(),
+                            std::u16string(u"second"),
+                            uint8_t{0},
+                            int16_t{32767},
+                            int32_t{-5},
+                            0.25f,
+                            1e300,
+                            Currency{-10000},
+                            Decimal{false, 123456789, 4},
+                            DateTime{-1.25},
+                            false,
+                            g,
+                            Bytes{1, 2, 3},
+                            long_memo,
+                            blob};
   const RowId id = db_->InsertRow(u"AllTypes", row);
   std::vector<Value> back = db_->ReadRow(t, id);
   row[0] = int32_t{2};  // the counter went on from the first row
@@ -155,8 +166,9 @@ TEST_F(CreateTableTest, RowsOfEveryTypeReadBack) {
 }
 
 TEST_F(CreateTableTest, NotNullAndPrimaryKeyRefuseRowsWithoutChangingTheFile) {
-  db_->Execute("CREATE TABLE People (Code TEXT(10), Name TEXT(40) NOT NULL, Age SHORT, "
-               "CONSTRAINT pk PRIMARY KEY (Code))");
+  db_->Execute(
+      "CREATE TABLE People (Code TEXT(10), Name TEXT(40) NOT NULL, Age SHORT, "
+      "CONSTRAINT pk PRIMARY KEY (Code))");
   db_->Execute("INSERT INTO People (Code, Name, Age) VALUES ('a1', 'Ann', 30)");
   ExpectRefused([&] { db_->Execute("INSERT INTO People (Code, Age) VALUES ('b2', 40)"); },
                 Error::Kind::kConstraint, "NULL in a NOT NULL column");
@@ -170,8 +182,11 @@ TEST_F(CreateTableTest, NotNullAndPrimaryKeyRefuseRowsWithoutChangingTheFile) {
     id = r;
     return false;
   });
-  ExpectRefused([&] { db_->UpdateRow(u"People", id, {std::u16string(u"a1"), Value(), Value()}); },
-                Error::Kind::kConstraint, "update to NULL in a NOT NULL column");
+  ExpectRefused(
+      [&] {
+        db_->UpdateRow(u"People", id, {std::u16string(u"a1"), Value(), Value()});
+      },
+      Error::Kind::kConstraint, "update to NULL in a NOT NULL column");
   EXPECT_EQ(db_->GetTable(u"People").row_count, 1u);
   ExpectConsistent();
 }
@@ -179,8 +194,10 @@ TEST_F(CreateTableTest, NotNullAndPrimaryKeyRefuseRowsWithoutChangingTheFile) {
 TEST_F(CreateTableTest, ExtraIndexesAreCreatedWithTheTable) {
   TableSpec spec;
   spec.name = u"Stock";
-  spec.columns = {{u"Sku", ColumnType::kText, 20}, {u"Zone", ColumnType::kText, 10},
-                  {u"Qty", ColumnType::kLong}, {u"Note", ColumnType::kMemo}};
+  spec.columns = {{u"Sku", ColumnType::kText, 20},
+                  {u"Zone", ColumnType::kText, 10},
+                  {u"Qty", ColumnType::kLong},
+                  {u"Note", ColumnType::kMemo}};
   spec.primary_key = {u"Sku"};
   IndexSpec zone;
   zone.name = u"ZoneQty";
@@ -206,8 +223,11 @@ TEST_F(CreateTableTest, ExtraIndexesAreCreatedWithTheTable) {
                               std::u16string(i % 2 ? u"north" : u"南"),
                               i % 7 == 0 ? Value() : Value(int32_t{i}), std::u16string(u"n")});
   }
-  ExpectRefused([&] { db_->InsertRow(u"Stock", {std::u16string(u"x"), Value(), int32_t{5}, Value()}); },
-                Error::Kind::kConstraint, "duplicate in a unique index");
+  ExpectRefused(
+      [&] {
+        db_->InsertRow(u"Stock", {std::u16string(u"x"), Value(), int32_t{5}, Value()});
+      },
+      Error::Kind::kConstraint, "duplicate in a unique index");
   EXPECT_EQ(db_->Query("SELECT Sku FROM Stock WHERE Qty = 8").rows.size(), 1u);
   ExpectConsistent();
 }
@@ -226,18 +246,29 @@ TEST_F(CreateTableTest, RefusedSpecsLeaveTheFileUnchanged) {
   ExpectRefused([&] { db_->Execute("CREATE TABLE existing (B TEXT)"); }, k, "same name via SQL");
   ExpectRefused([&] { db_->CreateTable(spec_with(u"MSysObjects", {a})); }, k, "system table name");
   ExpectRefused([&] { db_->CreateTable(spec_with(u"Empty", {})); }, k, "no columns");
-  ExpectRefused([&] { db_->CreateTable(spec_with(u"Dup", {a, {u"a", ColumnType::kText}})); }, k,
-                "duplicate column names");
+  ExpectRefused(
+      [&] {
+        db_->CreateTable(spec_with(u"Dup", {a, {u"a", ColumnType::kText}}));
+      },
+      k, "duplicate column names");
   std::vector<ColumnSpec> many;
-  for (int i = 0; i < 256; ++i) many.push_back({u"c" + FromUtf8(std::to_string(i)), ColumnType::kByte});
+  for (int i = 0; i < 256; ++i)
+    many.push_back({u"c" + FromUtf8(std::to_string(i)), ColumnType::kByte});
   ExpectRefused([&] { db_->CreateTable(spec_with(u"Wide", many)); }, k, "256 columns");
-  ExpectRefused([&] { db_->CreateTable(spec_with(std::u16string(65, u'n'), {a})); }, k, "long name");
+  ExpectRefused([&] { db_->CreateTable(spec_with(std::u16string(65, u'n'), {a})); }, k,
+                "long name");
   ExpectRefused([&] { db_->CreateTable(spec_with(u"", {a})); }, k, "empty name");
   ExpectRefused([&] { db_->CreateTable(spec_with(u"Bad.Name", {a})); }, k, "dot in the name");
-  ExpectRefused([&] { db_->CreateTable(spec_with(u"T", {{std::u16string(65, u'c'), ColumnType::kLong}})); },
-                k, "long column name");
-  ExpectRefused([&] { db_->CreateTable(spec_with(u"T", {{u"C", ColumnType::kText, 256}})); }, k,
-                "text of 256 characters");
+  ExpectRefused(
+      [&] {
+        db_->CreateTable(spec_with(u"T", {{std::u16string(65, u'c'), ColumnType::kLong}}));
+      },
+      k, "long column name");
+  ExpectRefused(
+      [&] {
+        db_->CreateTable(spec_with(u"T", {{u"C", ColumnType::kText, 256}}));
+      },
+      k, "text of 256 characters");
   ColumnSpec counter{u"C", ColumnType::kText};
   counter.autonumber = true;
   ExpectRefused([&] { db_->CreateTable(spec_with(u"T", {counter})); }, k, "text counter");
@@ -251,7 +282,8 @@ TEST_F(CreateTableTest, RefusedSpecsLeaveTheFileUnchanged) {
   missing_key.primary_key = {u"Nope"};
   ExpectRefused([&] { db_->CreateTable(missing_key); }, k, "primary key on a missing column");
   std::vector<ColumnSpec> wide_fixed;
-  for (int i = 0; i < 250; ++i) wide_fixed.push_back({u"g" + FromUtf8(std::to_string(i)), ColumnType::kNumeric});
+  for (int i = 0; i < 250; ++i)
+    wide_fixed.push_back({u"g" + FromUtf8(std::to_string(i)), ColumnType::kNumeric});
   ExpectRefused([&] { db_->CreateTable(spec_with(u"T", wide_fixed)); }, k, "fixed area too big");
   EXPECT_EQ(db_->ListTables().size(), 1u);
   EXPECT_TRUE(CheckFile(file_).ok());
