@@ -153,6 +153,8 @@ std::vector<uint8_t> HeaderPage(double created) {
   std::memcpy(&bits, &created, sizeof(bits));
   wr::StoreU64(page, 0x72, bits);
   File::ApplyHeaderMask(FormatFor(Format::kJet4), page);
+  // Unmasked bytes Access writes after the block, and a pattern near the end of the page; their
+  // meaning is unknown, their values are those of Access's own blank databases.
   wr::StoreU32(page, 0x98, 0x0654);
   const char kVersion[] = "4.0";
   std::memcpy(page.data() + 0x9C, kVersion, sizeof(kVersion));
@@ -193,15 +195,17 @@ void WriteFirstPages(const std::string& path, double created) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     const int err = errno;
-    if (err == EEXIST)
+    if (err == EEXIST) {
       throw Error(Error::Kind::kInvalidArgument, path + ": the file already exists");
+    }
     throw Error(Error::Kind::kIo, path + ": cannot create: " + std::strerror(err));
   }
   try {
     WriteAll(fd, path, HeaderPage(created));
     WriteAll(fd, path, GlobalMapPage());
-    if (::fsync(fd) != 0)
+    if (::fsync(fd) != 0) {
       throw Error(Error::Kind::kIo, path + ": cannot write: " + std::strerror(errno));
+    }
   } catch (...) {
     ::close(fd);
     throw;

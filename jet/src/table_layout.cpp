@@ -4,6 +4,7 @@
 
 #include "btree.h"
 #include "data_page_writer.h"
+#include "format.h"
 #include "index_writer.h"
 #include "jet/error.h"
 #include "page_txn.h"
@@ -84,8 +85,9 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
   switch (c.type) {
     case ColumnType::kText: {
       const int chars = c.length == 0 ? kMaxTextChars : c.length;
-      if (chars < 1 || chars > kMaxTextChars)
+      if (chars < 1 || chars > kMaxTextChars) {
         Invalid("Text " + where + " must hold 1 to 255 characters");
+      }
       col.length = static_cast<uint16_t>(chars * 2);
       col.flags = kUpdatable;
       col.extra_flags = 0x01;
@@ -93,8 +95,9 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
     }
     case ColumnType::kBinary: {
       const int bytes = c.length == 0 ? kMaxBinaryBytes : c.length;
-      if (bytes < 1 || bytes > kMaxBinaryBytes)
+      if (bytes < 1 || bytes > kMaxBinaryBytes) {
         Invalid("Binary " + where + " must hold 1 to 255 bytes");
+      }
       col.length = static_cast<uint16_t>(bytes);
       col.flags = kUpdatable;
       return col;
@@ -132,12 +135,14 @@ std::vector<IndexColumn> IndexColumns(const TableLayout& t, const IndexSpec& spe
   for (const auto& [name, ascending] : spec.columns) {
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const ColumnLayout& c) { return EqualsIgnoreCase(c.name, name); });
-    if (it == t.columns.end())
+    if (it == t.columns.end()) {
       Invalid(what + " names column '" + ToUtf8(name) + "', which the table does not define");
+    }
     if (IsLongValue(it->type)) Invalid(what + " cannot use Memo/OLE column '" + ToUtf8(name) + "'");
     for (const IndexColumn& ic : out) {
-      if (ic.column_number == it->number)
+      if (ic.column_number == it->number) {
         Invalid(what + " names column '" + ToUtf8(name) + "' twice");
+      }
     }
     out.push_back(IndexColumn{it->number, ascending});
   }
@@ -156,12 +161,14 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
   for (const IndexSpec& s : spec.indexes) {
     const std::string what = "Index '" + ToUtf8(s.name) + "' of table '" + table + "'";
     CheckName(s.name, "Index name");
-    if (s.primary && !spec.primary_key.empty())
+    if (s.primary && !spec.primary_key.empty()) {
       Invalid("Table '" + table + "' is given more than one primary key");
+    }
     for (const IndexLayout& other : t.indexes) {
       if (EqualsIgnoreCase(other.name, s.name)) Invalid(what + " is defined twice");
-      if (s.primary && other.primary)
+      if (s.primary && other.primary) {
         Invalid("Table '" + table + "' is given more than one primary key");
+      }
     }
     uint8_t flags = 0x80;
     if (s.primary || s.unique) flags |= 0x01;
@@ -169,8 +176,9 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
     if (s.primary || s.required) flags |= 0x08;
     t.indexes.push_back({s.name, IndexColumns(t, s, what), flags, s.primary});
   }
-  if (t.indexes.size() > kMaxIndexes)
+  if (t.indexes.size() > kMaxIndexes) {
     Invalid("Table '" + table + "' would have more than 32 indexes");
+  }
 }
 
 void CheckRowSize(const TableLayout& t, const std::string& table) {
@@ -183,8 +191,9 @@ void CheckRowSize(const TableLayout& t, const std::string& table) {
     }
   }
   const size_t overhead = 2 + (t.columns.size() + 7) / 8 + 2 * (var + 2);
-  if (fixed + overhead > 4060)
+  if (fixed + overhead > FormatFor(Format::kJet4).max_row_size) {
     Invalid("The fixed-size columns of table '" + table + "' do not fit in a row");
+  }
 }
 
 }  // namespace
