@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
@@ -163,6 +165,14 @@ TEST_F(CreateTableTest, RowsOfEveryTypeReadBack) {
   auto reopened = Database::Open(file_);
   EXPECT_EQ(reopened->ReadRow(reopened->GetTable(u"AllTypes"), id), row);
   ExpectConsistent();
+  if (testutil::MdbtoolsComparisonAvailable()) {
+    int status = 0;
+    const std::string json = testutil::RunCommand("mdb-json '" + file_ + "' AllTypes", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 2) << json;
+    EXPECT_NE(json.find("\"Name\":\"second\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"Short\":-123"), std::string::npos) << json;
+  }
 }
 
 TEST_F(CreateTableTest, NotNullAndPrimaryKeyRefuseRowsWithoutChangingTheFile) {
