@@ -65,7 +65,14 @@ void DatabaseImpl::ApplyColumnProperties(TableInfo& table) const {
   if (!FindRow(*file_, cat.table(), *id, holder, row)) return;
   std::vector<Value> values;
   const Column wanted[] = {*lv_prop};
-  RowDecoder(*file_, *codec_, cat.table(), wanted).Decode(row, values);
+  try {
+    RowDecoder(*file_, *codec_, cat.table(), wanted).Decode(row, values);
+  } catch (const Error& e) {
+    // A damaged property block only loses the properties; the table itself stays readable (the
+    // checker reports the broken long value).
+    if (e.kind() != Error::Kind::kCorrupt) throw;
+    return;
+  }
   if (values.empty() || !values[0].is<Bytes>()) return;
   for (const std::u16string& name : RequiredColumns(values[0].as<Bytes>())) {
     for (Column& c : table.def.columns) {
