@@ -128,20 +128,6 @@ TEST(CreateDatabaseTest, RefusesAnExistingPathAndLeavesItAlone) {
   EXPECT_FALSE(std::filesystem::exists(nowhere));
 }
 
-TEST(CreateDatabaseTest, TwoDatabasesAreIndependentAndStable) {
-  TempDir dir;
-  const std::string a = dir.File("a.mdb");
-  const std::string b = dir.File("b.mdb");
-  Database::Create(a)->Execute("CREATE TABLE Only (X LONG)");
-  Database::Create(b);
-  EXPECT_EQ(Database::Open(a)->ListTables().size(), 1u);
-  EXPECT_TRUE(Database::Open(b)->ListTables().empty());
-  // Opening and reading does not change a file.
-  const uint64_t before = testutil::HashFile(b);
-  Database::Open(b, OpenMode::kReadWrite)->Objects();
-  EXPECT_EQ(testutil::HashFile(b), before);
-}
-
 TEST(CreateDatabaseTest, MdbtoolsReadsTheEmptyDatabase) {
   if (!testutil::MdbtoolsComparisonAvailable())
     GTEST_SKIP() << "mdbtools, node or ../shared absent";
