@@ -1,7 +1,6 @@
 // Opening and closing database files: one page per table in the engine's order, Tags, failures
 // shown in the standard error box, and closing with unposted edits.
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -64,7 +63,7 @@ class FrmMainOpenTest : public QObject {
     QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
     QCOMPARE(TabTexts(*w.window),
              QStringList({"AllTypes", "AutoKey", "Customer List", "EmptyTable", "Order Details"}));
-    const TTablePage* details = w.ShowPage(QStringLiteral("Order Details"));
+    TTablePage* details = w.ShowPage(QStringLiteral("Order Details"));
     QVERIFY(details != nullptr);
     QVERIFY(details->Query->Active());
     QVERIFY(details->Query->RecordCount() > 0);
@@ -72,6 +71,47 @@ class FrmMainOpenTest : public QObject {
     const TTablePage* empty = w.ShowPage(QStringLiteral("EmptyTable"));
     QCOMPARE(empty->Query->RecordCount(), 0);
     QVERIFY(empty->Query->Eof());
+
+    // Edits of the table with a blank in its name reach the file like any other.
+    details = w.ShowPage(QStringLiteral("Order Details"));
+    details->Query->Last();
+    details->Query->Edit();
+    details->Query->FieldByName(QStringLiteral("Quantity"))->SetAsString(QStringLiteral("777"));
+    details->Query->Post();
+    QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
+    w.window->OpenDatabaseFile(path);
+    details = w.ShowPage(QStringLiteral("Order Details"));
+    details->Query->Last();
+    QCOMPARE(details->Query->FieldByName(QStringLiteral("Quantity"))->DisplayText(),
+             QStringLiteral("777"));
+  }
+
+  // A saved query the engine cannot run fails at its own page: the error is shown, the pages
+  // before it work, its page stays empty, and the file does not count as opened.
+  void SavedQueryThatCannotRunFailsAtItsPage() {
+    OpenWindow w;
+    UI_TEST_FIXTURE(path, w.copies, "access/jackcess-V2000-queryTestV2000.mdb");
+    w.prompter.ChooseFile(path);
+    w.window->MainMenu_Open->trigger();
+    QCOMPARE(w.prompter.errors.size(), 1);
+    QVERIFY2(w.prompter.errors[0].contains(QStringLiteral("SelectQuery")),
+             qPrintable(w.prompter.errors[0]));
+    QCOMPARE(TabTexts(*w.window),
+             QStringList({"Table1", "Table2", "Table3", "SelectQuery"}));
+    QCOMPARE(TablePages.size(), size_t{4});
+    for (size_t i = 0; i < 3; ++i) QVERIFY(TablePages[i].Query->Active());
+    const TTablePage& failed = TablePages[3];
+    QVERIFY(failed.TabSheet != nullptr && failed.Grid != nullptr && failed.Source != nullptr &&
+            failed.Query != nullptr);
+    QVERIFY(!failed.Query->Active());
+    QCOMPARE(failed.Grid->model()->rowCount(), 0);
+    QVERIFY(w.window->ADOConnection->Connected());
+    // The earlier pages keep working after the failure.
+    TTablePage* first = w.ShowPage(QStringLiteral("Table1"));
+    first->Query->Last();
+    QCOMPARE(first->Query->CurrentIndex(), first->Query->RecordCount() - 1);
+    w.window->MainMenu_CLoseFile->trigger();
+    QVERIFY(TablePages.empty());
   }
 
   void MissingPathOrDirectoryChangesNothing() {
@@ -168,27 +208,19 @@ class FrmMainOpenTest : public QObject {
              before);
   }
 
-  void BigFileOpensQuicklyAndTheGridStaysLazy() {
+  // The time it takes is measured in bench/; here only that a large table opens and stays usable.
+  void BigFileOpensAndTheGridStaysLazy() {
     OpenWindow w;
     UI_TEST_FIXTURE(path, w.copies, "big.mdb");
-    QElapsedTimer timer;
-    timer.start();
     w.window->OpenDatabaseFile(path);
-    const qint64 open_ms = timer.elapsed();
     QVERIFY(w.prompter.errors.isEmpty());
-    qInfo("big.mdb opened into %d pages in %lld ms", w.window->PageControl->count(), open_ms);
     TTablePage* items = w.ShowPage(QStringLiteral("StdItems"));
     QCOMPARE(items->Grid->model()->rowCount(), 200000);
     w.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
-    timer.restart();
     items->Query->Last();
     QCOMPARE(items->Grid->currentIndex().row(), 199999);
     QCoreApplication::processEvents();
-    QVERIFY(timer.elapsed() < 2000);
-#ifdef NDEBUG
-    QVERIFY2(open_ms < 2000, qPrintable(QString::number(open_ms)));
-#endif
   }
 };
 

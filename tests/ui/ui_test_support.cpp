@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 
 namespace ui_test {
@@ -41,7 +42,8 @@ QString FixtureCopies::FixtureDir() {
 QString FixtureCopies::Copy(const QString& name) {
   const QString dir = FixtureDir();
   if (dir.isEmpty() || !QFile::exists(dir + u'/' + name)) return {};
-  const QString target = dir_.filePath(name);
+  // Fixtures in subdirectories (access/...) are copied flat into the temporary directory.
+  const QString target = dir_.filePath(QFileInfo(name).fileName());
   QFile::remove(target);
   if (!QFile::copy(dir + u'/' + name, target)) return {};
   QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "jet/error.h"
+#include "jet/value.h"
 
 namespace jet::sql {
 namespace {
@@ -248,36 +249,6 @@ bool IsSymbol(const Token& token, std::string_view symbol) {
   return token.kind == TokenKind::kSymbol && token.source == symbol;
 }
 
-void AppendUtf8(std::u16string_view s, std::string& out) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    char32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-        s[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
-      ++i;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-}
-
-std::string Utf8(std::u16string_view s) {
-  std::string out;
-  AppendUtf8(s, out);
-  return out;
-}
+std::string Utf8(std::u16string_view s) { return ToUtf8(s); }
 
 }  // namespace jet::sql

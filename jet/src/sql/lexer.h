@@ -47,8 +47,7 @@ bool IsKeyword(const Token& token, std::string_view keyword);
 // True when `token` is the symbol `symbol`.
 bool IsSymbol(const Token& token, std::string_view symbol);
 
-// Appends the UTF-8 form of `s` to `out`.
-void AppendUtf8(std::u16string_view s, std::string& out);
+// The UTF-8 form of `s`, for messages.
 std::string Utf8(std::u16string_view s);
 
 }  // namespace jet::sql
