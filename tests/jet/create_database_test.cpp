@@ -27,6 +27,32 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+struct Expected {
+  std::u16string name;
+  int32_t id;
+  int32_t parent;
+  int16_t type;
+  uint32_t flags;
+};
+// The catalog rows every Access 2000 blank database has (Id 0 = any).
+const Expected kExpected[] = {
+    {u"Tables", 0x0F000001, 0x0F000000, 3, 0x80000000u},
+    {u"Databases", 0x0F000002, 0x0F000000, 3, 0x80000000u},
+    {u"Relationships", 0x0F000003, 0x0F000000, 3, 0x80000000u},
+    {u"MSysDb", 0x10000000, 0x0F000002, 2, 0x80000000u},
+    {u"MSysObjects", 2, 0x0F000001, 1, 0x80000000u},
+    {u"MSysACEs", 3, 0x0F000001, 1, 0x80000000u},
+    {u"MSysQueries", 4, 0x0F000001, 1, 0x80000000u},
+    {u"MSysRelationships", 5, 0x0F000001, 1, 0x80000000u},
+    {u"MSysAccessObjects", 0, 0x0F000001, 1, 2},
+    {u"Forms", 0, 0x0F000000, 3, 0},
+    {u"Reports", 0, 0x0F000000, 3, 0},
+    {u"Scripts", 0, 0x0F000000, 3, 0},
+    {u"Modules", 0, 0x0F000000, 3, 0},
+    {u"SysRel", 0, 0x0F000000, 3, 0},
+    {u"DataAccessPages", 0, 0x0F000000, 3, 0},
+};
+
 TEST(CreateDatabaseTest, EmptyDatabaseHoldsTheSystemCatalog) {
   TempDir dir;
   const std::string file = dir.File("new.mdb");
@@ -41,31 +67,7 @@ TEST(CreateDatabaseTest, EmptyDatabaseHoldsTheSystemCatalog) {
   EXPECT_TRUE(db->ListTables().empty());
 
   const auto objects = ObjectsByName(*db);
-  struct Expected {
-    std::u16string name;
-    int32_t id;  // 0 = any
-    int32_t parent;
-    int16_t type;
-    uint32_t flags;
-  };
-  const Expected expected[] = {
-      {u"Tables", 0x0F000001, 0x0F000000, 3, 0x80000000u},
-      {u"Databases", 0x0F000002, 0x0F000000, 3, 0x80000000u},
-      {u"Relationships", 0x0F000003, 0x0F000000, 3, 0x80000000u},
-      {u"MSysDb", 0x10000000, 0x0F000002, 2, 0x80000000u},
-      {u"MSysObjects", 2, 0x0F000001, 1, 0x80000000u},
-      {u"MSysACEs", 3, 0x0F000001, 1, 0x80000000u},
-      {u"MSysQueries", 4, 0x0F000001, 1, 0x80000000u},
-      {u"MSysRelationships", 5, 0x0F000001, 1, 0x80000000u},
-      {u"MSysAccessObjects", 0, 0x0F000001, 1, 2},
-      {u"Forms", 0, 0x0F000000, 3, 0},
-      {u"Reports", 0, 0x0F000000, 3, 0},
-      {u"Scripts", 0, 0x0F000000, 3, 0},
-      {u"Modules", 0, 0x0F000000, 3, 0},
-      {u"SysRel", 0, 0x0F000000, 3, 0},
-      {u"DataAccessPages", 0, 0x0F000000, 3, 0},
-  };
-  for (const Expected& e : expected) {
+  for (const Expected& e : kExpected) {
     auto it = objects.find(e.name);
     ASSERT_NE(it, objects.end()) << ToUtf8(e.name);
     if (e.id != 0) {

@@ -48,6 +48,21 @@ class CreateTableTest : public testing::Test {
   std::unique_ptr<Database> db_;
 };
 
+// The table's catalog row: Id = its TDEF page, below the Tables container, a plain table.
+void ExpectCatalogRow(const Database& db, const TableDef& t) {
+  bool found = false;
+  for (const CatalogObject& obj : db.Objects()) {
+    if (obj.name != t.name) continue;
+    found = true;
+    EXPECT_EQ(static_cast<uint32_t>(obj.id), t.tdef_page);
+    EXPECT_EQ(obj.parent_id, 0x0F000001);
+    EXPECT_EQ(obj.type, 1);
+    EXPECT_EQ(obj.flags, 0u);
+    EXPECT_EQ(obj.kind, ObjectKind::kTable);
+  }
+  EXPECT_TRUE(found);
+}
+
 constexpr const char* kAllTypes =
     "CREATE TABLE AllTypes (ID COUNTER PRIMARY KEY, Name TEXT(50) NOT NULL, Small BYTE, "
     "Short SHORT, Whole LONG NOT NULL, Ratio SINGLE, Score DOUBLE, Price CURRENCY, "
@@ -103,17 +118,7 @@ TEST_F(CreateTableTest, EveryColumnTypeIsLaidOutAsAccessDoes) {
   EXPECT_EQ(t.indexes[0].columns[0].column_number, 0);
   EXPECT_EQ(t.row_count, 0u);
 
-  bool found = false;
-  for (const CatalogObject& obj : db_->Objects()) {
-    if (obj.name != u"AllTypes") continue;
-    found = true;
-    EXPECT_EQ(static_cast<uint32_t>(obj.id), t.tdef_page);
-    EXPECT_EQ(obj.parent_id, 0x0F000001);
-    EXPECT_EQ(obj.type, 1);
-    EXPECT_EQ(obj.flags, 0u);
-    EXPECT_EQ(obj.kind, ObjectKind::kTable);
-  }
-  EXPECT_TRUE(found);
+  ExpectCatalogRow(*db_, t);
   ASSERT_EQ(db_->ListTables().size(), 1u);
   ExpectConsistent();
 }
