@@ -5,9 +5,10 @@
 //          version 0), creation date, the password field as Access leaves it without a password
 //   1      the global usage map (row 0) and the second, all-zero map row Access keeps there
 //   2..5   TDEFs of MSysObjects, MSysACEs, MSysQueries, MSysRelationships (system tables)
-//   6      TDEF of MSysAccessObjects (Access system table)
-//   then   the usage-map page shared by those tables, their empty index roots, and the
-//          MSysObjects rows: the Tables/Databases/Relationships containers, MSysDb with its
+//   6      the usage-map page those four share
+//   7..13  their empty index roots
+//   14..16 MSysAccessObjects (an Access system table): TDEF, usage-map page, index root
+//   then   the MSysObjects rows: the Tables/Databases/Relationships containers, MSysDb with its
 //          AccessVersion property, the five system tables, the Access containers (Forms,
 //          Reports, Scripts, Modules, SysRel, DataAccessPages) and the SummaryInfo/UserDefined
 //          documents.
@@ -94,7 +95,7 @@ TableLayout MSysObjects() {
        Col(u"RmtInfoShort", T::kBinary, kSysVar, kText255), Col(u"RmtInfoLong", T::kOle, kSysVar),
        Col(u"Lv", T::kOle, kSysVar), Col(u"LvProp", T::kOle, kSysVar),
        Col(u"LvModule", T::kOle, kSysVar), Col(u"LvExtra", T::kOle, kSysVar)},
-      {Idx(u"Id", {0}, 0x81, true), Idx(u"ParentIdName", {1, 2}, 0x81, false)});
+      {Idx(u"ParentIdName", {1, 2}, 0x81, false), Idx(u"Id", {0}, 0x81, true)});
 }
 
 std::vector<TableLayout> OtherSystemTables() {
@@ -119,8 +120,8 @@ std::vector<TableLayout> OtherSystemTables() {
        Col(u"szObject", T::kText, kSysVar, kText255), Col(u"szColumn", T::kText, kSysVar, kText255),
        Col(u"szReferencedObject", T::kText, kSysVar, kText255),
        Col(u"szReferencedColumn", T::kText, kSysVar, kText255)},
-      {Idx(u"szObject", {4}, 0x82, false), Idx(u"szReferencedObject", {6}, 0x82, false),
-       Idx(u"szRelationship", {0}, 0x82, false)}));
+      {Idx(u"szRelationship", {0}, 0x82, false), Idx(u"szObject", {4}, 0x82, false),
+       Idx(u"szReferencedObject", {6}, 0x82, false)}));
   // Access's own table: its Data column has the fixed 3992-byte type 0x11, its ID is a variable
   // Long, as Access writes them.
   TableLayout access = SystemTable(
@@ -218,12 +219,19 @@ void WriteFirstPages(const std::string& path, double created) {
 std::vector<uint32_t> WriteSystemTables(const std::string& path) {
   File file(path, true);
   PageTxn txn(file);
-  std::vector<TableLayout> tables = OtherSystemTables();
-  tables.insert(tables.begin(), MSysObjects());
+  std::vector<TableLayout> jet_tables = OtherSystemTables();
+  TableLayout access_objects = jet_tables.back();
+  jet_tables.pop_back();
+  jet_tables.insert(jet_tables.begin(), MSysObjects());
+  // As in Access's blank databases: the Jet tables' definitions on pages 2 to 5, their usage
+  // maps on one shared page, then their index roots; Access's own table comes after them.
   std::vector<uint32_t> tdefs;
-  for (size_t i = 0; i < tables.size(); ++i) tdefs.push_back(txn.Allocate());
+  for (size_t i = 0; i < jet_tables.size(); ++i) tdefs.push_back(txn.Allocate());
   uint32_t map_page = 0;
-  for (size_t i = 0; i < tables.size(); ++i) WriteNewTable(txn, tables[i], tdefs[i], &map_page);
+  for (size_t i = 0; i < jet_tables.size(); ++i) {
+    WriteNewTable(txn, jet_tables[i], tdefs[i], &map_page);
+  }
+  tdefs.push_back(WriteNewTable(txn, access_objects, 0, nullptr));
   txn.Commit();
   return tdefs;
 }

@@ -282,9 +282,15 @@ void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
     real[0x2E] = t.indexes[k].real_flags;
     def.insert(def.end(), real.begin(), real.end());
   }
-  // One logical index per real index, same number; no foreign-key data. Access writes 04 04 in
-  // the two cascade bytes of indexes that are not foreign keys.
-  for (size_t k = 0; k < t.indexes.size(); ++k) {
+  // One logical index per real index, same number, in creation order; Access stores the logical
+  // definitions and their names sorted by name. No foreign-key data; Access writes 04 04 in the
+  // two cascade bytes of indexes that are not foreign keys.
+  std::vector<size_t> order(t.indexes.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return CompareIgnoreCase(t.indexes[a].name, t.indexes[b].name) < 0;
+  });
+  for (size_t k : order) {
     std::vector<uint8_t> logical(28, 0);
     wr::StoreU32(logical, 0, 0x0659);
     wr::StoreU32(logical, 4, static_cast<uint32_t>(k));
@@ -295,18 +301,17 @@ void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
     logical[0x17] = t.indexes[k].primary ? 0x01 : 0x00;
     def.insert(def.end(), logical.begin(), logical.end());
   }
-  for (const IndexLayout& idx : t.indexes) AppendName(def, idx.name);
+  for (size_t k : order) AppendName(def, t.indexes[k].name);
 }
 
+// Column usage-map pointers of the MEMO/OLE columns, in descriptor order.
 void AppendLongValueTrailer(std::vector<uint8_t>& def, const TableLayout& t,
-                            const TablePlacement& p) {
-  size_t lv = 0;
-  for (const ColumnLayout& c : t.columns) {
-    if (!IsLongValue(c.type)) continue;
-    wr::AppendU16(def, c.number);
-    wr::AppendU32(def, p.lv_owned_maps[lv]);
-    wr::AppendU32(def, p.lv_free_maps[lv]);
-    ++lv;
+                            const TablePlacement& p, const std::vector<size_t>& order) {
+  for (size_t i : order) {
+    if (!IsLongValue(t.columns[i].type)) continue;
+    wr::AppendU16(def, t.columns[i].number);
+    wr::AppendU32(def, p.lv_owned_maps[i]);
+    wr::AppendU32(def, p.lv_free_maps[i]);
   }
   wr::AppendU16(def, 0xFFFF);
 }
@@ -342,7 +347,7 @@ std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement&
   for (size_t i : order) def.insert(def.end(), descs[i].begin(), descs[i].end());
   for (size_t i : order) AppendName(def, t.columns[i].name);
   AppendIndexDefinitions(def, t, p);
-  AppendLongValueTrailer(def, t, p);
+  AppendLongValueTrailer(def, t, p, order);
   return def;
 }
 
@@ -390,14 +395,17 @@ uint32_t WriteNewTable(PageTxn& txn, const TableLayout& t, uint32_t tdef_page, u
   TablePlacement p;
   p.owned_map = maps.Put(0);
   p.free_map = maps.Put(0);
+  // Access's order: the long-value maps in column order, then one map per index.
+  p.lv_owned_maps.assign(t.columns.size(), 0);
+  p.lv_free_maps.assign(t.columns.size(), 0);
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    if (!IsLongValue(t.columns[i].type)) continue;
+    p.lv_owned_maps[i] = maps.Put(0);
+    p.lv_free_maps[i] = maps.Put(0);
+  }
   for (size_t k = 0; k < t.indexes.size(); ++k) {
     p.index_roots.push_back(txn.Allocate());
     p.index_maps.push_back(maps.Put(p.index_roots.back()));
-  }
-  for (const ColumnLayout& c : t.columns) {
-    if (!IsLongValue(c.type)) continue;
-    p.lv_owned_maps.push_back(maps.Put(0));
-    p.lv_free_maps.push_back(maps.Put(0));
   }
   WriteTdefChain(txn, {tdef}, BuildDefinition(t, p));
   for (size_t k = 0; k < t.indexes.size(); ++k) {

@@ -58,8 +58,8 @@ struct TablePlacement {
   uint32_t free_map = 0;
   std::vector<uint32_t> index_maps;     // per index
   std::vector<uint32_t> index_roots;    // per index
-  std::vector<uint32_t> lv_owned_maps;  // per MEMO/OLE column, in column order
-  std::vector<uint32_t> lv_free_maps;
+  std::vector<uint32_t> lv_owned_maps;  // per column; 0 for columns that are not MEMO/OLE
+  std::vector<uint32_t> lv_free_maps;   // per column
 };
 
 // Checks `spec` (names, counts, types, keys) and lays it out. Throws kInvalidArgument (or

@@ -7,9 +7,11 @@
 #include <fstream>
 #include <map>
 
+#include "database_impl.h"
 #include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
+#include "tdef_writer.h"
 
 namespace jet {
 namespace {
@@ -128,6 +130,54 @@ TEST(CreateDatabaseTest, RefusesAnExistingPathAndLeavesItAlone) {
   const std::string nowhere = dir.File("missing/dir/x.mdb");
   EXPECT_THROW(Database::Create(nowhere), Error);
   EXPECT_FALSE(std::filesystem::exists(nowhere));
+}
+
+// The definition of system table `name` with the bytes that legitimately differ between two
+// blank databases blanked: the row count, the real-index count blocks, fields Access leaves
+// uninitialised (fixed offsets of variable columns, flags of unused index-column slots, the
+// unknown word at 0x2A of a real index).
+std::vector<uint8_t> ComparableDefinition(const Database& db, std::u16string_view name) {
+  const TableInfo& t = *db.impl().TableByName(name);
+  const TdefSections sec = LocateSections(t, db.path());
+  std::vector<uint8_t> raw = t.raw;
+  std::fill(raw.begin() + 0x10, raw.begin() + 0x14, uint8_t{0});
+  std::fill(raw.begin() + static_cast<long>(sec.count_blocks),
+            raw.begin() + static_cast<long>(sec.columns), uint8_t{0});
+  for (size_t c = sec.columns; c < sec.column_names; c += 25) {
+    if ((raw[c + 0x0F] & 0x01) == 0) raw[c + 0x15] = raw[c + 0x16] = 0;
+  }
+  for (size_t r = sec.real_defs; r < sec.logical_defs; r += 52) {
+    for (size_t slot = 0; slot < 10; ++slot) {
+      if (raw[r + 4 + 3 * slot] == 0xFF && raw[r + 5 + 3 * slot] == 0xFF) raw[r + 6 + 3 * slot] = 0;
+    }
+    std::fill(raw.begin() + static_cast<long>(r + 0x2A), raw.begin() + static_cast<long>(r + 0x2E),
+              uint8_t{0});
+  }
+  return raw;
+}
+
+TEST(CreateDatabaseTest, SystemTableDefinitionsMatchAccessBlankDatabase) {
+  const std::string fixture = testutil::FixturePath("access/mdbreader-V2000-empty.mdb");
+  if (fixture.empty()) GTEST_SKIP() << "../shared is absent";
+  TempDir dir;
+  const std::string file = dir.File("blank.mdb");
+  Database::Create(file);
+  auto ours = Database::Open(file);
+  auto access = Database::Open(fixture);
+  for (const char16_t* name : {u"MSysObjects", u"MSysACEs", u"MSysQueries", u"MSysRelationships"}) {
+    EXPECT_EQ(ComparableDefinition(*ours, name), ComparableDefinition(*access, name))
+        << ToUtf8(name);
+    EXPECT_EQ(ours->GetTable(name).tdef_page, access->GetTable(name).tdef_page) << ToUtf8(name);
+  }
+  const TableDef a = access->GetTable(u"MSysAccessObjects");
+  const TableDef b = ours->GetTable(u"MSysAccessObjects");
+  ASSERT_EQ(a.columns.size(), b.columns.size());
+  for (size_t i = 0; i < a.columns.size(); ++i) {
+    EXPECT_EQ(a.columns[i].name, b.columns[i].name);
+    EXPECT_EQ(a.columns[i].type, b.columns[i].type);
+    EXPECT_EQ(a.columns[i].flags, b.columns[i].flags);
+    EXPECT_EQ(a.columns[i].length, b.columns[i].length);
+  }
 }
 
 TEST(CreateDatabaseTest, MdbtoolsReadsTheEmptyDatabase) {

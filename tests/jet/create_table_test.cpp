@@ -225,14 +225,18 @@ TEST_F(CreateTableTest, ExtraIndexesAreCreatedWithTheTable) {
   spec.indexes = {zone, qty};
   db_->CreateTable(spec);
   const TableDef t = db_->GetTable(u"Stock");
+  // Logical indexes are stored by name, as Access stores them; numbers follow creation.
   ASSERT_EQ(t.indexes.size(), 3u);
   EXPECT_TRUE(t.indexes[0].primary);
-  EXPECT_EQ(t.indexes[1].name, u"ZoneQty");
-  EXPECT_FALSE(t.indexes[1].unique);
-  ASSERT_EQ(t.indexes[1].columns.size(), 2u);
-  EXPECT_FALSE(t.indexes[1].columns[1].ascending);
-  EXPECT_TRUE(t.indexes[2].unique);
-  EXPECT_TRUE(t.indexes[2].ignore_nulls);
+  EXPECT_EQ(t.indexes[0].number, 0u);
+  EXPECT_EQ(t.indexes[1].name, u"QtyUnique");
+  EXPECT_EQ(t.indexes[1].number, 2u);
+  EXPECT_TRUE(t.indexes[1].unique);
+  EXPECT_TRUE(t.indexes[1].ignore_nulls);
+  EXPECT_EQ(t.indexes[2].name, u"ZoneQty");
+  EXPECT_FALSE(t.indexes[2].unique);
+  ASSERT_EQ(t.indexes[2].columns.size(), 2u);
+  EXPECT_FALSE(t.indexes[2].columns[1].ascending);
   for (int i = 0; i < 300; ++i) {
     db_->InsertRow(u"Stock", {std::u16string(u"sku-") + FromUtf8(std::to_string(i)),
                               std::u16string(i % 2 ? u"north" : u"南"),
