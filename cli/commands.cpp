@@ -47,6 +47,10 @@ void Dispatch(const std::vector<std::string>& args, std::ostream& out) {
   } else if (command == "check") {
     CheckArgCount(args, 2, 2);
     RunCheck(args[1], out);
+  } else if (command == "create") {
+    CheckArgCount(args, 2, 2);
+    jet::Database::Create(args[1]);
+    out << "created " << args[1] << '\n';
   } else {
     throw Usage{"unknown command '" + command + "'"};
   }
@@ -57,7 +61,7 @@ void Dispatch(const std::vector<std::string>& args, std::ostream& out) {
 std::string UsageText() {
   return "usage: mdbtool COMMAND FILE [ARGS]\n"
          "\n"
-         "Reads Microsoft Access .mdb files (Jet3/Access 97, Jet4/Access 2000-2003).\n"
+         "Reads and writes Microsoft Access .mdb files (Jet3/Access 97, Jet4/Access 2000-2003).\n"
          "\n"
          "commands:\n"
          "  tables FILE            list the tables and saved select queries\n"
@@ -65,6 +69,7 @@ std::string UsageText() {
          "  dump FILE [TABLE]      the canonical dump: JSON lines of schema and rows\n"
          "  check FILE             verify rows, usage maps and indexes; exit 1 on a problem\n"
          "  sql FILE STATEMENT     run one SQL statement (SELECT prints rows as JSON arrays)\n"
+         "  create FILE            create a new empty Access 2000 database (FILE must not exist)\n"
          "\n"
          "options:\n"
          "  -h, --help             print this text\n"

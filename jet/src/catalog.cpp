@@ -55,7 +55,7 @@ Catalog::Catalog(const File& file, const TextCodec& codec)
   }
   RowDecoder decoder(file, codec, table_, columns);
   std::vector<Value> values;
-  ScanRows(file, table_, [&](RowId, const PageReader& row) {
+  ScanRows(file, table_, [&](RowId id, const PageReader& row) {
     decoder.Decode(row, values);
     CatalogObject obj;
     obj.id = IntOr<int32_t>(values[0], 0);
@@ -65,6 +65,7 @@ Catalog::Catalog(const File& file, const TextCodec& codec)
     obj.flags = IntOr<uint32_t>(values[4], 0);
     obj.kind = ClassifyObject(obj.type, obj.flags);
     objects_.push_back(std::move(obj));
+    row_ids_.push_back(id);
     return true;
   });
 }
@@ -76,6 +77,17 @@ const CatalogObject* Catalog::FindTable(std::u16string_view name) const {
     if (table && EqualsIgnoreCase(obj.name, name)) return &obj;
   }
   return nullptr;
+}
+
+std::optional<RowId> Catalog::TableRow(uint32_t tdef_page) const {
+  for (size_t i = 0; i < objects_.size(); ++i) {
+    const CatalogObject& obj = objects_[i];
+    const uint32_t page = static_cast<uint32_t>(obj.id) & kTdefPageMask;
+    if (obj.type == kTypeLocalTable && page == tdef_page) {
+      return row_ids_[i];
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace jet

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "file.h"
+#include "jet/database.h"
 #include "jet/schema.h"
 #include "table_def.h"
 #include "text.h"
@@ -34,10 +35,13 @@ class Catalog {
   const TableInfo& table() const { return table_; }
   // A local (type 1) or linked (type 4, 6) table named `name` (case-insensitive), or nullptr.
   const CatalogObject* FindTable(std::u16string_view name) const;
+  // Where the catalog row of the local table whose definition starts at `tdef_page` lives.
+  std::optional<RowId> TableRow(uint32_t tdef_page) const;
 
  private:
   TableInfo table_;                     // MSysObjects' definition
   std::vector<CatalogObject> objects_;  // live rows in scan order
+  std::vector<RowId> row_ids_;          // parallel to objects_
 };
 
 }  // namespace jet

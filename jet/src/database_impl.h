@@ -45,6 +45,9 @@ class DatabaseImpl {
   std::shared_ptr<const TableInfo> TableAt(uint32_t tdef_page, std::u16string_view name) const;
 
  private:
+  // Marks the columns whose "Required" property the table's catalog row sets.
+  void ApplyColumnProperties(TableInfo& table) const;
+
   std::unique_ptr<File> file_;                  // the open file
   std::unique_ptr<TextCodec> codec_;            // text decoding for its format and code page
   std::unique_ptr<WriteLock> write_lock_;       // held while open for writing (write path)

@@ -73,6 +73,11 @@ std::vector<Value> TableWriter::Convert(const std::vector<Value>& values, const 
       continue;
     }
     native[i] = ConvertValue(values[i], c, table_.def.name);
+    if (c.required && native[i].is_null()) {
+      throw Error(Error::Kind::kConstraint,
+                  "The field '" + ToUtf8(table_.def.name) + "." + ToUtf8(c.name) +
+                      "' cannot contain a Null value because its Required property is set");
+    }
   }
   return native;
 }

@@ -62,4 +62,30 @@ std::string RunCommand(const std::string& command, int* status) {
   return out;
 }
 
+bool MdbtoolsComparisonAvailable() {
+  const std::filesystem::path tools = std::filesystem::path(MDB_SHARED_DIR) / "tools";
+  if (!std::filesystem::exists(tools / "mdbt-dump.sh")) return false;
+  int status = 0;
+  RunCommand("command -v mdb-export >/dev/null && command -v node >/dev/null", &status);
+  return status == 0;
+}
+
+std::string CompareWithMdbtools(const TempDir& dir, const std::string& file) {
+  const std::string tools = std::string(MDB_SHARED_DIR) + "/tools/";
+  const std::string ours = dir.File("ours.jsonl");
+  const std::string theirs = dir.File("theirs.txt");
+  int status = 0;
+  RunCommand(std::string(MDBTOOL_PATH) + " dump '" + file + "' > '" + ours + "'", &status);
+  if (status != 0) return "mdbtool dump failed";
+  RunCommand(tools + "mdbt-dump.sh '" + file + "' > '" + theirs + "' 2>/dev/null", &status);
+  if (status != 0) return "mdbtools failed";
+  const std::string norm = "node " + tools + "dump-normalize.mjs ";
+  RunCommand(norm + "J T '" + ours + "' '" + ours + ".n' >/dev/null");
+  RunCommand(norm + "T J '" + theirs + "' '" + theirs + ".n' >/dev/null");
+  RunCommand("LC_ALL=C sort '" + ours + ".n' > '" + ours + ".s'");
+  RunCommand("LC_ALL=C sort '" + theirs + ".n' > '" + theirs + ".s'");
+  const std::string diff = RunCommand("diff '" + ours + ".s' '" + theirs + ".s' | head -c 2000");
+  return diff.empty() ? "AGREE" : "DIFFER\n" + diff;
+}
+
 }  // namespace testutil

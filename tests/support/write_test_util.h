@@ -32,4 +32,12 @@ uint64_t HashFile(const std::string& path);
 // Runs a shell command and returns its standard output; `status` gets the exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 
+// Whether the comparison with mdbtools can run: the shared tools, mdbtools and node.
+bool MdbtoolsComparisonAvailable();
+// Compares `mdbtool dump` of `file` with what mdbtools reads, the way the shared comparison
+// script does, except that rows are compared as a multiset: mdbtools reads a row that moved to an
+// overflow slot at the position of that slot, not of its header. Scratch files go to `dir`.
+// Returns "AGREE" or "DIFFER" with the diff.
+std::string CompareWithMdbtools(const TempDir& dir, const std::string& file);
+
 }  // namespace testutil

@@ -43,6 +43,7 @@ struct Column {
   uint16_t sort_order = 0;    // text sort order LCID
   uint8_t sort_version = 0;   // Jet4 sort-order version
   uint16_t code_page = 0;     // Jet3 text code page
+  bool required = false;      // "Required" column property (NOT NULL): NULL is refused
 
   bool fixed() const { return (flags & 0x01) != 0; }
   bool autonumber() const { return (flags & 0x04) != 0; }
@@ -131,7 +132,8 @@ struct ColumnSpec {
 struct TableSpec {
   std::u16string name;
   std::vector<ColumnSpec> columns;
-  std::vector<std::u16string> primary_key;  // column names; empty = none
+  std::vector<std::u16string> primary_key;  // column names; empty = none ("PrimaryKey")
+  std::vector<IndexSpec> indexes;           // further indexes created with the table
 };
 
 }  // namespace jet

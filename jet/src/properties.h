@@ -1,0 +1,26 @@
+#pragma once
+
+// Property blocks (MSysObjects.LvProp of a table, Jet4 "MR2" form): a 4-byte magic, then
+// chunks of `u32 length (inclusive) | u16 kind`. Kind 0x80 lists the property names (u16 byte
+// length + UCS-2 each); kind 0x00 holds the properties of the object itself and kind 0x01 those
+// of one column. Both start with `u32 header length | u16 name byte length | name`, followed by
+// entries `u16 length | u8 DDL flag | u8 type | u16 name index | u16 value length | value`.
+//
+// The engine uses one property: "Required" (Yes/No) on a column, which is how NOT NULL is
+// recorded. Reading is lenient: a block that does not parse yields no properties, because
+// properties never decide how rows are stored.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Names of the columns whose Required property is set to Yes.
+std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block);
+
+// A block giving each of `columns` the property Required = Yes (as DDL sets it).
+std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& columns);
+
+}  // namespace jet

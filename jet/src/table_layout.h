@@ -1,0 +1,77 @@
+#pragma once
+
+// New table definitions: the columns and indexes of a table about to be created, laid out as
+// Access lays them out, and the TDEF string that describes them.
+//
+// Layout rules (Jet4): columns are numbered in declaration order; variable columns take the
+// variable-offset slots in that order; fixed columns are packed in the fixed area in that order
+// (Yes/No columns live in the null mask only and sit at offset 0); a fixed column's var-index
+// field holds the number of variable columns before it. Every non-DECIMAL column carries the
+// table's text sort order (LCID and version); DECIMAL columns carry precision and scale there.
+//
+// WriteNewTable puts a table in the file: the TDEF page (plus continuation pages), one usage-map
+// data page (owner 0) holding the owned-pages and free-space maps, a map per real index and two
+// maps per MEMO/OLE column, and an empty leaf root per real index. It writes no catalog row.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/schema.h"
+
+namespace jet {
+
+class PageTxn;
+
+struct ColumnLayout {
+  std::u16string name;
+  uint8_t type = 0;         // ColumnType code (0x11 also allowed for system tables)
+  uint16_t number = 0;      // declaration position
+  uint8_t flags = 0;        // 0x01 fixed, 0x02 updatable, 0x04 autonumber, 0x10/0x20 system
+  uint8_t extra_flags = 0;  // 0x01 compressed unicode
+  uint16_t length = 0;      // bytes in the row
+  uint8_t precision = 0;    // DECIMAL
+  uint8_t scale = 0;        // DECIMAL
+};
+
+struct IndexLayout {
+  std::u16string name;
+  std::vector<IndexColumn> columns;
+  uint8_t real_flags = 0x80;  // 0x01 unique, 0x02 ignore nulls, 0x08 required, 0x80 always
+  bool primary = false;       // logical index type 1
+};
+
+struct TableLayout {
+  std::u16string name;
+  bool system = false;               // table type 'S'
+  bool number_in_descriptor = true;  // descriptor bytes 0x09-0x0A: column number (else 0)
+  bool descriptors_by_name = false;  // store descriptors alphabetically (MSysObjects does)
+  uint16_t sort_order = 0x0409;
+  uint8_t sort_version = 0;
+  std::vector<ColumnLayout> columns;  // in column-number order
+  std::vector<IndexLayout> indexes;   // logical = real, in this order
+};
+
+// Where WriteNewTable put the structures a definition points at.
+struct TablePlacement {
+  uint32_t owned_map = 0;  // row pointers
+  uint32_t free_map = 0;
+  std::vector<uint32_t> index_maps;     // per index
+  std::vector<uint32_t> index_roots;    // per index
+  std::vector<uint32_t> lv_owned_maps;  // per column; 0 for columns that are not MEMO/OLE
+  std::vector<uint32_t> lv_free_maps;   // per column
+};
+
+// Checks `spec` (names, counts, types, keys) and lays it out. Throws kInvalidArgument (or
+// kNotSupported for a type CREATE TABLE cannot make) before anything is written.
+TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t sort_version);
+
+// The complete definition string (first page header included, tdef_len filled by the writer).
+std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement& p);
+
+// Writes a new table through `txn`. `tdef_page` 0 = allocate one. When `*map_page` is non-zero
+// and has room, the usage maps go on that page; it is set to the page that took the last map.
+// Returns the TDEF page.
+uint32_t WriteNewTable(PageTxn& txn, const TableLayout& t, uint32_t tdef_page, uint32_t* map_page);
+
+}  // namespace jet

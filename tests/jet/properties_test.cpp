@@ -1,0 +1,61 @@
+// Column properties: the Required flag (NOT NULL) in MSysObjects.LvProp blocks, written by the
+// engine and by Access, and lenient parsing of damaged blocks.
+
+#include "properties.h"
+
+#include <gtest/gtest.h>
+
+#include "jet/database.h"
+#include "support/write_test_util.h"
+
+namespace jet {
+namespace {
+
+TEST(PropertiesTest, RequiredBlockRoundTrips) {
+  const std::vector<std::u16string> columns = {u"Name", u"数量", u"A b"};
+  const std::vector<uint8_t> block = RequiredPropertiesBlock(columns);
+  ASSERT_GE(block.size(), 4u);
+  EXPECT_EQ(std::string(block.begin(), block.begin() + 4), std::string("MR2\0", 4));
+  EXPECT_EQ(RequiredColumns(block), columns);
+  EXPECT_TRUE(RequiredColumns(RequiredPropertiesBlock({})).empty());
+}
+
+TEST(PropertiesTest, DamagedBlocksYieldAtMostWhatTheyHold) {
+  const std::vector<uint8_t> block = RequiredPropertiesBlock({u"First", u"Second"});
+  for (size_t n = 0; n < block.size(); ++n) {
+    const std::vector<uint8_t> cut(block.begin(), block.begin() + static_cast<long>(n));
+    const std::vector<std::u16string> got = RequiredColumns(cut);
+    EXPECT_LE(got.size(), 1u) << "cut at " << n;
+  }
+  for (size_t i = 4; i < block.size(); ++i) {
+    std::vector<uint8_t> bad = block;
+    bad[i] = 0xFF;
+    const std::vector<std::u16string> got = RequiredColumns(bad);  // must not crash or hang
+    EXPECT_LE(got.size(), 2u);
+  }
+  EXPECT_TRUE(RequiredColumns(std::vector<uint8_t>{'K', 'K', 'D', 0, 1, 2}).empty());
+}
+
+TEST(PropertiesTest, AccessWrittenRequiredColumnsAreEnforced) {
+  const std::string fixture = "access/jackcess-V2000-fixedTextTestV2000.mdb";
+  if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "../shared is absent";
+  testutil::TempDir dir;
+  const std::string file = testutil::CopyFixture(dir, fixture);
+  auto db = Database::Open(file, OpenMode::kReadWrite);
+  const TableDef users = db->GetTable(u"users");
+  const Column* login = users.FindColumn(u"c_user_login");
+  ASSERT_NE(login, nullptr);
+  EXPECT_TRUE(login->required);
+  std::vector<Value> row(users.columns.size());
+  const uint64_t before = testutil::HashFile(file);
+  try {
+    db->InsertRow(u"users", row);
+    ADD_FAILURE() << "a row of NULLs went into required columns";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.kind(), Error::Kind::kConstraint) << e.what();
+  }
+  EXPECT_EQ(testutil::HashFile(file), before);
+}
+
+}  // namespace
+}  // namespace jet
