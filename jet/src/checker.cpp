@@ -28,19 +28,6 @@ namespace {
 
 constexpr uint32_t kGlobalMapRow = 1u << 8;
 
-class FileSource : public PageSource {
- public:
-  explicit FileSource(const File& file) : file_(file) {}
-  std::vector<uint8_t> ReadPage(uint32_t n) override {
-    Page p = file_.ReadPage(n);
-    return std::vector<uint8_t>(p.bytes().begin(), p.bytes().end());
-  }
-  std::string file_name() const override { return file_.path(); }
-
- private:
-  const File& file_;
-};
-
 struct IdLess {
   bool operator()(RowId a, RowId b) const {
     return a.page != b.page ? a.page < b.page : a.row < b.row;
@@ -213,7 +200,7 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
     }
   }
   ++report_.indexes;
-  FileSource src(file());
+  FilePageSource src(file());
   IndexCheck check = VerifyIndex(src, file().info(), ri.root_page, t.def.tdef_page);
   for (const std::string& p : check.problems) Problem(label + ": " + p);
   std::vector<uint32_t> map_pages = ReadUsageMap(file(), ri.usage_map, UsageMapCheck::kPagesExist);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "file.h"
 #include "format.h"
 #include "jet/error.h"
 #include "page_reader.h"
@@ -196,5 +197,12 @@ std::vector<IndexEntry> ReadIndexEntries(PageSource& src, const FormatInfo& info
   });
   return out;
 }
+
+std::vector<uint8_t> FilePageSource::ReadPage(uint32_t n) {
+  const Page page = file_.ReadPage(n);
+  return std::vector<uint8_t>(page.bytes().begin(), page.bytes().end());
+}
+
+std::string FilePageSource::file_name() const { return file_.path(); }
 
 }  // namespace jet

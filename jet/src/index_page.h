@@ -87,6 +87,19 @@ class PageSource {
   virtual std::string file_name() const = 0;
 };
 
+class File;
+
+// Pages read straight from an open file.
+class FilePageSource : public PageSource {
+ public:
+  explicit FilePageSource(const File& file) : file_(file) {}
+  std::vector<uint8_t> ReadPage(uint32_t n) override;
+  std::string file_name() const override;
+
+ private:
+  const File& file_;
+};
+
 // Calls `fn` for every leaf entry of the index rooted at `root`, in order, following the leaf
 // chain from the first leaf. Stops when `fn` returns false. Throws kCorrupt on malformed pages,
 // a chain that loops or leaves the level, or a tree deeper than 32 levels.

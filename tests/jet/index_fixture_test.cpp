@@ -20,19 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileSource : public PageSource {
- public:
-  explicit FileSource(const File& f) : file_(f) {}
-  std::vector<uint8_t> ReadPage(uint32_t n) override {
-    const auto b = file_.ReadPage(n).bytes();
-    return {b.begin(), b.end()};
-  }
-  std::string file_name() const override { return file_.path(); }
-
- private:
-  const File& file_;
-};
-
 struct Tally {
   int indexes = 0;          // real indexes seen
   int compared = 0;         // real indexes whose keys were all exact
@@ -72,7 +59,7 @@ bool CheckIndex(Database& db, const TableInfo& t, const RealIndex& ri, Tally* ta
   });
   if (!exact) return false;
   std::sort(expected.begin(), expected.end(), EntryLess);
-  FileSource src(db.impl().file());
+  FilePageSource src(db.impl().file());
   const std::vector<IndexEntry> stored =
       ReadIndexEntries(src, db.impl().file().info(), ri.root_page);
   tally->entries += static_cast<long>(stored.size());

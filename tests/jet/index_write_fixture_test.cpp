@@ -19,19 +19,6 @@
 namespace jet {
 namespace {
 
-class FileSource : public PageSource {
- public:
-  explicit FileSource(const File& f) : file_(f) {}
-  std::vector<uint8_t> ReadPage(uint32_t n) override {
-    const auto b = file_.ReadPage(n).bytes();
-    return {b.begin(), b.end()};
-  }
-  std::string file_name() const override { return file_.path(); }
-
- private:
-  const File& file_;
-};
-
 struct Snapshot {
   std::map<int32_t, std::vector<Value>> rows;          // by ID
   std::vector<std::map<int32_t, Bytes>> keys;          // per real index: ID -> stored key
@@ -49,7 +36,7 @@ Snapshot Take(Database& db) {
     s.rows[key] = row;
     return true;
   });
-  FileSource src(db.impl().file());
+  FilePageSource src(db.impl().file());
   for (size_t r = 0; r < t->real_indexes.size(); ++r) {
     std::map<int32_t, Bytes>& keys = s.keys.emplace_back();
     std::map<int32_t, bool>& exact = s.exact.emplace_back();
