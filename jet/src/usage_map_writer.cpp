@@ -19,6 +19,20 @@ bool TestBit(std::span<const uint8_t> bits, uint32_t i) {
   return (bits[i / 8] >> (i % 8)) & 1u;
 }
 
+// Appends `base + i` for every set bit i < `limit` of `bits`, in order. Whole zero bytes are
+// skipped: a table's maps are mostly empty, and this runs on every row insert.
+void AppendSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base,
+                   std::vector<uint32_t>& pages) {
+  const uint32_t bytes = std::min<uint32_t>(static_cast<uint32_t>(bits.size()), (limit + 7) / 8);
+  for (uint32_t b = 0; b < bytes; ++b) {
+    if (bits[b] == 0) continue;
+    for (uint32_t k = 0; k < 8; ++k) {
+      const uint32_t i = b * 8 + k;
+      if (i < limit && ((bits[b] >> k) & 1u) != 0) pages.push_back(base + i);
+    }
+  }
+}
+
 void PutBit(std::span<uint8_t> bits, uint32_t i, bool on) {
   const auto mask = static_cast<uint8_t>(1u << (i % 8));
   if (on) {
@@ -100,9 +114,7 @@ std::vector<uint32_t> UsageMapEditor::Pages() {
   if (row[0] == kInlineMap) {
     const uint32_t start = wr::LoadU32(row, 1);
     std::span<const uint8_t> bits = row.subspan(kInlineHeader);
-    for (uint32_t i = 0; i < bits.size() * 8; ++i) {
-      if (TestBit(bits, i)) pages.push_back(start + i);
-    }
+    AppendSetBits(bits, static_cast<uint32_t>(bits.size() * 8), start, pages);
     return pages;
   }
   const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
@@ -111,9 +123,7 @@ std::vector<uint32_t> UsageMapEditor::Pages() {
   for (size_t j = 0; j < bitmaps.size(); ++j) {
     if (bitmaps[j] == 0) continue;
     std::span<const uint8_t> bits = txn_.Read(bitmaps[j]).subspan(4);
-    for (uint32_t i = 0; i < per_page; ++i) {
-      if (TestBit(bits, i)) pages.push_back(static_cast<uint32_t>(j) * per_page + i);
-    }
+    AppendSetBits(bits, per_page, static_cast<uint32_t>(j) * per_page, pages);
   }
   return pages;
 }
