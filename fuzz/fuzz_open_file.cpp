@@ -1,6 +1,6 @@
 // libFuzzer target: the input is a whole .mdb file. It is written to a temporary file, opened,
 // and walked through the public API: the catalog, the table listing, every table definition
-// (user and system) and every row. A jet::Error is the expected answer to a malformed file; any
+// (user and system) and every row; then the checker runs over it as `mdbtool check` would. A jet::Error is the expected answer to a malformed file; any
 // other exception, a crash, a sanitizer report or a hang is a finding.
 
 #include <unistd.h>
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "jet/check.h"
 #include "jet/database.h"
 
 namespace {
@@ -61,6 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteInput(data, size);
   try {
     Walk();
+  } catch (const jet::Error&) {
+  }
+  try {
+    jet::CheckFile(ScratchPath());
   } catch (const jet::Error&) {
   }
   return 0;

@@ -132,7 +132,8 @@ std::vector<IndexColumn> IndexColumns(const TableLayout& t, const IndexSpec& spe
     Invalid(what + " needs 1 to 10 columns");
   }
   std::vector<IndexColumn> out;
-  for (const auto& [name, ascending] : spec.columns) {
+  for (const auto& column : spec.columns) {
+    const std::u16string& name = column.first;  // a plain reference: lambdas below capture it
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const ColumnLayout& c) { return EqualsIgnoreCase(c.name, name); });
     if (it == t.columns.end()) {
@@ -144,7 +145,7 @@ std::vector<IndexColumn> IndexColumns(const TableLayout& t, const IndexSpec& spe
         Invalid(what + " names column '" + ToUtf8(name) + "' twice");
       }
     }
-    out.push_back(IndexColumn{it->number, ascending});
+    out.push_back(IndexColumn{it->number, column.second});
   }
   return out;
 }
