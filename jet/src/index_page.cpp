@@ -40,18 +40,6 @@ void Serialize(const IndexEntry& e, bool leaf, std::vector<uint8_t>* out) {
   if (!leaf) PutBigEndian(e.child, 4, out);
 }
 
-// `raw` is a full entry already checked to hold its row pointer.
-IndexEntry Parse(std::span<const uint8_t> raw, bool leaf) {
-  const size_t ptr = leaf ? kLeafPointerBytes : kIntermediatePointerBytes;
-  IndexEntry e;
-  const size_t key_len = raw.size() - ptr;
-  e.key.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(key_len));
-  e.page = BigEndian(raw, key_len, 3);
-  e.row = raw[key_len + 3];
-  if (!leaf) e.child = BigEndian(raw, key_len + 4, 4);
-  return e;
-}
-
 }  // namespace
 
 int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
@@ -128,7 +116,27 @@ std::span<const uint8_t> IndexPageView::Full(size_t i) const {
   return scratch_;
 }
 
-IndexEntry IndexPageView::Entry(size_t i) const { return Parse(Full(i), leaf()); }
+IndexEntry IndexPageView::Entry(size_t i) const {
+  // Built straight from the prefix and the stored bytes, without restoring the entry first.
+  const size_t start = Start(i);
+  const size_t prefix = i == 0 ? 0 : head_.prefix;
+  const size_t full = prefix + (ends_[i] - start);
+  const size_t key_len = full - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  auto at = [&](size_t j) -> uint32_t { return j < prefix ? area_[j] : area_[start + j - prefix]; };
+  IndexEntry e;
+  const size_t from_prefix = std::min(prefix, key_len);
+  e.key.reserve(key_len);
+  e.key.assign(area_.begin(), area_.begin() + static_cast<std::ptrdiff_t>(from_prefix));
+  const auto stored = area_.begin() + static_cast<std::ptrdiff_t>(start);
+  e.key.insert(e.key.end(), stored, stored + static_cast<std::ptrdiff_t>(key_len - from_prefix));
+  e.page = at(key_len) << 16 | at(key_len + 1) << 8 | at(key_len + 2);
+  e.row = static_cast<uint8_t>(at(key_len + 3));
+  if (!leaf()) {
+    e.child = at(key_len + 4) << 24 | at(key_len + 5) << 16 | at(key_len + 6) << 8 |
+              at(key_len + 7);
+  }
+  return e;
+}
 
 uint32_t IndexPageView::Child(size_t i) const {
   const std::span<const uint8_t> full = Full(i);
