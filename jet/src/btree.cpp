@@ -24,6 +24,7 @@ size_t BTree::max_key_size() const {
 
 void BTree::Reset() {
   pages_.clear();
+  views_.clear();
   dirty_.clear();
   freed_.clear();
 }
@@ -31,8 +32,55 @@ void BTree::Reset() {
 IndexPage& BTree::Load(uint32_t n) {
   auto it = pages_.find(n);
   if (it != pages_.end()) return it->second;
-  IndexPage p = DecodeIndexPage(info_, store_.ReadPage(n), store_.file_name(), n);
+  auto v = views_.find(n);
+  IndexPage p = v != views_.end()
+                    ? v->second.Decode()
+                    : DecodeIndexPage(info_, store_.ReadPage(n), store_.file_name(), n);
   return pages_.emplace(n, std::move(p)).first->second;
+}
+
+const IndexPageView& BTree::View(uint32_t n) {
+  auto it = views_.find(n);
+  if (it != views_.end()) return it->second;
+  const std::span<const uint8_t> lent = store_.LendPage(n);
+  IndexPageView v = lent.empty() ? IndexPageView(info_, store_.ReadPage(n), store_.file_name(), n)
+                                 : IndexPageView(info_, lent, store_.file_name(), n);
+  return views_.emplace(n, std::move(v)).first->second;
+}
+
+// The child of intermediate page `n` where `e` belongs.
+uint32_t BTree::ChildFor(uint32_t n, const IndexEntry& e) {
+  if (Loaded(n)) {
+    const IndexPage& p = Load(n);
+    auto it = std::lower_bound(p.entries.begin(), p.entries.end(), e, EntryLess);
+    if (it != p.entries.end()) return it->child;
+    if (p.tail != 0) return p.tail;
+    if (!p.entries.empty()) return p.entries.back().child;
+  } else {
+    const IndexPageView& v = View(n);
+    const size_t i = v.LowerBound(e);
+    if (i < v.size()) return v.Child(i);
+    if (v.head().tail != 0) return v.head().tail;
+    if (v.size() > 0) return v.Child(v.size() - 1);
+  }
+  throw CorruptPage(store_.file_name(), n, "intermediate index page without children");
+}
+
+// The first (or last) key of page `n`, if it has entries.
+std::optional<Bytes> BTree::EdgeKey(uint32_t n, bool last) {
+  if (Loaded(n)) {
+    const IndexPage& p = Load(n);
+    if (p.entries.empty()) return std::nullopt;
+    return last ? p.entries.back().key : p.entries.front().key;
+  }
+  const IndexPageView& v = View(n);
+  if (v.size() == 0) return std::nullopt;
+  return v.Entry(last ? v.size() - 1 : 0).key;
+}
+
+bool BTree::FitsNow(uint32_t n) {
+  if (Loaded(n)) return Fits(Load(n));
+  return View(n).EncodedSize() <= info_.ipage_capacity;
 }
 
 uint32_t BTree::NewPage(uint8_t type) {
@@ -71,20 +119,10 @@ void BTree::InitEmpty() {
 std::vector<uint32_t> BTree::Descend(const IndexEntry& e) {
   std::vector<uint32_t> path{root_};
   while (true) {
-    const IndexPage& p = Load(path.back());
-    if (p.leaf()) return path;
-    if (path.size() > kMaxDepth) throw CorruptPage(store_.file_name(), path.back(), "index too deep");
-    auto it = std::lower_bound(p.entries.begin(), p.entries.end(), e, EntryLess);
-    uint32_t child;
-    if (it != p.entries.end()) {
-      child = it->child;
-    } else if (p.tail != 0) {
-      child = p.tail;
-    } else if (!p.entries.empty()) {
-      child = p.entries.back().child;
-    } else {
-      throw CorruptPage(store_.file_name(), path.back(), "intermediate index page without children");
-    }
+    const uint32_t n = path.back();
+    if (Loaded(n) ? Load(n).leaf() : View(n).leaf()) return path;
+    if (path.size() > kMaxDepth) throw CorruptPage(store_.file_name(), n, "index too deep");
+    const uint32_t child = ChildFor(n, e);
     if (std::find(path.begin(), path.end(), child) != path.end()) {
       throw CorruptPage(store_.file_name(), path.back(), "index tree has a cycle");
     }
@@ -97,6 +135,15 @@ size_t BTree::SlotOf(const IndexPage& parent, uint32_t child) const {
     if (parent.entries[i].child == child) return i;
   }
   if (parent.tail == child) return parent.entries.size();
+  throw Error(Error::Kind::kCorrupt, store_.file_name() + ": index page " + std::to_string(child) +
+                                         " is missing from its parent");
+}
+
+size_t BTree::SlotOf(const IndexPageView& parent, uint32_t child) const {
+  for (size_t i = 0; i < parent.size(); ++i) {
+    if (parent.Child(i) == child) return i;
+  }
+  if (parent.head().tail == child) return parent.size();
   throw Error(Error::Kind::kCorrupt, store_.file_name() + ": index page " + std::to_string(child) +
                                          " is missing from its parent");
 }
@@ -125,6 +172,14 @@ IndexEntry BTree::SubtreeMax(uint32_t n) {
 // The maximum of path[depth] changed: refresh the copies held by its ancestors.
 void BTree::PropagateMax(const std::vector<uint32_t>& path, size_t depth) {
   while (depth > 0) {
+    // A parent without a working copy whose tail leads here changes nothing: go up.
+    if (!Loaded(path[depth - 1])) {
+      const IndexPageView& v = View(path[depth - 1]);
+      if (SlotOf(v, path[depth]) == v.size()) {
+        --depth;
+        continue;
+      }
+    }
     IndexPage& parent = Load(path[depth - 1]);
     const size_t slot = SlotOf(parent, path[depth]);
     const bool last_child = slot == parent.entries.size() ||
@@ -186,13 +241,13 @@ bool BTree::Insert(const IndexEntry& entry, bool unique) {
   if (pos > 0) {
     distinct = distinct && leaf.entries[pos - 1].key != e.key;
   } else if (leaf.prev != 0) {
-    const IndexPage& prev = Load(leaf.prev);
-    if (!prev.entries.empty()) distinct = distinct && prev.entries.back().key != e.key;
+    const std::optional<Bytes> prev = EdgeKey(leaf.prev, true);
+    if (prev) distinct = distinct && *prev != e.key;
   }
   IndexPage& target = Load(path.back());
   if (pos == target.entries.size() && target.next != 0) {
-    const IndexPage& next = Load(target.next);
-    if (!next.entries.empty()) distinct = distinct && next.entries.front().key != e.key;
+    const std::optional<Bytes> next = EdgeKey(target.next, false);
+    if (next) distinct = distinct && *next != e.key;
   }
   IndexPage& dest = Load(path.back());
   dest.entries.insert(dest.entries.begin() + static_cast<std::ptrdiff_t>(pos), e);
@@ -206,7 +261,7 @@ bool BTree::Insert(const IndexEntry& entry, bool unique) {
 // Splits every page on `path` (bottom-up) that no longer fits.
 void BTree::FixOverflow(std::vector<uint32_t>& path) {
   for (size_t d = path.size(); d-- > 0;) {
-    if (Fits(Load(path[d]))) continue;
+    if (FitsNow(path[d])) continue;
     if (d == 0) {
       GrowRoot(path);
       d = 1;
@@ -367,6 +422,16 @@ std::vector<IndexEntry> BTree::FindKey(const Bytes& key) {
   uint32_t n = path.back();
   std::set<uint32_t> seen;
   while (n != 0 && seen.insert(n).second) {
+    if (!Loaded(n)) {
+      const IndexPageView& v = View(n);
+      for (size_t i = v.LowerBound(probe); i < v.size(); ++i) {
+        IndexEntry x = v.Entry(i);
+        if (x.key != key) return out;
+        out.push_back(std::move(x));
+      }
+      n = v.head().next;
+      continue;
+    }
     const IndexPage& p = Load(n);
     auto it = std::lower_bound(p.entries.begin(), p.entries.end(), probe, EntryLess);
     for (; it != p.entries.end(); ++it) {

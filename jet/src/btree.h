@@ -18,7 +18,9 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,9 @@ class IndexPageStore : public PageSource {
   virtual void FreePage(uint32_t n) = 0;
   // Replaces page `n` with `bytes` (page-size bytes).
   virtual void WritePage(uint32_t n, const std::vector<uint8_t>& bytes) = 0;
+  // Page `n` without a copy, valid until this store writes or frees that page; empty when the
+  // store cannot lend its bytes (the tree then reads a copy).
+  virtual std::span<const uint8_t> LendPage(uint32_t /*n*/) { return {}; }
 };
 
 class BTree {
@@ -78,11 +83,20 @@ class BTree {
     size_t slot;  // parent's entry leading here, or the parent's entry count for its tail
   };
 
+  // The decoded working copy of page `n` (read and decoded on first use).
   IndexPage& Load(uint32_t n);
+  // Whether page `n` has a working copy; a page without one is unchanged on disk.
+  bool Loaded(uint32_t n) const { return pages_.count(n) != 0; }
+  // Page `n` as stored, for reading pages without a working copy.
+  const IndexPageView& View(uint32_t n);
+  uint32_t ChildFor(uint32_t n, const IndexEntry& e);
+  std::optional<Bytes> EdgeKey(uint32_t n, bool last);
+  bool FitsNow(uint32_t n);
   void MarkDirty(uint32_t n) { dirty_.insert(n); }
   uint32_t NewPage(uint8_t type);
   std::vector<uint32_t> Descend(const IndexEntry& e);
   size_t SlotOf(const IndexPage& parent, uint32_t child) const;
+  size_t SlotOf(const IndexPageView& parent, uint32_t child) const;
   IndexEntry SubtreeMax(uint32_t n);
   void PropagateMax(const std::vector<uint32_t>& path, size_t depth);
   void NormalizeTail(uint32_t n);
@@ -103,6 +117,7 @@ class BTree {
   uint32_t root_;
   uint32_t owner_;
   std::map<uint32_t, IndexPage> pages_;  // decoded working copies of this operation
+  std::map<uint32_t, IndexPageView> views_;  // pages read without a working copy
   std::set<uint32_t> dirty_;             // pages to write at the end
   std::vector<uint32_t> freed_;          // pages to give back after the writes
 };

@@ -15,7 +15,9 @@ namespace jet {
 DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
     : file_(std::make_unique<File>(path, mode == OpenMode::kReadWrite)),
       codec_(std::make_unique<TextCodec>(file_->format(), file_->header().code_page)),
-      write_lock_(mode == OpenMode::kReadWrite ? std::make_unique<WriteLock>(path) : nullptr) {}
+      write_lock_(mode == OpenMode::kReadWrite ? std::make_unique<WriteLock>(path) : nullptr) {
+  if (write_lock_) file_->set_sole_writer();  // other writers are locked out
+}
 
 void DatabaseImpl::Refresh() const {
   if (file_->Revalidate()) InvalidateCaches();

@@ -221,6 +221,16 @@ void File::CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> d
 }
 
 void File::WritePage(uint32_t n, std::span<const uint8_t> bytes) {
+  WriteOne(n, bytes);
+  RememberStat();
+}
+
+void File::WritePages(const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& pages) {
+  for (const auto& [n, bytes] : pages) WriteOne(n, bytes);
+  if (!pages.empty()) RememberStat();
+}
+
+void File::WriteOne(uint32_t n, std::span<const uint8_t> bytes) {
   if (!writable_) {
     throw Error(Error::Kind::kInvalidArgument, path_ + ": the database is open read-only");
   }
@@ -247,13 +257,12 @@ void File::WritePage(uint32_t n, std::span<const uint8_t> bytes) {
   }
   if (n == page_count_) ++page_count_;
   CacheInsert(n, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
-  RememberStat();
 }
 
 bool File::Revalidate() {
   const uint64_t old_size = stat_size_;
   const int64_t old_mtime = stat_mtime_ns_;
-  const bool settled = stat_taken_ns_ - old_mtime > kMtimeSettleNs;
+  const bool settled = sole_writer_ || stat_taken_ns_ - old_mtime > kMtimeSettleNs;
   RememberStat();
   if (settled && stat_size_ == old_size && stat_mtime_ns_ == old_mtime) return false;
   cache_.clear();

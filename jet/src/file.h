@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "format.h"
@@ -82,10 +83,17 @@ class File {
   // cache. Throws kInvalidArgument for a read-only file, a wrong size or a page past the end, kIo
   // when the write fails; after a failed write every further write is refused.
   void WritePage(uint32_t n, std::span<const uint8_t> bytes);
+  // Writes `pages` (number, bytes) in order as WritePage does, looking at the file's size and
+  // time once, after the last one. A failed write stops there and throws as WritePage does.
+  void WritePages(const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& pages);
 
   // Checks whether the file changed on disk since the last call (or since our own last write).
   // If so, drops the page cache, re-reads the page count and returns true.
   bool Revalidate();
+  // Declares that nobody else writes the file while this object is open (its owner holds the
+  // write lock). Revalidate() then trusts an unchanged size and time even within one tick of
+  // the last look, since the only writes in that tick were this object's own.
+  void set_sole_writer() { sole_writer_ = true; }
 
   // XORs the masked block of a page-0 image with the header keystream (masks and unmasks).
   static void ApplyHeaderMask(const FormatInfo& info, std::span<uint8_t> page0);
@@ -95,12 +103,14 @@ class File {
   void CheckPassword(const std::vector<uint8_t>& page0) const;
   void ReadAt(uint64_t offset, std::span<uint8_t> out) const;
   void RememberStat();
+  void WriteOne(uint32_t n, std::span<const uint8_t> bytes);
   void CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> data) const;
 
   std::string path_;                  // as given to the constructor
   int fd_ = -1;                       // open descriptor
   bool writable_ = false;             // opened for writing
   bool poisoned_ = false;             // a write failed half way; no further writes
+  bool sole_writer_ = false;          // no other writer while open (see set_sole_writer)
   const FormatInfo* info_ = nullptr;  // descriptor of the file's format
   HeaderInfo header_;                 // decoded page 0
   uint32_t page_count_ = 0;           // pages in the file

@@ -2,6 +2,7 @@
 #include "index_page.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <unordered_set>
 
@@ -39,18 +40,6 @@ void Serialize(const IndexEntry& e, bool leaf, std::vector<uint8_t>* out) {
   if (!leaf) PutBigEndian(e.child, 4, out);
 }
 
-IndexEntry Parse(const PageReader& r, std::span<const uint8_t> raw, bool leaf) {
-  const size_t ptr = leaf ? kLeafPointerBytes : kIntermediatePointerBytes;
-  if (raw.size() < ptr) r.Fail("index entry shorter than its row pointer");
-  IndexEntry e;
-  const size_t key_len = raw.size() - ptr;
-  e.key.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(key_len));
-  e.page = BigEndian(raw, key_len, 3);
-  e.row = raw[key_len + 3];
-  if (!leaf) e.child = BigEndian(raw, key_len + 4, 4);
-  return e;
-}
-
 }  // namespace
 
 int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
@@ -67,9 +56,27 @@ int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
 
 IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> bytes,
                           std::string_view file, uint32_t page_no) {
-  const PageReader r(bytes, file, page_no);
+  return IndexPageView(info, bytes, file, page_no).Decode();
+}
+
+IndexPageView::IndexPageView(const FormatInfo& info, std::span<const uint8_t> page,
+                             std::string_view file, uint32_t page_no) {
+  area_ = page;
+  Index(info, file, page_no);
+}
+
+IndexPageView::IndexPageView(const FormatInfo& info, std::vector<uint8_t>&& page,
+                             std::string_view file, uint32_t page_no)
+    : owned_(std::move(page)) {
+  area_ = owned_;
+  Index(info, file, page_no);
+}
+
+// Reads the header and finds the entry boundaries; area_ holds the whole page on entry.
+void IndexPageView::Index(const FormatInfo& info, std::string_view file, uint32_t page_no) {
+  const PageReader r(area_, file, page_no);
   if (r.size() != info.page_size) r.Fail("index page of the wrong size");
-  IndexPage p;
+  IndexPage& p = head_;
   p.type = r.U8(0);
   if (p.type != kIndexLeafPage && p.type != kIndexIntermediatePage) r.Fail("not an index page");
   p.free_space = r.U16(info.ipage_free_space);
@@ -80,27 +87,114 @@ IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> bytes
   p.prefix = info.ipage_prefix_size == 1 ? r.U8(info.ipage_prefix_length)
                                           : r.U16(info.ipage_prefix_length);
   const auto bitmap = r.Bytes(info.ipage_bitmap, info.ipage_entries - info.ipage_bitmap);
-  const auto area = r.Bytes(info.ipage_entries, info.ipage_capacity);
-  const bool leaf = p.leaf();
+  area_ = r.Bytes(info.ipage_entries, info.ipage_capacity);
+  const size_t ptr = p.leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
+  ends_.reserve(256);
   size_t start = 0;
-  Bytes first;
-  for (size_t k = 0; k < bitmap.size() * 8; ++k) {
-    if (!(bitmap[k / 8] >> (k % 8) & 1)) continue;
-    if (k > area.size()) r.Fail("index bitmap points past the entry area");
-    if (k == start) r.Fail("index bitmap marks an empty entry");
-    const auto stored = area.subspan(start, k - start);
-    if (p.entries.empty()) {
-      if (p.prefix > stored.size()) r.Fail("index prefix longer than the first entry");
-      first.assign(stored.begin(), stored.end());
-      p.entries.push_back(Parse(r, stored, leaf));
-    } else {
-      Bytes full(first.begin(), first.begin() + p.prefix);
-      full.insert(full.end(), stored.begin(), stored.end());
-      p.entries.push_back(Parse(r, full, leaf));
+  for (size_t byte = 0; byte < bitmap.size(); ++byte) {
+    for (unsigned bits = bitmap[byte]; bits != 0; bits &= bits - 1) {  // set bits, low first
+      const size_t k = byte * 8 + static_cast<size_t>(std::countr_zero(bits));
+      if (k > area_.size()) r.Fail("index bitmap points past the entry area");
+      if (k == start) r.Fail("index bitmap marks an empty entry");
+      const size_t stored = k - start;
+      if (ends_.empty() && p.prefix > stored) r.Fail("index prefix longer than the first entry");
+      if ((ends_.empty() ? stored : p.prefix + stored) < ptr) {
+        r.Fail("index entry shorter than its row pointer");
+      }
+      ends_.push_back(static_cast<uint16_t>(k));
+      start = k;
     }
-    start = k;
   }
   p.used = static_cast<uint32_t>(start);
+}
+
+std::span<const uint8_t> IndexPageView::Full(size_t i) const {
+  const std::span<const uint8_t> stored = area_.subspan(Start(i), ends_[i] - Start(i));
+  if (i == 0 || head_.prefix == 0) return stored;
+  scratch_.assign(area_.begin(), area_.begin() + head_.prefix);
+  scratch_.insert(scratch_.end(), stored.begin(), stored.end());
+  return scratch_;
+}
+
+IndexEntry IndexPageView::Entry(size_t i) const {
+  // Built straight from the prefix and the stored bytes, without restoring the entry first.
+  const size_t start = Start(i);
+  const size_t prefix = i == 0 ? 0 : head_.prefix;
+  const size_t full = prefix + (ends_[i] - start);
+  const size_t key_len = full - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  auto at = [&](size_t j) -> uint32_t { return j < prefix ? area_[j] : area_[start + j - prefix]; };
+  IndexEntry e;
+  const size_t from_prefix = std::min(prefix, key_len);
+  e.key.reserve(key_len);
+  e.key.assign(area_.begin(), area_.begin() + static_cast<std::ptrdiff_t>(from_prefix));
+  const auto stored = area_.begin() + static_cast<std::ptrdiff_t>(start);
+  e.key.insert(e.key.end(), stored, stored + static_cast<std::ptrdiff_t>(key_len - from_prefix));
+  e.page = at(key_len) << 16 | at(key_len + 1) << 8 | at(key_len + 2);
+  e.row = static_cast<uint8_t>(at(key_len + 3));
+  if (!leaf()) {
+    e.child = at(key_len + 4) << 24 | at(key_len + 5) << 16 | at(key_len + 6) << 8 |
+              at(key_len + 7);
+  }
+  return e;
+}
+
+uint32_t IndexPageView::Child(size_t i) const {
+  const std::span<const uint8_t> full = Full(i);
+  return BigEndian(full, full.size() - 4, 4);
+}
+
+size_t IndexPageView::LowerBound(const IndexEntry& e) const {
+  const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
+  auto less = [&](size_t i) {  // entry i < e, as EntryLess compares them
+    const std::span<const uint8_t> full = Full(i);
+    const size_t key_len = full.size() - ptr;
+    const size_t n = std::min(key_len, e.key.size());
+    if (n > 0) {
+      const int c = std::memcmp(full.data(), e.key.data(), n);
+      if (c != 0) return c < 0;
+    }
+    if (key_len != e.key.size()) return key_len < e.key.size();
+    const uint32_t page = BigEndian(full, key_len, 3);
+    if (page != e.page) return page < e.page;
+    return full[key_len + 3] < e.row;
+  };
+  // The probe sequence of std::lower_bound, so that both agree on any page.
+  size_t first = 0;
+  size_t len = size();
+  while (len > 0) {
+    const size_t half = len >> 1;
+    if (less(first + half)) {
+      first += half + 1;
+      len -= half + 1;
+    } else {
+      len = half;
+    }
+  }
+  return first;
+}
+
+size_t IndexPageView::EncodedSize() const {
+  if (ends_.empty()) return 0;
+  const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
+  size_t prefix = 0;
+  if (leaf() && size() >= 2) {  // as ChoosePrefix: common prefix of the first and last key
+    const std::span<const uint8_t> a = Full(0);
+    const std::span<const uint8_t> b = Full(size() - 1);
+    const size_t n = std::min(a.size() - ptr, b.size() - ptr);
+    while (prefix < n && a[prefix] == b[prefix]) ++prefix;
+  }
+  size_t total = 0;
+  for (size_t i = 0; i < size(); ++i) {
+    const size_t full = ends_[i] - Start(i) + (i == 0 ? 0 : head_.prefix);
+    total += full - prefix;
+  }
+  return total + prefix;
+}
+
+IndexPage IndexPageView::Decode() const {
+  IndexPage p = head_;
+  p.entries.reserve(size());
+  for (size_t i = 0; i < size(); ++i) p.entries.push_back(Entry(i));
   return p;
 }
 
@@ -135,8 +229,10 @@ std::vector<uint8_t> EncodeIndexPage(const FormatInfo& info, const IndexPage& p)
   const uint32_t prefix = ChoosePrefix(p.entries, leaf);
   std::vector<uint8_t> page(info.page_size, 0);
   std::vector<uint8_t> area;
+  area.reserve(info.ipage_capacity);
   std::vector<uint8_t> one;
   std::vector<size_t> ends;
+  ends.reserve(p.entries.size());
   for (size_t i = 0; i < p.entries.size(); ++i) {
     one.clear();
     Serialize(p.entries[i], leaf, &one);

@@ -63,6 +63,51 @@ struct IndexPage {
 IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> page,
                           std::string_view file, uint32_t page_no);
 
+// One index page checked as DecodeIndexPage checks it (same errors), but with its entries left
+// in place: only their boundaries are found. Searches that read a few entries of a page they do
+// not change use this instead of a full decode, which allocates every key. The view owns the
+// page bytes; moving it keeps it valid.
+class IndexPageView {
+ public:
+  // Over `page`, which must outlive the view.
+  IndexPageView(const FormatInfo& info, std::span<const uint8_t> page, std::string_view file,
+                uint32_t page_no);
+  // Over bytes the view keeps.
+  IndexPageView(const FormatInfo& info, std::vector<uint8_t>&& page, std::string_view file,
+                uint32_t page_no);
+  IndexPageView(IndexPageView&&) = default;
+  IndexPageView(const IndexPageView&) = delete;
+  IndexPageView& operator=(const IndexPageView&) = delete;
+
+  // The header fields (entries left empty).
+  const IndexPage& head() const { return head_; }
+  bool leaf() const { return head_.leaf(); }
+  size_t size() const { return ends_.size(); }
+  // Entry `i` decoded.
+  IndexEntry Entry(size_t i) const;
+  // The child page of entry `i` (intermediate pages).
+  uint32_t Child(size_t i) const;
+  // The first entry not less than `e` (size() when every entry is less).
+  size_t LowerBound(const IndexEntry& e) const;
+  // StoredSize() of the decoded entries: the bytes the encoder would write for them.
+  size_t EncodedSize() const;
+  // The whole page decoded; equal to DecodeIndexPage of the same bytes.
+  IndexPage Decode() const;
+
+ private:
+  // Entry `i` with the shared prefix restored, into scratch_.
+  std::span<const uint8_t> Full(size_t i) const;
+
+  void Index(const FormatInfo& info, std::string_view file, uint32_t page_no);
+  size_t Start(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+
+  std::vector<uint8_t> owned_;      // the page bytes when the view keeps them
+  std::span<const uint8_t> area_;   // the entry area
+  IndexPage head_;                  // header fields
+  std::vector<uint16_t> ends_;      // per entry: end of its stored bytes in the area
+  mutable Bytes scratch_;           // an entry with its prefix restored
+};
+
 // Bytes one entry takes when stored in full on a page of this kind.
 size_t EntrySize(const IndexEntry& e, bool leaf);
 // Stored bytes of `entries` on a page of this kind, with the prefix the encoder would choose.

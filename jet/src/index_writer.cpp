@@ -28,6 +28,7 @@ class TxnIndexStore : public IndexPageStore {
     std::span<const uint8_t> b = txn_.Read(n);
     return std::vector<uint8_t>(b.begin(), b.end());
   }
+  std::span<const uint8_t> LendPage(uint32_t n) override { return txn_.Read(n); }
   std::string file_name() const override { return txn_.file().path(); }
   uint32_t AllocatePage() override {
     const uint32_t n = txn_.Allocate();

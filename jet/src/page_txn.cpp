@@ -76,9 +76,12 @@ void PageTxn::Free(uint32_t n) {
 }
 
 void PageTxn::Commit() {
+  std::vector<std::pair<uint32_t, std::span<const uint8_t>>> writes;
+  writes.reserve(dirty_.size());
   for (uint32_t n : dirty_) {  // ascending, so appended pages extend the file in order
-    file_.WritePage(n, pages_.at(n));
+    writes.emplace_back(n, pages_.at(n));
   }
+  file_.WritePages(writes);
   dirty_.clear();
 }
 
