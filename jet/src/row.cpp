@@ -11,30 +11,12 @@ namespace jet {
 namespace {
 
 constexpr size_t kLongValueHeader = 12;
-constexpr size_t kDecimalSize = 17;
 constexpr uint8_t kDecimalNegative = 0x80;
 
-// Bytes of a fixed value of `col` in the fixed area.
+// Bytes of a fixed value of `col` in the fixed area: the type's size, else the column's length.
 uint32_t FixedSize(const Column& col) {
-  switch (col.type) {
-    case ColumnType::kByte:
-      return 1;
-    case ColumnType::kInt:
-      return 2;
-    case ColumnType::kLong:
-    case ColumnType::kFloat:
-      return 4;
-    case ColumnType::kMoney:
-    case ColumnType::kDouble:
-    case ColumnType::kDateTime:
-      return 8;
-    case ColumnType::kGuid:
-      return 16;
-    case ColumnType::kNumeric:
-      return kDecimalSize;
-    default:
-      return col.length;
-  }
+  const uint16_t size = FixedTypeSize(col.type);
+  return size != 0 && col.type != ColumnType::kBoolean ? size : col.length;
 }
 
 template <typename T>

@@ -223,4 +223,27 @@ const Column* TableDef::FindColumn(std::u16string_view column_name) const {
   return nullptr;
 }
 
+uint16_t FixedTypeSize(ColumnType type) {
+  switch (type) {
+    case ColumnType::kBoolean:
+    case ColumnType::kByte:
+      return 1;
+    case ColumnType::kInt:
+      return 2;
+    case ColumnType::kLong:
+    case ColumnType::kFloat:
+      return 4;
+    case ColumnType::kMoney:
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime:
+      return 8;
+    case ColumnType::kGuid:
+      return 16;
+    case ColumnType::kNumeric:
+      return 17;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace jet

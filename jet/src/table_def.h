@@ -23,6 +23,10 @@
 
 namespace jet {
 
+// Bytes a value of a fixed-size type takes in a row (a Yes/No counts 1, as a new definition
+// records it); 0 for types whose size is the column's own length (text, binary, memo, OLE).
+uint16_t FixedTypeSize(ColumnType type);
+
 // A real (physical) index: the B-tree behind one or more logical indexes.
 struct RealIndex {
   std::vector<IndexColumn> columns;  // key columns in key order

@@ -8,6 +8,7 @@
 #include "index_writer.h"
 #include "jet/error.h"
 #include "page_txn.h"
+#include "table_def.h"
 #include "tdef_writer.h"
 #include "text.h"
 #include "write_bytes.h"
@@ -42,30 +43,6 @@ void CheckName(std::u16string_view name, const std::string& what) {
     if (c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']') {
       Invalid(what + " '" + ToUtf8(name) + "' contains a character names cannot hold");
     }
-  }
-}
-
-// Bytes a fixed column takes in the row; 0 for variable columns.
-uint16_t FixedSize(ColumnType type) {
-  switch (type) {
-    case ColumnType::kBoolean:
-    case ColumnType::kByte:
-      return 1;
-    case ColumnType::kInt:
-      return 2;
-    case ColumnType::kLong:
-    case ColumnType::kFloat:
-      return 4;
-    case ColumnType::kMoney:
-    case ColumnType::kDouble:
-    case ColumnType::kDateTime:
-      return 8;
-    case ColumnType::kGuid:
-      return 16;
-    case ColumnType::kNumeric:
-      return 17;
-    default:
-      return 0;
   }
 }
 
@@ -118,7 +95,7 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
     default:
       break;
   }
-  col.length = FixedSize(c.type);
+  col.length = FixedTypeSize(c.type);
   if (col.length == 0) {
     throw Error(Error::Kind::kNotSupported, "The type of " + where + " cannot be created");
   }
