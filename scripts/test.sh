@@ -26,7 +26,7 @@ else
 fi
 
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMDB_SANITIZE=address,undefined -DMDB_GUI=ON -DMDB_TESTS=ON -DMDB_BENCH=ON
+  -DMDB_SANITIZE=address,undefined -DMDB_WERROR=ON -DMDB_GUI=ON -DMDB_TESTS=ON -DMDB_BENCH=ON
 cmake --build build-test -j "$JOBS"
 
 set +e

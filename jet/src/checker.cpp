@@ -9,19 +9,19 @@
 #include <optional>
 #include <set>
 
-#include "btree.h"
-#include "data_page.h"
-#include "data_page_writer.h"
-#include "database_impl.h"
-#include "index_equality.h"
-#include "index_key.h"
-#include "index_page.h"
-#include "index_writer.h"
-#include "long_value.h"
-#include "row.h"
-#include "row_writer.h"
-#include "table_scan.h"
-#include "usage_map.h"
+#include "index/btree.h"
+#include "page/data_page.h"
+#include "page/data_page_writer.h"
+#include "db/database_impl.h"
+#include "index/index_equality.h"
+#include "index/index_key.h"
+#include "index/index_page.h"
+#include "index/index_writer.h"
+#include "table/long_value.h"
+#include "table/row.h"
+#include "table/row_writer.h"
+#include "table/table_scan.h"
+#include "page/usage_map.h"
 
 namespace jet {
 namespace {

@@ -3,15 +3,12 @@
 
 #include <string>
 
-#include "database_impl.h"
+#include "db/database_impl.h"
 #include "jet/database.h"
-#include "page_txn.h"
-#include "table_writer.h"
+#include "page/page_txn.h"
+#include "write/table_writer.h"
 
 namespace jet {
-namespace {
-
-}  // namespace
 
 void RequireWritableJet4(const DatabaseImpl& impl) {
   if (!impl.file().writable()) {
@@ -33,7 +30,7 @@ auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   RequireWritableJet4(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
   PageTxn txn(impl.file());
-  TableWriter writer(impl, txn, *info);
+  TableWriter writer(impl.file(), impl.codec(), txn, *info);
   if constexpr (std::is_void_v<decltype(fn(writer))>) {
     fn(writer);
     txn.Commit();

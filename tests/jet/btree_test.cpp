@@ -1,6 +1,6 @@
 // B-tree writes on in-memory pages: random inserts and deletes checked by the verifier after every
 // batch, bulk build against one-by-one inserts, uniqueness, and the verifier itself on broken trees.
-#include "btree.h"
+#include "index/btree.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <random>
 #include <set>
 
-#include "format.h"
+#include "page/format.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <random>
 
-#include "data_page.h"
-#include "database_impl.h"
+#include "page/data_page.h"
+#include "db/database_impl.h"
 #include "jet/database.h"
 #include "support/fixtures.h"
-#include "usage_map.h"
+#include "page/usage_map.h"
 
 namespace jet {
 namespace {

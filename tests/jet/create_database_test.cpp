@@ -7,11 +7,11 @@
 #include <fstream>
 #include <map>
 
-#include "database_impl.h"
+#include "db/database_impl.h"
 #include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
-#include "tdef_writer.h"
+#include "table/tdef_writer.h"
 
 namespace jet {
 namespace {

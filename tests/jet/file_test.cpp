@@ -1,7 +1,7 @@
 // Page I/O and header decoding: versions, code pages, the RC4 mask and the files the engine must
 // refuse with a clear error.
 
-#include "file.h"
+#include "page/file.h"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,10 @@
 #include <iostream>
 #include <string>
 
-#include "database_impl.h"
-#include "format.h"
-#include "index_key.h"
-#include "index_page.h"
+#include "db/database_impl.h"
+#include "page/format.h"
+#include "index/index_key.h"
+#include "index/index_page.h"
 #include "jet/database.h"
 
 namespace jet {

@@ -1,6 +1,6 @@
 // Key encoding on the examples the format notes give (values taken from Access-written files)
 // and on properties every encoding must have: order, descending as mirror, case folding.
-#include "index_key.h"
+#include "index/index_key.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "collation.h"
+#include "index/collation.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -10,9 +10,9 @@
 #include <random>
 #include <set>
 
-#include "btree.h"
-#include "format.h"
-#include "index_page.h"
+#include "index/btree.h"
+#include "page/format.h"
+#include "index/index_page.h"
 #include "jet/error.h"
 
 namespace jet {

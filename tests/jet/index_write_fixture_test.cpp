@@ -9,10 +9,10 @@
 #include <iostream>
 #include <map>
 
-#include "database_impl.h"
-#include "index_key.h"
-#include "index_page.h"
-#include "index_writer.h"
+#include "db/database_impl.h"
+#include "index/index_key.h"
+#include "index/index_page.h"
+#include "index/index_writer.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
 

@@ -1,7 +1,7 @@
 // Column properties: the Required flag (NOT NULL) in MSysObjects.LvProp blocks, written by the
 // engine and by Access, and lenient parsing of damaged blocks.
 
-#include "properties.h"
+#include "table/properties.h"
 
 #include <gtest/gtest.h>
 

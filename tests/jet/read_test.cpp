@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "database_impl.h"
+#include "db/database_impl.h"
 #include "jet/database.h"
 #include "support/fixtures.h"
-#include "text.h"
+#include "value/text.h"
 
 namespace jet {
 namespace {

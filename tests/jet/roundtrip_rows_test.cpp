@@ -83,10 +83,10 @@ std::vector<Value> RandomRow(const TableDef& def, std::mt19937& rng) {
       case ColumnType::kDouble: v.emplace_back(static_cast<double>(small(rng)) / 8); break;
       case ColumnType::kDateTime: v.emplace_back(DateTime{static_cast<double>(k * 500)}); break;
       case ColumnType::kText:
-        v.emplace_back(RandomText(rng, std::min<size_t>(c.length / 2u, 40)));
+        v.push_back(Value(RandomText(rng, std::min<size_t>(c.length / 2u, 40))));
         break;
       case ColumnType::kMemo:
-        v.emplace_back(RandomText(rng, k < 50 ? 60 : k < 90 ? 3000 : 12000));
+        v.push_back(Value(RandomText(rng, k < 50 ? 60 : k < 90 ? 3000 : 12000)));
         break;
       case ColumnType::kFloat: v.emplace_back(static_cast<float>(small(rng)) / 4); break;
       case ColumnType::kMoney: v.emplace_back(Currency{int64_t{small(rng)} * 12345}); break;

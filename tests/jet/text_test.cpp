@@ -1,6 +1,6 @@
 // Text decoding (Jet4 compressed Unicode, Jet3 code pages), name folding and value text forms.
 
-#include "text.h"
+#include "value/text.h"
 
 #include <gtest/gtest.h>
 

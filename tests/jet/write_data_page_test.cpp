@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "data_page_writer.h"
+#include "page/data_page_writer.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "jet/error.h"
-#include "row_writer.h"
-#include "text_encode.h"
-#include "value_convert.h"
+#include "table/row_writer.h"
+#include "value/text_encode.h"
+#include "value/value_convert.h"
 
 namespace jet {
 namespace {

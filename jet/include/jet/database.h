@@ -18,13 +18,6 @@ class DatabaseImpl;
 
 enum class OpenMode { kReadOnly, kReadWrite };
 
-// Where a row lives: its header slot. Stable for the life of the row.
-struct RowId {
-  uint32_t page = 0;
-  uint8_t row = 0;
-  bool operator==(const RowId&) const = default;
-};
-
 // The rows of a SELECT, fully buffered. Values follow `columns`.
 struct ResultSet {
   std::u16string table;

@@ -8,6 +8,13 @@
 
 namespace jet {
 
+// Where a row lives: its header slot. Stable for the life of the row.
+struct RowId {
+  uint32_t page = 0;
+  uint8_t row = 0;
+  bool operator==(const RowId&) const = default;
+};
+
 enum class Format { kJet3, kJet4 };
 
 // Column type codes as stored in the table definition.

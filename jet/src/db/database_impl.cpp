@@ -1,0 +1,83 @@
+// DatabaseImpl: the open file, its text codec, and the catalog and table definitions decoded from
+// it, cached until the file changes.
+
+#include "db/database_impl.h"
+
+#include "table/properties.h"
+#include "table/row.h"
+#include "table/table_scan.h"
+
+namespace jet {
+
+DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
+    : file_(std::make_unique<File>(path, mode == OpenMode::kReadWrite)),
+      codec_(std::make_unique<TextCodec>(file_->format(), file_->header().code_page)),
+      write_lock_(mode == OpenMode::kReadWrite ? std::make_unique<WriteLock>(path) : nullptr) {
+  if (write_lock_) file_->set_sole_writer();  // other writers are locked out
+}
+
+void DatabaseImpl::Refresh() const {
+  if (file_->Revalidate()) InvalidateCaches();
+}
+
+void DatabaseImpl::InvalidateCaches() const {
+  catalog_.reset();
+  tables_.clear();
+}
+
+const Catalog& DatabaseImpl::catalog() const {
+  if (!catalog_) catalog_ = std::make_unique<Catalog>(*file_, *codec_);
+  return *catalog_;
+}
+
+std::shared_ptr<const TableInfo> DatabaseImpl::TableByName(std::u16string_view name) const {
+  const CatalogObject* obj = catalog().FindTable(name);
+  if (obj == nullptr) {
+    throw Error(Error::Kind::kNotFound, file_->path() + ": no table named " + ToUtf8(name));
+  }
+  if (obj->kind == ObjectKind::kLinkedTable) {
+    throw Error(Error::Kind::kNotFound,
+                file_->path() + ": " + ToUtf8(obj->name) + " is a linked table");
+  }
+  return TableAt(static_cast<uint32_t>(obj->id) & kTdefPageMask, obj->name);
+}
+
+std::shared_ptr<const TableInfo> DatabaseImpl::TableAt(uint32_t tdef_page,
+                                                       std::u16string_view name) const {
+  auto it = tables_.find(tdef_page);
+  if (it != tables_.end()) return it->second;
+  TableInfo def = ReadTableDef(*file_, *codec_, tdef_page, std::u16string(name));
+  ApplyColumnProperties(def);
+  auto info = std::make_shared<const TableInfo>(std::move(def));
+  tables_[tdef_page] = info;
+  return info;
+}
+
+void DatabaseImpl::ApplyColumnProperties(TableInfo& table) const {
+  if (file_->format() != Format::kJet4) return;
+  const Catalog& cat = catalog();
+  const std::optional<RowId> id = cat.TableRow(table.def.tdef_page);
+  const Column* lv_prop = cat.table().def.FindColumn(u"LvProp");
+  if (!id || lv_prop == nullptr) return;
+  Page holder;
+  PageReader row({}, {}, 0);
+  if (!FindRow(*file_, cat.table(), *id, holder, row)) return;
+  std::vector<Value> values;
+  const Column wanted[] = {*lv_prop};
+  try {
+    RowDecoder(*file_, *codec_, cat.table(), wanted).Decode(row, values);
+  } catch (const Error& e) {
+    // A damaged property block only loses the properties; the table itself stays readable (the
+    // checker reports the broken long value).
+    if (e.kind() != Error::Kind::kCorrupt) throw;
+    return;
+  }
+  if (values.empty() || !values[0].is<Bytes>()) return;
+  for (const std::u16string& name : RequiredColumns(values[0].as<Bytes>())) {
+    for (Column& c : table.def.columns) {
+      if (EqualsIgnoreCase(c.name, name)) c.required = true;
+    }
+  }
+}
+
+}  // namespace jet

@@ -1,0 +1,62 @@
+#pragma once
+
+// The state behind one jet::Database: the file, its text codec and what was decoded from it
+// (the catalog and table definitions), cached until the file changes.
+//
+// Every public operation starts with Refresh(): if another File object or process changed the
+// file since the last look, all cached pages and definitions are dropped. Code that writes
+// through this object calls InvalidateCaches() after changing the catalog or a definition.
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "table/catalog.h"
+#include "page/file.h"
+#include "jet/database.h"
+#include "page/lock.h"
+#include "table/table_def.h"
+#include "value/text.h"
+
+namespace jet {
+
+class DatabaseImpl {
+ public:
+  // Opens the file; throws as File's constructor does.
+  DatabaseImpl(const std::string& path, OpenMode mode);
+
+  File& file() { return *file_; }
+  const File& file() const { return *file_; }
+  const TextCodec& codec() const { return *codec_; }
+
+  // Drops every cache when the file changed on disk since the last call.
+  void Refresh() const;
+  // Drops the decoded catalog and table definitions.
+  void InvalidateCaches() const;
+  // Drops the decoded definition of one table (after a row write changed its counters).
+  void InvalidateTable(uint32_t tdef_page) const { tables_.erase(tdef_page); }
+
+  // The catalog, read on first use.
+  const Catalog& catalog() const;
+  // The decoded definition of the local table `name` (case-insensitive). Throws kNotFound for a
+  // missing or linked table.
+  std::shared_ptr<const TableInfo> TableByName(std::u16string_view name) const;
+  // The decoded definition starting at `tdef_page`, named `name`, read on first use.
+  std::shared_ptr<const TableInfo> TableAt(uint32_t tdef_page, std::u16string_view name) const;
+
+ private:
+  // Marks the columns whose "Required" property the table's catalog row sets.
+  void ApplyColumnProperties(TableInfo& table) const;
+
+  std::unique_ptr<File> file_;                  // the open file
+  std::unique_ptr<TextCodec> codec_;            // text decoding for its format and code page
+  std::unique_ptr<WriteLock> write_lock_;       // held while open for writing (write path)
+  mutable std::unique_ptr<Catalog> catalog_;    // null until first needed
+  mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
+};
+
+// Refuses writes the engine cannot make: a handle opened read-only (kInvalidArgument) or a Jet3
+// file (kNotSupported, a read-only format here).
+void RequireWritableJet4(const DatabaseImpl& db);
+
+}  // namespace jet

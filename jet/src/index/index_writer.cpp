@@ -1,0 +1,204 @@
+#include "index/index_writer.h"
+
+#include <algorithm>
+
+#include "index/btree.h"
+#include "index/index_equality.h"
+#include "index/index_key.h"
+#include "index/index_page.h"
+#include "jet/error.h"
+#include "page/page_txn.h"
+#include "table/tdef_writer.h"
+#include "page/usage_map_writer.h"
+
+namespace jet {
+namespace {
+
+constexpr uint8_t kUnique = 0x01;
+constexpr uint8_t kIgnoreNulls = 0x02;
+constexpr uint8_t kRequired = 0x08;
+
+// The pages of one index, kept through the transaction: new pages are recorded in the index's
+// usage map (and taken from the global map), freed pages leave both.
+class TxnIndexStore : public IndexPageStore {
+ public:
+  TxnIndexStore(PageTxn& txn, uint32_t usage_map) : txn_(txn), usage_map_(usage_map) {}
+  std::vector<uint8_t> ReadPage(uint32_t n) override {
+    std::span<const uint8_t> b = txn_.Read(n);
+    return std::vector<uint8_t>(b.begin(), b.end());
+  }
+  std::span<const uint8_t> LendPage(uint32_t n) override { return txn_.Read(n); }
+  std::string file_name() const override { return txn_.file().path(); }
+  uint32_t AllocatePage() override {
+    const uint32_t n = txn_.Allocate();
+    if (usage_map_ != 0) {
+      UsageMapEditor(txn_, usage_map_, UsageMapEditor::Kind::kOwned).Set(n, true);
+    }
+    return n;
+  }
+  void FreePage(uint32_t n) override {
+    if (usage_map_ != 0) {
+      UsageMapEditor(txn_, usage_map_, UsageMapEditor::Kind::kOwned).Set(n, false);
+    }
+    txn_.Free(n);
+  }
+  void WritePage(uint32_t n, const std::vector<uint8_t>& bytes) override {
+    std::span<uint8_t> page = txn_.Edit(n);
+    std::copy(bytes.begin(), bytes.end(), page.begin());
+  }
+
+ private:
+  PageTxn& txn_;
+  uint32_t usage_map_;
+};
+
+IndexEntry EntryFor(Bytes key, RowId id) {
+  IndexEntry e;
+  e.key = std::move(key);
+  e.page = id.page;
+  e.row = id.row;
+  return e;
+}
+
+}  // namespace
+
+std::unique_ptr<IndexPageStore> MakeIndexStore(PageTxn& txn, uint32_t usage_map) {
+  return std::make_unique<TxnIndexStore>(txn, usage_map);
+}
+
+IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Value>& values,
+                      bool* all_null, Format format) {
+  const std::vector<Column>& cols = table.def.columns;
+  std::vector<KeyColumn> key_columns;
+  std::vector<Value> key_values;
+  bool nulls = true;
+  for (const IndexColumn& ic : table.real_indexes[real].columns) {
+    for (size_t i = 0; i < cols.size(); ++i) {
+      if (cols[i].number != ic.column_number) continue;
+      key_columns.push_back(KeyColumn::From(cols[i], ic.ascending));
+      key_values.push_back(values[i]);
+      if (!values[i].is_null() && cols[i].type != ColumnType::kBoolean) nulls = false;
+      if (cols[i].type == ColumnType::kBoolean) nulls = false;
+    }
+  }
+  if (all_null) *all_null = nulls;
+  return EncodeIndexKey(format, key_columns, key_values);
+}
+
+IndexWriter::IndexWriter(const File& file, const TextCodec& codec, PageTxn& txn,
+                         const TableInfo& table)
+    : file_(file), codec_(codec), txn_(txn), table_(table), bytes_decide_(table.real_indexes.size(), true) {}
+
+std::string IndexWriter::IndexName(size_t real) const {
+  for (size_t i = 0; i < table_.logical_indexes.size(); ++i) {
+    if (table_.logical_indexes[i].real_index == real) return ToUtf8(table_.def.indexes[i].name);
+  }
+  std::string fallback = "number ";  // an index without a logical name
+  fallback += std::to_string(real);
+  return fallback;
+}
+
+bool IndexWriter::Indexed(size_t r, bool all_null) const {
+  return !(all_null && (table_.real_indexes[r].flags & kIgnoreNulls));
+}
+
+void IndexWriter::RequireValues(size_t r, const std::vector<Value>& values) const {
+  if (!(table_.real_indexes[r].flags & kRequired)) return;
+  for (size_t i : KeyPositions(table_, r)) {
+    if (!values[i].is_null()) continue;
+    throw Error(Error::Kind::kConstraint,
+                "Column '" + ToUtf8(table_.def.columns[i].name) + "' of table '" +
+                    ToUtf8(table_.def.name) + "' needs a value: index '" + IndexName(r) +
+                    "' does not allow Null");
+  }
+}
+
+bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const IndexKey& key,
+                           std::optional<RowId> self) {
+  KeyValueReader reader(file_, codec_, table_, r);
+  if (!KeyBytesTrusted(table_, r, values, key)) {
+    bytes_decide_[r] = false;
+    return reader.FindEqual(EqualityForm(table_, r, values), self).has_value();
+  }
+  // A trusted key: every row with an equal value has these very bytes. Rows found by the bytes
+  // collide unless their own key is approximate and their value differs.
+  TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
+  BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
+  for (const IndexEntry& e : tree.FindKey(key.bytes)) {
+    const RowId other{e.page, e.row};
+    if (self && other == *self) continue;
+    std::optional<std::vector<Value>> theirs = reader.Read(other);
+    if (!theirs || KeyBytesTrusted(table_, r, *theirs, RealIndexKey(table_, r, *theirs, nullptr))) {
+      return true;
+    }
+    if (EqualityForm(table_, r, *theirs) == EqualityForm(table_, r, values)) return true;
+    bytes_decide_[r] = false;
+  }
+  return false;
+}
+
+void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> self) {
+  for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    RequireValues(r, values);
+    if (!(table_.real_indexes[r].flags & kUnique)) continue;
+    bool all_null = false;
+    IndexKey key = RealIndexKey(table_, r, values, &all_null);
+    if (all_null) continue;  // rows without a key never collide
+    if (Collides(r, values, key, self)) {
+      throw Error(Error::Kind::kConstraint,
+                  "Duplicate value in index '" + IndexName(r) + "' of table '" +
+                      ToUtf8(table_.def.name) + "': another row already has this key");
+    }
+  }
+}
+
+void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
+  const RealIndex& ri = table_.real_indexes[r];
+  bool all_null = false;
+  IndexKey key = RealIndexKey(table_, r, values, &all_null);
+  if (!Indexed(r, all_null)) return;
+  TxnIndexStore store(txn_, ri.usage_map);
+  BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
+  const bool unique = (ri.flags & kUnique) && !all_null && bytes_decide_[r];
+  if (tree.Insert(EntryFor(std::move(key.bytes), id), unique)) {
+    TdefFields tdef(txn_, table_);
+    tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);
+  }
+}
+
+void IndexWriter::RemoveOne(size_t r, const std::vector<Value>& values, RowId id) {
+  const RealIndex& ri = table_.real_indexes[r];
+  bool all_null = false;
+  IndexKey key = RealIndexKey(table_, r, values, &all_null);
+  TxnIndexStore store(txn_, ri.usage_map);
+  BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
+  if (tree.Delete(EntryFor(std::move(key.bytes), id))) return;
+  // The stored key may differ from ours (approximate text keys): find the row's entry itself.
+  if (tree.DeleteRow(id.page, id.row) || !Indexed(r, all_null)) return;
+  throw Error(Error::Kind::kCorrupt, txn_.file().path() + ": index '" + IndexName(r) +
+                                         "' of table '" + ToUtf8(table_.def.name) +
+                                         "' has no entry for the row on page " +
+                                         std::to_string(id.page) + "; repair the database");
+}
+
+void IndexWriter::Add(const std::vector<Value>& values, RowId id) {
+  for (size_t r = 0; r < table_.real_indexes.size(); ++r) AddOne(r, values, id);
+}
+
+void IndexWriter::Remove(const std::vector<Value>& values, RowId id) {
+  for (size_t r = 0; r < table_.real_indexes.size(); ++r) RemoveOne(r, values, id);
+}
+
+void IndexWriter::Replace(const std::vector<Value>& old_values,
+                          const std::vector<Value>& new_values, RowId id) {
+  for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    if (RealIndexKey(table_, r, old_values, nullptr).bytes ==
+        RealIndexKey(table_, r, new_values, nullptr).bytes) {
+      continue;
+    }
+    RemoveOne(r, old_values, id);
+    AddOne(r, new_values, id);
+  }
+}
+
+}  // namespace jet

@@ -1,0 +1,67 @@
+#pragma once
+
+// The pages one write operation changes, held in memory until the operation has passed every
+// check. A write builds its new pages here (reading through to the file for pages it has not
+// touched); only Commit() writes them, each page whole and in ascending order. Throwing before
+// Commit() leaves the file byte-for-byte unchanged, which is how every rejected write keeps the
+// promise, however late its failing check comes.
+//
+// Page allocation also lives here, because it edits the global usage map (page 1, row 0; a set
+// bit = a free page): Allocate() reuses a page that the map marks free and that holds nothing
+// (type byte 0x00, or 0x08/0x09 left over from a dropped object), else appends one at the end
+// of the file, and clears its bit when the map covers it. Free() blanks the page and sets its bit.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <vector>
+
+#include "page/file.h"
+
+namespace jet {
+
+class PageTxn {
+ public:
+  // `file` must be writable and outlive the transaction.
+  explicit PageTxn(File& file);
+  PageTxn(const PageTxn&) = delete;
+  PageTxn& operator=(const PageTxn&) = delete;
+
+  File& file() { return file_; }
+  const FormatInfo& info() const { return file_.info(); }
+  uint32_t page_size() const { return file_.page_size(); }
+  // Pages in the file once this transaction is committed.
+  uint32_t page_count() const { return next_new_page_; }
+
+  // The current bytes of page `n` (this transaction's copy if it has one). Throws kCorrupt for a
+  // page past the end. The span stays valid for the life of the transaction.
+  std::span<const uint8_t> Read(uint32_t n);
+  // A writable copy of page `n`, written at Commit().
+  std::span<uint8_t> Edit(uint32_t n);
+  bool IsDirty(uint32_t n) const { return dirty_.count(n) != 0; }
+
+  // A page for a new structure: zero-filled, marked used in the global map, dirty.
+  uint32_t Allocate();
+  // Gives page `n` back: zero-filled and marked free in the global map. The caller has already
+  // removed it from its owner's usage map.
+  void Free(uint32_t n);
+
+  // Writes every changed page. After an I/O error the file refuses further writes.
+  void Commit();
+  // Number of pages Commit() would write.
+  size_t dirty_count() const { return dirty_.size(); }
+
+ private:
+  std::vector<uint8_t>& Load(uint32_t n);
+  std::optional<uint32_t> FindReusablePage();
+
+  File& file_;
+  std::map<uint32_t, std::vector<uint8_t>> pages_;  // touched pages, by number
+  std::set<uint32_t> dirty_;                        // pages to write
+  std::set<uint32_t> taken_;                        // reused or new in this transaction
+  uint32_t next_new_page_;                          // number the next appended page gets
+};
+
+}  // namespace jet

@@ -1,0 +1,197 @@
+#include "page/usage_map_writer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "page/data_page_writer.h"
+#include "jet/error.h"
+#include "page/page_txn.h"
+#include "util/write_bytes.h"
+
+namespace jet {
+namespace {
+
+constexpr uint8_t kInlineMap = 0x00;
+constexpr uint8_t kReferenceMap = 0x01;
+constexpr size_t kInlineHeader = 5;  // type byte + u32 start page
+
+bool TestBit(std::span<const uint8_t> bits, uint32_t i) {
+  return (bits[i / 8] >> (i % 8)) & 1u;
+}
+
+// Appends `base + i` for every set bit i < `limit` of `bits`, in order. Whole zero bytes are
+// skipped: a table's maps are mostly empty, and this runs on every row insert.
+void AppendSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base,
+                   std::vector<uint32_t>& pages) {
+  const uint32_t bytes = std::min<uint32_t>(static_cast<uint32_t>(bits.size()), (limit + 7) / 8);
+  for (uint32_t b = 0; b < bytes; ++b) {
+    if (bits[b] == 0) continue;
+    for (uint32_t k = 0; k < 8; ++k) {
+      const uint32_t i = b * 8 + k;
+      if (i < limit && ((bits[b] >> k) & 1u) != 0) pages.push_back(base + i);
+    }
+  }
+}
+
+void PutBit(std::span<uint8_t> bits, uint32_t i, bool on) {
+  const auto mask = static_cast<uint8_t>(1u << (i % 8));
+  if (on) {
+    bits[i / 8] |= mask;
+  } else {
+    bits[i / 8] &= static_cast<uint8_t>(~mask);
+  }
+}
+
+}  // namespace
+
+std::span<const uint8_t> DataRowBytes(std::span<const uint8_t> page, uint32_t header_size,
+                                      const std::string& file, uint32_t page_no, int slot) {
+  const WritableDataPage view = WritableDataPage::View(page, header_size, file, page_no);
+  if (slot >= view.slot_count()) {
+    throw Error(Error::Kind::kCorrupt, file + ": page " + std::to_string(page_no) +
+                                           " is corrupt (usage map row " + std::to_string(slot) +
+                                           " does not exist)");
+  }
+  return page.subspan(view.start(slot), view.length(slot));
+}
+
+UsageMapEditor::UsageMapEditor(PageTxn& txn, uint32_t map_row, Kind kind)
+    : txn_(txn), map_page_(map_row >> 8), map_slot_(static_cast<uint8_t>(map_row & 0xFF)),
+      kind_(kind) {}
+
+std::span<const uint8_t> UsageMapEditor::ReadRow() {
+  std::span<const uint8_t> row =
+      DataRowBytes(txn_.Read(map_page_), txn_.info().data_header_size, txn_.file().path(),
+                   map_page_, map_slot_);
+  if (row.empty() || (row[0] != kInlineMap && row[0] != kReferenceMap) ||
+      (row[0] == kInlineMap && row.size() < kInlineHeader)) {
+    throw Error(Error::Kind::kCorrupt, txn_.file().path() + ": page " +
+                                           std::to_string(map_page_) +
+                                           " is corrupt (bad usage map row)");
+  }
+  return row;
+}
+
+std::span<uint8_t> UsageMapEditor::EditRow() {
+  std::span<const uint8_t> row = ReadRow();
+  std::span<uint8_t> page = txn_.Edit(map_page_);
+  const size_t off = static_cast<size_t>(row.data() - txn_.Read(map_page_).data());
+  return page.subspan(off, row.size());
+}
+
+uint32_t UsageMapEditor::BitmapPage(std::span<const uint8_t> row, size_t j) const {
+  const uint32_t bitmap = wr::LoadU32(row, 1 + 4 * j);
+  // Access leaves a pointer past the end of the file in a reference-type global map (0xFFFFFF80
+  // in a sample); there is no bitmap page behind it, and past the end every page is free.
+  if (kind_ == Kind::kGlobal && bitmap >= txn_.page_count()) return 0;
+  return bitmap;
+}
+
+bool UsageMapEditor::Has(uint32_t page) {
+  std::span<const uint8_t> row = ReadRow();
+  if (row[0] == kInlineMap) {
+    const uint32_t start = wr::LoadU32(row, 1);
+    const uint64_t capacity = (row.size() - kInlineHeader) * 8;
+    if (page < start || page - start >= capacity) return false;
+    return TestBit(row.subspan(kInlineHeader), page - start);
+  }
+  const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
+  const size_t j = page / per_page;
+  if (1 + 4 * (j + 1) > row.size()) return false;
+  const uint32_t bitmap = BitmapPage(row, j);
+  if (bitmap == 0) return false;
+  std::span<const uint8_t> bits = txn_.Read(bitmap);
+  if (bits[0] != 0x05) {
+    throw Error(Error::Kind::kCorrupt, txn_.file().path() + ": page " + std::to_string(bitmap) +
+                                           " is corrupt (not a usage bitmap page)");
+  }
+  return TestBit(bits.subspan(4), page % per_page);
+}
+
+std::vector<uint32_t> UsageMapEditor::Pages() {
+  std::span<const uint8_t> row = ReadRow();
+  std::vector<uint32_t> pages;
+  if (row[0] == kInlineMap) {
+    const uint32_t start = wr::LoadU32(row, 1);
+    std::span<const uint8_t> bits = row.subspan(kInlineHeader);
+    AppendSetBits(bits, static_cast<uint32_t>(bits.size() * 8), start, pages);
+    return pages;
+  }
+  const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
+  std::vector<uint32_t> bitmaps;
+  for (size_t j = 0; 1 + 4 * (j + 1) <= row.size(); ++j) bitmaps.push_back(BitmapPage(row, j));
+  for (size_t j = 0; j < bitmaps.size(); ++j) {
+    if (bitmaps[j] == 0) continue;
+    std::span<const uint8_t> bits = txn_.Read(bitmaps[j]).subspan(4);
+    AppendSetBits(bits, per_page, static_cast<uint32_t>(j) * per_page, pages);
+  }
+  return pages;
+}
+
+void UsageMapEditor::Set(uint32_t page, bool on) {
+  if (Has(page) == on) return;
+  if (ReadRow()[0] == kInlineMap) {
+    SetInline(EditRow(), page, on);
+  } else {
+    SetReference(page, on);
+  }
+}
+
+void UsageMapEditor::SetInline(std::span<uint8_t> row, uint32_t page, bool on) {
+  const uint32_t start = wr::LoadU32(row, 1);
+  const uint32_t capacity = static_cast<uint32_t>((row.size() - kInlineHeader) * 8);
+  if (page >= start && page - start < capacity) {
+    PutBit(row.subspan(kInlineHeader), page - start, on);
+    return;
+  }
+  if (!on || kind_ == Kind::kGlobal) return;  // nothing to clear / the global map stays put
+  std::vector<uint32_t> pages = Pages();
+  pages.push_back(page);
+  const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
+  const uint32_t new_start = *lo / 8 * 8;
+  if (*hi - new_start < capacity) {
+    MoveWindow(row, pages, new_start);
+  } else {
+    Promote(page);
+  }
+}
+
+void UsageMapEditor::MoveWindow(std::span<uint8_t> row, const std::vector<uint32_t>& pages,
+                                uint32_t start) {
+  std::fill(row.begin() + kInlineHeader, row.end(), uint8_t{0});
+  wr::StoreU32(row, 1, start);
+  for (uint32_t p : pages) PutBit(row.subspan(kInlineHeader), p - start, true);
+}
+
+void UsageMapEditor::Promote(uint32_t extra_page) {
+  std::vector<uint32_t> pages = Pages();
+  pages.push_back(extra_page);
+  std::span<uint8_t> row = EditRow();
+  std::fill(row.begin(), row.end(), uint8_t{0});
+  row[0] = kReferenceMap;
+  for (uint32_t p : pages) SetReference(p, true);
+}
+
+void UsageMapEditor::SetReference(uint32_t page, bool on) {
+  const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
+  const size_t j = page / per_page;
+  std::span<const uint8_t> row = ReadRow();
+  if (1 + 4 * (j + 1) > row.size()) {
+    if (!on || kind_ == Kind::kGlobal) return;
+    throw Error(Error::Kind::kNotSupported, txn_.file().path() + ": page " +
+                                                std::to_string(page) +
+                                                " is beyond what the usage map can record");
+  }
+  uint32_t bitmap = BitmapPage(row, j);
+  if (bitmap == 0) {
+    if (!on || kind_ == Kind::kGlobal) return;
+    bitmap = txn_.Allocate();
+    std::span<uint8_t> bp = txn_.Edit(bitmap);
+    bp[0] = 0x05;
+    bp[1] = 0x01;
+    wr::StoreU32(EditRow(), 1 + 4 * j, bitmap);
+  }
+  PutBit(txn_.Edit(bitmap).subspan(4), page % per_page, on);
+}
+
+}  // namespace jet

@@ -1,0 +1,110 @@
+#include "table/properties.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "util/write_bytes.h"
+
+namespace jet {
+namespace {
+
+constexpr uint8_t kMagic[4] = {'M', 'R', '2', 0};
+constexpr uint16_t kNamesChunk = 0x80;
+constexpr uint16_t kColumnChunk = 0x01;
+constexpr uint8_t kBooleanType = 0x01;
+constexpr std::u16string_view kRequired = u"Required";
+
+std::u16string Ucs2(std::span<const uint8_t> b) {
+  std::u16string s(b.size() / 2, u'\0');
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+  return s;
+}
+
+// The names of a kind-0x80 chunk body; stops at the first name that runs past it.
+std::vector<std::u16string> Names(std::span<const uint8_t> body) {
+  std::vector<std::u16string> names;
+  size_t pos = 0;
+  while (pos + 2 <= body.size()) {
+    const size_t len = wr::LoadU16(body, pos);
+    if (pos + 2 + len > body.size()) break;
+    names.push_back(Ucs2(body.subspan(pos + 2, len)));
+    pos += 2 + len;
+  }
+  return names;
+}
+
+// Whether a kind-0x01 chunk body sets Required to Yes; `column` gets the column's name.
+bool ColumnRequired(std::span<const uint8_t> body, const std::vector<std::u16string>& names,
+                    std::u16string* column) {
+  if (body.size() < 6) return false;
+  const size_t header = wr::LoadU32(body, 0);
+  const size_t name_len = wr::LoadU16(body, 4);
+  if (6 + name_len > body.size() || header < 6 + name_len || header > body.size()) return false;
+  *column = Ucs2(body.subspan(6, name_len));
+  size_t pos = header;
+  while (pos + 8 <= body.size()) {
+    const size_t len = wr::LoadU16(body, pos);
+    if (len < 8 || pos + len > body.size()) return false;
+    const uint8_t type = body[pos + 3];
+    const size_t name = wr::LoadU16(body, pos + 4);
+    const size_t value_len = wr::LoadU16(body, pos + 6);
+    if (type == kBooleanType && name < names.size() && names[name] == kRequired && value_len >= 1 &&
+        8 + value_len <= len) {
+      return body[pos + 8] != 0;
+    }
+    pos += len;
+  }
+  return false;
+}
+
+void AppendName(std::vector<uint8_t>& out, std::u16string_view name) {
+  wr::AppendU16(out, static_cast<uint16_t>(name.size() * 2));
+  for (char16_t c : name) wr::AppendU16(out, c);
+}
+
+}  // namespace
+
+std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block) {
+  std::vector<std::u16string> out;
+  if (block.size() < 4 || !std::equal(block.begin(), block.begin() + 4, kMagic)) return out;
+  std::vector<std::u16string> names;
+  size_t pos = 4;
+  while (pos + 6 <= block.size()) {
+    const size_t len = wr::LoadU32(block, pos);
+    if (len < 6 || len > block.size() - pos) break;
+    const uint16_t kind = wr::LoadU16(block, pos + 4);
+    const std::span<const uint8_t> body = block.subspan(pos + 6, len - 6);
+    std::u16string column;
+    if (kind == kNamesChunk) {
+      names = Names(body);
+    } else if (kind == kColumnChunk && ColumnRequired(body, names, &column)) {
+      out.push_back(std::move(column));
+    }
+    pos += len;
+  }
+  return out;
+}
+
+std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& columns) {
+  std::vector<uint8_t> out(kMagic, kMagic + 4);
+  std::vector<uint8_t> names;
+  AppendName(names, kRequired);
+  wr::AppendU32(out, static_cast<uint32_t>(6 + names.size()));
+  wr::AppendU16(out, kNamesChunk);
+  out.insert(out.end(), names.begin(), names.end());
+  for (const std::u16string& column : columns) {
+    std::vector<uint8_t> body;
+    wr::AppendU32(body, static_cast<uint32_t>(6 + column.size() * 2));
+    AppendName(body, column);
+    // Required = Yes: entry length 9, DDL flag, Yes/No type, name 0, one byte of value.
+    const uint8_t entry[] = {9, 0, 1, kBooleanType, 0, 0, 1, 0, 1};
+    body.insert(body.end(), std::begin(entry), std::end(entry));
+    wr::AppendU32(out, static_cast<uint32_t>(6 + body.size()));
+    wr::AppendU16(out, kColumnChunk);
+    out.insert(out.end(), body.begin(), body.end());
+  }
+  return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,176 @@
+// Text decoding (layouts in text.h) and case folding for names.
+
+#include "value/text.h"
+
+#include <cerrno>
+#include <string>
+
+namespace jet {
+namespace {
+
+constexpr uint16_t kFallbackCodePage = 1252;
+
+bool IsMultiByteCodePage(uint16_t cp) {
+  return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361;
+}
+
+iconv_t OpenToUtf16(uint16_t cp) {
+  std::string name = "CP" + std::to_string(cp);
+  return iconv_open("UTF-16LE", name.c_str());
+}
+
+bool IconvOk(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+
+}  // namespace
+
+void DecodeUcs2(std::span<const uint8_t> bytes, std::u16string& out) {
+  out.clear();
+  out.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    out.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  }
+}
+
+void DecodeJet4Text(std::span<const uint8_t> bytes, std::u16string& out) {
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) {
+    DecodeUcs2(bytes, out);
+    return;
+  }
+  out.clear();
+  out.reserve(bytes.size() - 2);
+  bool compressed = true;
+  size_t i = 2;
+  while (i < bytes.size()) {
+    if (bytes[i] == 0) {
+      compressed = !compressed;
+      ++i;
+    } else if (compressed) {
+      out.push_back(static_cast<char16_t>(bytes[i]));
+      ++i;
+    } else {
+      if (i + 1 >= bytes.size()) break;
+      out.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+      i += 2;
+    }
+  }
+}
+
+char16_t FoldCase(char16_t c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A pairs upper/lower on even/odd code points, except 0x139-0x148 and
+    // 0x179-0x17E, which pair odd/even.
+    bool odd_pairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (odd_pairs) return (c % 2 == 1) ? static_cast<char16_t>(c + 1) : c;
+    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);
+  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+  if (c >= 0xFF21 && c <= 0xFF3A) return static_cast<char16_t>(c + 32);
+  return c;
+}
+
+int CompareIgnoreCase(std::u16string_view a, std::u16string_view b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    char16_t x = FoldCase(a[i]);
+    char16_t y = FoldCase(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && CompareIgnoreCase(a, b) == 0;
+}
+
+TextCodec::TextCodec(Format format, uint16_t code_page) : format_(format), code_page_(code_page) {
+  if (format_ == Format::kJet4) return;
+  if (IsMultiByteCodePage(code_page_)) {
+    iconv_ = OpenToUtf16(code_page_);
+    if (IconvOk(iconv_)) {
+      multi_byte_ = true;
+      return;
+    }
+    code_page_ = kFallbackCodePage;
+  }
+  BuildSingleByteTable();
+}
+
+TextCodec::~TextCodec() {
+  if (IconvOk(iconv_)) iconv_close(iconv_);
+}
+
+void TextCodec::BuildSingleByteTable() {
+  iconv_t cd = OpenToUtf16(code_page_);
+  if (!IconvOk(cd)) {
+    code_page_ = kFallbackCodePage;
+    cd = OpenToUtf16(code_page_);
+  }
+  for (int b = 0; b < 256; ++b) {
+    // Bytes the code page leaves undefined (0x81, 0x8D, ... in 1252) read as U+FFFD.
+    table_[b] = IconvOk(cd) ? u'\uFFFD' : static_cast<char16_t>(b);
+    if (!IconvOk(cd)) continue;
+    char in = static_cast<char>(b);
+    char out[4];
+    char* in_ptr = &in;
+    char* out_ptr = out;
+    size_t in_left = 1;
+    size_t out_left = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<size_t>(-1) &&
+        out_left == 2) {
+      table_[b] =
+          static_cast<char16_t>(static_cast<uint8_t>(out[0]) | (static_cast<uint8_t>(out[1]) << 8));
+    }
+  }
+  if (IconvOk(cd)) iconv_close(cd);
+}
+
+void TextCodec::DecodeMultiByte(std::span<const uint8_t> bytes, std::u16string& out) const {
+  out.clear();
+  std::u16string buf(bytes.size() + 1, u'\0');
+  char* in_ptr = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+  size_t in_left = bytes.size();
+  iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
+  while (in_left > 0) {
+    char* out_ptr = reinterpret_cast<char*>(buf.data());
+    size_t out_left = buf.size() * 2;
+    size_t r = iconv(iconv_, &in_ptr, &in_left, &out_ptr, &out_left);
+    out.append(buf.data(), (buf.size() * 2 - out_left) / 2);
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      // An invalid or truncated sequence: one replacement character per bad byte.
+      out.push_back(u'\uFFFD');
+      ++in_ptr;
+      --in_left;
+      iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+}
+
+void TextCodec::Decode(std::span<const uint8_t> bytes, std::u16string& out) const {
+  if (format_ == Format::kJet4) {
+    DecodeJet4Text(bytes, out);
+  } else if (multi_byte_) {
+    DecodeMultiByte(bytes, out);
+  } else {
+    out.resize(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = table_[bytes[i]];
+  }
+}
+
+std::u16string TextCodec::DecodeName(std::span<const uint8_t> bytes) const {
+  std::u16string s;
+  if (format_ == Format::kJet4) {
+    DecodeUcs2(bytes, s);
+  } else {
+    Decode(bytes, s);
+  }
+  return s;
+}
+
+}  // namespace jet
