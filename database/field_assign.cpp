@@ -13,9 +13,7 @@
 namespace database {
 namespace {
 
-QString NameOf(const jet::Column& column) {
-  return ToQString(column.name);
-}
+QString NameOf(const jet::Column& column) { return ToQString(column.name); }
 
 [[noreturn]] void NotValid(const QString& text, const char* what) {
   Fail(jet::Error::Kind::kInvalidArgument,

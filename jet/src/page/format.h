@@ -130,7 +130,9 @@ struct RowPointer {
   }
   constexpr uint32_t ToU32() const { return page << 8 | row; }
 };
-constexpr uint32_t PackRowPointer(uint32_t page, uint8_t row) { return RowPointer{page, row}.ToU32(); }
+constexpr uint32_t PackRowPointer(uint32_t page, uint8_t row) {
+  return RowPointer{page, row}.ToU32();
+}
 
 // The global usage map (which pages are free) is row 0 of page 1.
 constexpr uint32_t kGlobalUsageMap = PackRowPointer(1, 0);
