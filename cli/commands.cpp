@@ -1,13 +1,12 @@
 #include "commands.h"
 
-#include "check_command.h"
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <exception>
 #include <iostream>
 
+#include "check_command.h"
 #include "dump.h"
 #include "export/export.h"
 
@@ -51,8 +50,8 @@ void RunExport(const std::vector<std::string>& args, std::ostream& out, std::ost
   options.notes = &err;
   // The progress line is for a person watching a terminal, never for a log.
   if (&err == &std::cerr && ::isatty(STDERR_FILENO) == 1) options.progress = &err;
-  const query::ExportStats stats = query::Export(*OpenReadOnly(files[0]), *format, files[1],
-                                                 options);
+  const query::ExportStats stats =
+      query::Export(*OpenReadOnly(files[0]), *format, files[1], options);
   out << "exported " << stats.tables << " tables, " << stats.rows << " rows to " << files[1]
       << '\n';
 }

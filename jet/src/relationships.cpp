@@ -91,8 +91,8 @@ std::vector<Relationship> Database::Relationships() const {
       throw Error(Error::Kind::kCorrupt, "relationship " + ToUtf8(name) + " of " + path() +
                                              " names different tables in its rows");
     }
-    pairs[name].push_back({LongAt(row, position_col), TextAt(row, column_col),
-                           TextAt(row, ref_column_col)});
+    pairs[name].push_back(
+        {LongAt(row, position_col), TextAt(row, column_col), TextAt(row, ref_column_col)});
     return true;
   });
 

@@ -89,11 +89,12 @@ CivilDate CivilFromUnixDays(int64_t z) {
   const int64_t day_of_era = z - era * 146'097;
   const int64_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t month_from_march = (5 * day_of_year + 2) / 153;
   const int day = static_cast<int>(day_of_year - (153 * month_from_march + 2) / 5 + 1);
-  const int month = static_cast<int>(month_from_march < 10 ? month_from_march + 3
-                                                             : month_from_march - 9);
+  const int month =
+      static_cast<int>(month_from_march < 10 ? month_from_march + 3 : month_from_march - 9);
   return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
@@ -122,8 +123,8 @@ std::string FormatDateTime(double days, char separator) {
     day += 1;
   }
   const CivilDate date = CivilFromUnixDays(day + kJetEpochFromUnix);
-  std::string out = Pad(date.year, 4) + "-" + Pad(date.month, 2) + "-" + Pad(date.day, 2) + separator +
-                    Pad(ms / 3'600'000, 2) + ":" + Pad(ms / 60'000 % 60, 2) + ":" +
+  std::string out = Pad(date.year, 4) + "-" + Pad(date.month, 2) + "-" + Pad(date.day, 2) +
+                    separator + Pad(ms / 3'600'000, 2) + ":" + Pad(ms / 60'000 % 60, 2) + ":" +
                     Pad(ms / 1000 % 60, 2);
   if (ms % 1000 != 0) out += "." + Pad(ms % 1000, 3);
   return out;

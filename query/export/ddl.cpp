@@ -13,39 +13,63 @@ using jet::ColumnType;
 // declared with "TEXT" in the name and keep their text.
 std::string SqliteType(const jet::Column& c, jet::Format format) {
   switch (c.type) {
-    case ColumnType::kBoolean: return "BOOLEAN";
-    case ColumnType::kByte: return "TINYINT";
-    case ColumnType::kInt: return "SMALLINT";
-    case ColumnType::kLong: return "INTEGER";
-    case ColumnType::kMoney: return "DECIMAL_TEXT(19,4)";
-    case ColumnType::kFloat: return "REAL";
-    case ColumnType::kDouble: return "DOUBLE";
-    case ColumnType::kDateTime: return "DATETIME";
-    case ColumnType::kText: return "VARCHAR(" + std::to_string(c.max_chars(format)) + ")";
-    case ColumnType::kMemo: return "TEXT";
-    case ColumnType::kGuid: return "GUID";
+    case ColumnType::kBoolean:
+      return "BOOLEAN";
+    case ColumnType::kByte:
+      return "TINYINT";
+    case ColumnType::kInt:
+      return "SMALLINT";
+    case ColumnType::kLong:
+      return "INTEGER";
+    case ColumnType::kMoney:
+      return "DECIMAL_TEXT(19,4)";
+    case ColumnType::kFloat:
+      return "REAL";
+    case ColumnType::kDouble:
+      return "DOUBLE";
+    case ColumnType::kDateTime:
+      return "DATETIME";
+    case ColumnType::kText:
+      return "VARCHAR(" + std::to_string(c.max_chars(format)) + ")";
+    case ColumnType::kMemo:
+      return "TEXT";
+    case ColumnType::kGuid:
+      return "GUID";
     case ColumnType::kNumeric:
       return "DECIMAL_TEXT(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
-    default: return "BLOB";  // Binary, OLE and types without a name
+    default:
+      return "BLOB";  // Binary, OLE and types without a name
   }
 }
 
 std::string PostgresType(const jet::Column& c, jet::Format format) {
   switch (c.type) {
-    case ColumnType::kBoolean: return "boolean";
-    case ColumnType::kByte: return "smallint";
-    case ColumnType::kInt: return "smallint";
-    case ColumnType::kLong: return "integer";
-    case ColumnType::kMoney: return "numeric(19,4)";
-    case ColumnType::kFloat: return "real";
-    case ColumnType::kDouble: return "double precision";
-    case ColumnType::kDateTime: return "timestamp(3)";
-    case ColumnType::kText: return "varchar(" + std::to_string(c.max_chars(format)) + ")";
-    case ColumnType::kMemo: return "text";
-    case ColumnType::kGuid: return "uuid";
+    case ColumnType::kBoolean:
+      return "boolean";
+    case ColumnType::kByte:
+      return "smallint";
+    case ColumnType::kInt:
+      return "smallint";
+    case ColumnType::kLong:
+      return "integer";
+    case ColumnType::kMoney:
+      return "numeric(19,4)";
+    case ColumnType::kFloat:
+      return "real";
+    case ColumnType::kDouble:
+      return "double precision";
+    case ColumnType::kDateTime:
+      return "timestamp(3)";
+    case ColumnType::kText:
+      return "varchar(" + std::to_string(c.max_chars(format)) + ")";
+    case ColumnType::kMemo:
+      return "text";
+    case ColumnType::kGuid:
+      return "uuid";
     case ColumnType::kNumeric:
       return "numeric(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
-    default: return "bytea";
+    default:
+      return "bytea";
   }
 }
 

@@ -164,11 +164,20 @@ std::string Describe(const jet::Relationship& r) {
          " -> " + jet::ToUtf8(r.referencing_table) + ")";
 }
 
-void AddForeignKeys(const jet::Database& db, ExportSchema& s, Namer& namer) {
+void AddForeignKeys(const jet::Database& db, const std::vector<jet::CatalogObject>& objects,
+                    ExportSchema& s, Namer& namer) {
+  std::set<std::u16string> system_tables;
+  for (const jet::CatalogObject& o : objects) {
+    if (o.kind == jet::ObjectKind::kSystemTable) system_tables.insert(o.name);
+  }
   for (const jet::Relationship& r : db.Relationships()) {
+    // Access relates some of its own system tables; they are not exported.
+    if (system_tables.count(r.referencing_table) != 0 ||
+        system_tables.count(r.referenced_table) != 0) {
+      continue;
+    }
     if (!r.enforced) {
-      s.notes.push_back(Describe(r) +
-                        ": no referential integrity in Access, so not a foreign key");
+      s.notes.push_back(Describe(r) + ": no referential integrity in Access, so not a foreign key");
       continue;
     }
     ExportTable* from = FindTable(s.tables, r.referencing_table);
@@ -237,7 +246,7 @@ ExportSchema BuildExportSchema(const jet::Database& db, Dialect dialect) {
                         "\": descending column order dropped (PostgreSQL keys have no order)");
     }
   }
-  AddForeignKeys(db, s, namer);
+  AddForeignKeys(db, objects, s, namer);
   AddQueryNotes(objects, s);
   return s;
 }

@@ -14,9 +14,9 @@ namespace query {
 enum class Dialect { kSqlite, kPostgres };
 
 struct ExportIndex {
-  std::string name;                                // unique among all index names of the target
-  std::vector<std::string> columns;                // target column names
-  std::vector<bool> descending;                    // per column
+  std::string name;                  // unique among all index names of the target
+  std::vector<std::string> columns;  // target column names
+  std::vector<bool> descending;      // per column
   bool primary = false;
   bool unique = false;
 };

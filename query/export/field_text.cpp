@@ -50,11 +50,20 @@ void AppendText(std::u16string_view s, TextTarget target, std::string& out) {
         case 0:
           throw jet::Error(jet::Error::Kind::kNotSupported,
                            "text with the character U+0000 cannot be stored in PostgreSQL");
-        case '\\': out += "\\\\"; continue;
-        case '\t': out += "\\t"; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        default: break;
+        case '\\':
+          out += "\\\\";
+          continue;
+        case '\t':
+          out += "\\t";
+          continue;
+        case '\n':
+          out += "\\n";
+          continue;
+        case '\r':
+          out += "\\r";
+          continue;
+        default:
+          break;
       }
     }
     AppendUtf8(c, out);
@@ -126,7 +135,11 @@ void AppendField(const jet::Value& v, TextTarget target, std::string& out) {
           }
         } else {
           static_assert(std::is_same_v<T, jet::Bytes>);
-          if (copy) out += "\\\\x";
+          if (copy) {
+            out += "\\\\x";
+          } else if (x.empty()) {
+            out += "\"\"";  // empty, not NULL
+          }
           out += jet::FormatHex(x);
         }
       },

@@ -164,12 +164,10 @@ void SetSequences(const ExportSchema& schema, SqliteOut& out) {
   for (const ExportTable& t : schema.tables) {
     if (!t.NeedsAutoincrement()) continue;
     Statement del = out.Prepare("DELETE FROM sqlite_sequence WHERE name = ?");
-    sqlite3_bind_text(del.get(), 1, t.name.data(), static_cast<int>(t.name.size()),
-                      SQLITE_STATIC);
+    sqlite3_bind_text(del.get(), 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_STATIC);
     out.Step(del.get());
     Statement ins = out.Prepare("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)");
-    sqlite3_bind_text(ins.get(), 1, t.name.data(), static_cast<int>(t.name.size()),
-                      SQLITE_STATIC);
+    sqlite3_bind_text(ins.get(), 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_STATIC);
     sqlite3_bind_int64(ins.get(), 2, t.last_autonumber);
     out.Step(ins.get());
   }

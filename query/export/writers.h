@@ -11,8 +11,8 @@
 namespace query {
 
 // A new SQLite database in the empty file `out`, in one transaction.
-ExportStats WriteSqlite(const jet::Database& db, const ExportSchema& schema,
-                        const std::string& out, const ExportOptions& options);
+ExportStats WriteSqlite(const jet::Database& db, const ExportSchema& schema, const std::string& out,
+                        const ExportOptions& options);
 // A psql script in the empty file `out`: tables, COPY blocks, then keys, in one transaction.
 ExportStats WritePostgres(const jet::Database& db, const ExportSchema& schema,
                           const std::string& out, const ExportOptions& options);

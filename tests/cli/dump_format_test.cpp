@@ -1,10 +1,10 @@
 #include "dump_format.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-#include <gtest/gtest.h>
 
 namespace cli {
 namespace {

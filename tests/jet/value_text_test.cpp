@@ -1,10 +1,10 @@
 #include "jet/value_text.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-#include <gtest/gtest.h>
 
 namespace jet {
 namespace {

@@ -17,9 +17,9 @@ std::string FormatDouble(double v);
 std::string FormatFloat(float v);
 // Currency units (value times 10,000) as plain text with exactly 4 decimals.
 std::string FormatMoney(int64_t units);
-// "YYYY-MM-DD" separator "HH:MM:SS[.mmm]" of a Jet date (days since 1899-12-30, time added even before that
-// day), rounded to the millisecond. Values no calendar can hold (NaN, beyond year +-999999)
-// come out as FormatDouble of the raw number.
+// "YYYY-MM-DD" separator "HH:MM:SS[.mmm]" of a Jet date (days since 1899-12-30, time added even
+// before that day), rounded to the millisecond. Values no calendar can hold (NaN, beyond year
+// +-999999) come out as FormatDouble of the raw number.
 std::string FormatDateTime(double days, char separator = 'T');
 // Lower-case hex of `bytes`.
 std::string FormatHex(const Bytes& bytes);
