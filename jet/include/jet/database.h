@@ -72,7 +72,8 @@ class Database {
 
   // Calls `fn` for every live row in table-scan order (owned data pages in page order, rows in
   // slot order), values in the order of `table.columns`. `fn` returns false to stop early.
-  void Scan(const TableDef& table, const std::function<bool(RowId, std::vector<Value>&)>& fn) const;
+  void Scan(const TableDef& table,
+            const std::function<bool(RowId, std::vector<Value>&)>& fn) const;
   // Reads one row by id. Throws kNotFound when the slot holds no live row.
   std::vector<Value> ReadRow(const TableDef& table, RowId id) const;
 

@@ -75,22 +75,22 @@ struct Index {
 struct TableDef {
   std::u16string name;
   uint32_t tdef_page = 0;
-  uint32_t row_count = 0;        // as stored in the definition
-  uint32_t last_autonumber = 0;  // last value handed out
-  bool system = false;           // table type byte 'S'
-  std::vector<Column> columns;   // in column-number order (row field order)
-  std::vector<Index> indexes;    // logical indexes in definition order
+  uint32_t row_count = 0;         // as stored in the definition
+  uint32_t last_autonumber = 0;   // last value handed out
+  bool system = false;            // table type byte 'S'
+  std::vector<Column> columns;    // in column-number order (row field order)
+  std::vector<Index> indexes;     // logical indexes in definition order
 
   const Column* FindColumn(std::u16string_view name) const;  // case-insensitive
 };
 
 enum class ObjectKind {
-  kTable,        // local user table
-  kSystemTable,  // Jet or Access system table
-  kLinkedTable,  // Jet-linked (type 6) or ODBC-linked (type 4) table
-  kSelectQuery,  // saved select query
-  kOtherQuery,   // action, crosstab, union, DDL, pass-through queries
-  kOther,        // containers, forms, reports, relationships, ...
+  kTable,           // local user table
+  kSystemTable,     // Jet or Access system table
+  kLinkedTable,     // Jet-linked (type 6) or ODBC-linked (type 4) table
+  kSelectQuery,     // saved select query
+  kOtherQuery,      // action, crosstab, union, DDL, pass-through queries
+  kOther,           // containers, forms, reports, relationships, ...
 };
 
 struct CatalogObject {
