@@ -35,23 +35,12 @@ void AppendUtf8(char32_t cp, std::string& out) {
 
 void AppendEscapedControl(char16_t c, std::string& out) {
   switch (c) {
-    case u'\b':
-      out += "\\b";
-      return;
-    case u'\f':
-      out += "\\f";
-      return;
-    case u'\n':
-      out += "\\n";
-      return;
-    case u'\r':
-      out += "\\r";
-      return;
-    case u'\t':
-      out += "\\t";
-      return;
-    default:
-      break;
+    case u'\b': out += "\\b"; return;
+    case u'\f': out += "\\f"; return;
+    case u'\n': out += "\\n"; return;
+    case u'\r': out += "\\r"; return;
+    case u'\t': out += "\\t"; return;
+    default: break;
   }
   out += "\\u";
   for (int shift = 12; shift >= 0; shift -= 4) AppendHexDigit(c >> shift, false, out);
@@ -76,7 +65,8 @@ void AppendJsonString(std::u16string_view s, std::string& out) {
       AppendEscapedControl(c, out);
     } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
                s[i + 1] <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00), out);
+      AppendUtf8(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00),
+                 out);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       AppendEscapedControl(c, out);  // unpaired surrogate: \udxxx
@@ -131,36 +121,21 @@ void AppendJsonValue(const jet::Value& v, std::string& out) {
 std::string TypeName(jet::ColumnType type) {
   using jet::ColumnType;
   switch (type) {
-    case ColumnType::kBoolean:
-      return "BOOLEAN";
-    case ColumnType::kByte:
-      return "BYTE";
-    case ColumnType::kInt:
-      return "INT";
-    case ColumnType::kLong:
-      return "LONG";
-    case ColumnType::kMoney:
-      return "MONEY";
-    case ColumnType::kFloat:
-      return "FLOAT";
-    case ColumnType::kDouble:
-      return "DOUBLE";
-    case ColumnType::kDateTime:
-      return "SHORT_DATE_TIME";
-    case ColumnType::kBinary:
-      return "BINARY";
-    case ColumnType::kText:
-      return "TEXT";
-    case ColumnType::kOle:
-      return "OLE";
-    case ColumnType::kMemo:
-      return "MEMO";
-    case ColumnType::kGuid:
-      return "GUID";
-    case ColumnType::kNumeric:
-      return "NUMERIC";
-    default:
-      break;
+    case ColumnType::kBoolean: return "BOOLEAN";
+    case ColumnType::kByte: return "BYTE";
+    case ColumnType::kInt: return "INT";
+    case ColumnType::kLong: return "LONG";
+    case ColumnType::kMoney: return "MONEY";
+    case ColumnType::kFloat: return "FLOAT";
+    case ColumnType::kDouble: return "DOUBLE";
+    case ColumnType::kDateTime: return "SHORT_DATE_TIME";
+    case ColumnType::kBinary: return "BINARY";
+    case ColumnType::kText: return "TEXT";
+    case ColumnType::kOle: return "OLE";
+    case ColumnType::kMemo: return "MEMO";
+    case ColumnType::kGuid: return "GUID";
+    case ColumnType::kNumeric: return "NUMERIC";
+    default: break;
   }
   char buf[16];
   std::snprintf(buf, sizeof buf, "UNKNOWN_0x%02X", static_cast<unsigned>(type));
