@@ -204,7 +204,7 @@ void AddQueryNotes(const std::vector<jet::CatalogObject>& objects, ExportSchema&
       s.notes.push_back("query " + name +
                         ": not exported as a view (saved queries are not translated yet)");
     } else if (o.kind == jet::ObjectKind::kOtherQuery) {
-      s.notes.push_back("query " + name + ": not exported (an action query is not a view)");
+      s.notes.push_back("query " + name + ": not exported (only select queries can become views)");
     } else if (o.kind == jet::ObjectKind::kLinkedTable) {
       s.notes.push_back("linked table " + name + ": not exported (its rows live in another file)");
     }

@@ -121,13 +121,27 @@ std::set<std::string> SqliteKeys(sqlite3* db, std::set<std::string>& not_null) {
   return keys;
 }
 
-class ExportTest : public testing::TestWithParam<const char*> {
+// Every fixture with an expected dump: "types", "access/jackcess-V1997-testV1997", ...
+std::vector<std::string> AllFixtureNames() {
+  std::vector<std::string> names;
+  const std::string root = std::string(MDB_SHARED_DIR) + "/fixtures/";
+  for (const std::string& path : fixtures::AllDatabases()) {
+    std::string name = path.substr(root.size(), path.size() - root.size() - 4);
+    names.push_back(name);
+  }
+  if (names.empty()) names.push_back("types");  // skipped with its reason
+  return names;
+}
+
+class ExportFixture : public testing::Test {
  protected:
-  void SetUp() override {
-    if (!fixtures::Available()) GTEST_SKIP() << "shared fixtures not found at " MDB_SHARED_DIR;
-    db_ = jet::Database::Open(fixtures::Path(std::string(GetParam()) + ".mdb"));
+  // Opens fixture `name` ("types", "access/jackcess-V1997-testV1997") and its expected rows.
+  void Load(const std::string& name) {
+    db_ = jet::Database::Open(fixtures::Path(name + ".mdb"));
     types_ = ColumnTypes(*db_);
-    expected_ = readback::ExpectedRows(GetParam());
+    std::string expected = name;
+    if (expected.rfind("access/", 0) == 0) expected.replace(0, 7, "access-");
+    expected_ = readback::ExpectedRows(expected);
   }
 
   query::ExportStats Run(query::ExportFormat format, const std::string& out) {
@@ -143,6 +157,14 @@ class ExportTest : public testing::TestWithParam<const char*> {
   fixtures::ScratchDir dir_;
   std::ostringstream notes_;
   std::ostringstream progress_;
+};
+
+class ExportTest : public ExportFixture, public testing::WithParamInterface<std::string> {
+ protected:
+  void SetUp() override {
+    if (!fixtures::Available()) GTEST_SKIP() << "shared fixtures not found at " MDB_SHARED_DIR;
+    Load(GetParam());
+  }
 };
 
 TEST_P(ExportTest, SqliteHoldsEveryValueKeyAndIndex) {
@@ -169,7 +191,7 @@ TEST_P(ExportTest, SqliteHoldsEveryValueKeyAndIndex) {
   sqlite3_close(db);
 
   // Big tables report progress; small ones do not.
-  const bool big = std::string(GetParam()) == "big";
+  const bool big = GetParam() == "big";
   EXPECT_EQ(progress_.str().find("StdItems: 200000 of 200000 rows (100%)") != std::string::npos,
             big);
 }
@@ -193,65 +215,71 @@ TEST_P(ExportTest, CsvHoldsEveryValue) {
   ExpectSameRows(ours, expected_);
 }
 
-class PostgresExportTest : public ExportTest {
+// One server for every sample: each export is loaded into a database of its own with psql.
+class PostgresExportTest : public ExportFixture {
  protected:
-  static void SetUpTestSuite() { server_ = new readback::PostgresServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
   void SetUp() override {
-    ExportTest::SetUp();
-    if (IsSkipped()) return;
-    if (!server_->running()) GTEST_SKIP() << "no PostgreSQL server: " << server_->error();
+    if (!fixtures::Available()) GTEST_SKIP() << "shared fixtures not found at " MDB_SHARED_DIR;
   }
-  static readback::PostgresServer* server_;
+
+  // Loads the export of the current fixture and checks its values and keys.
+  void LoadAndCompare(const readback::PostgresServer& server, const std::string& db_name) {
+    const std::string out = dir_.File(db_name + ".sql");
+    Run(query::ExportFormat::kPostgres, out);
+    server.CreateDatabase(db_name);
+    int status = 0;
+    const std::string log = testutil::RunCommand(
+        server.Psql(db_name) + " -v ON_ERROR_STOP=1 -f '" + out + "' 2>&1", &status);
+    ASSERT_EQ(status, 0) << log;
+
+    TableRows ours;
+    for (const auto& [table, types] : types_) {
+      ours[table] =
+          readback::CopyRows(server.Query(db_name, "COPY " + Q(table) + " TO STDOUT"), types);
+    }
+    ExpectSameRows(ours, expected_);
+
+    // Keys: "table(a,-b)!" as in SourceKeys, from the catalog.
+    const std::string keys_sql =
+        "SELECT c.relname || '(' || string_agg(CASE WHEN (i.indoption[k.n - 1] & 1) = 1 "
+        "THEN '-' ELSE '' END || a.attname, ',' ORDER BY k.n) || ')' || "
+        "CASE WHEN i.indisunique THEN '!' ELSE '' END "
+        "FROM pg_index i JOIN pg_class c ON c.oid = i.indrelid "
+        "JOIN pg_namespace s ON s.oid = c.relnamespace AND s.nspname = 'public' "
+        "CROSS JOIN LATERAL generate_series(1, i.indnkeyatts) AS k(n) "
+        "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum = i.indkey[k.n - 1] "
+        "GROUP BY i.indexrelid, c.relname, i.indisunique";
+    std::set<std::string> keys;
+    std::istringstream lines(server.Query(db_name, keys_sql));
+    for (std::string line; std::getline(lines, line);) keys.insert(line);
+    for (const std::string& key : SourceKeys(*db_)) {
+      std::string unique = key.back() == '!' ? key : key + "!";
+      // A primary key keeps no order in PostgreSQL: its columns are compared ascending.
+      std::string ascending = unique;
+      ascending.erase(std::remove(ascending.begin(), ascending.end(), '-'), ascending.end());
+      EXPECT_TRUE(keys.count(key) != 0 || keys.count(unique) != 0 || keys.count(ascending) != 0)
+          << "missing index " << key;
+    }
+  }
 };
-readback::PostgresServer* PostgresExportTest::server_ = nullptr;
 
-TEST_P(PostgresExportTest, PsqlLoadsEveryValueKeyAndIndex) {
-  const std::string out = dir_.File("out.sql");
-  Run(query::ExportFormat::kPostgres, out);
-  std::string db_name = GetParam();
-  for (char& c : db_name) c = c == '-' ? '_' : c;
-  server_->CreateDatabase(db_name);
-  int status = 0;
-  const std::string log = testutil::RunCommand(
-      server_->Psql(db_name) + " -v ON_ERROR_STOP=1 -f '" + out + "' 2>&1", &status);
-  ASSERT_EQ(status, 0) << log;
-
-  TableRows ours;
-  for (const auto& [table, types] : types_) {
-    ours[table] =
-        readback::CopyRows(server_->Query(db_name, "COPY " + Q(table) + " TO STDOUT"), types);
-  }
-  ExpectSameRows(ours, expected_);
-
-  // Keys: "table(a,-b)!" as in SourceKeys, from the catalog.
-  const std::string keys_sql =
-      "SELECT c.relname || '(' || string_agg(CASE WHEN (i.indoption[k.n - 1] & 1) = 1 "
-      "THEN '-' ELSE '' END || a.attname, ',' ORDER BY k.n) || ')' || "
-      "CASE WHEN i.indisunique THEN '!' ELSE '' END "
-      "FROM pg_index i JOIN pg_class c ON c.oid = i.indrelid "
-      "JOIN pg_namespace s ON s.oid = c.relnamespace AND s.nspname = 'public' "
-      "CROSS JOIN LATERAL generate_series(1, i.indnkeyatts) AS k(n) "
-      "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum = i.indkey[k.n - 1] "
-      "GROUP BY i.indexrelid, c.relname, i.indisunique";
-  std::set<std::string> keys;
-  std::istringstream lines(server_->Query(db_name, keys_sql));
-  for (std::string line; std::getline(lines, line);) keys.insert(line);
-  for (const std::string& key : SourceKeys(*db_)) {
-    std::string unique = key.back() == '!' ? key : key + "!";
-    // A primary key keeps no order in PostgreSQL: its columns are compared ascending.
-    std::string ascending = unique;
-    ascending.erase(std::remove(ascending.begin(), ascending.end(), '-'), ascending.end());
-    EXPECT_TRUE(keys.count(key) != 0 || keys.count(unique) != 0 || keys.count(ascending) != 0)
-        << "missing index " << key;
+TEST_F(PostgresExportTest, PsqlLoadsEveryValueKeyAndIndexOfEverySample) {
+  readback::PostgresServer server;
+  if (!server.running()) GTEST_SKIP() << "no PostgreSQL server: " << server.error();
+  int n = 0;
+  for (const std::string& name : AllFixtureNames()) {
+    SCOPED_TRACE(name);
+    Load(name);
+    LoadAndCompare(server, "db" + std::to_string(++n));
   }
 }
 
-const char* const kSamples[] = {"game-indexed", "game-unindexed", "types", "relations", "big"};
-INSTANTIATE_TEST_SUITE_P(Samples, ExportTest, testing::ValuesIn(kSamples));
-INSTANTIATE_TEST_SUITE_P(Samples, PostgresExportTest, testing::ValuesIn(kSamples));
+INSTANTIATE_TEST_SUITE_P(Samples, ExportTest, testing::ValuesIn(AllFixtureNames()),
+                         [](const testing::TestParamInfo<std::string>& param) {
+                           std::string name = param.param;
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
 
 }  // namespace
