@@ -98,7 +98,7 @@ std::string ColumnSql(const ExportTable& t, size_t i, jet::Format format, Dialec
   const jet::Column& c = t.def.columns[i];
   std::string out = "  " + QuoteIdentifier(t.columns[i]) + " ";
   const bool key = t.autonumber_key == static_cast<int>(i);
-  if (dialect == Dialect::kSqlite && key) {
+  if (dialect == Dialect::kSqlite && t.integer_key == static_cast<int>(i)) {
     // The column becomes the rowid: exactly "INTEGER PRIMARY KEY".
     out += "INTEGER PRIMARY KEY";
     if (t.NeedsAutoincrement()) out += " AUTOINCREMENT";
@@ -124,7 +124,7 @@ std::string CreateTableSql(const ExportTable& t, jet::Format format, Dialect dia
   }
   if (dialect == Dialect::kSqlite) {
     const ExportIndex* pk = t.PrimaryKey();
-    if (pk != nullptr && t.autonumber_key < 0) {
+    if (pk != nullptr && t.integer_key < 0) {
       out += ",\n  CONSTRAINT " + QuoteIdentifier(pk->name) + " PRIMARY KEY " +
              ColumnList(pk->columns, &pk->descending);
     }

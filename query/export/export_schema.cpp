@@ -126,8 +126,9 @@ void FindAutonumberKey(const jet::Database& db, ExportTable& t) {
   for (size_t i = 0; i < t.def.columns.size(); ++i) {
     const jet::Column& c = t.def.columns[i];
     if (t.columns[i] != pk->columns[0]) continue;
-    if (c.type != jet::ColumnType::kLong || !c.autonumber()) return;
-    t.autonumber_key = static_cast<int>(i);
+    if (c.type != jet::ColumnType::kLong) return;
+    t.integer_key = static_cast<int>(i);
+    if (c.autonumber()) t.autonumber_key = static_cast<int>(i);
   }
   if (t.autonumber_key < 0) return;
   t.last_autonumber = t.def.last_autonumber;

@@ -36,7 +36,10 @@ struct ExportTable {
   std::string name;                  // target name
   std::vector<std::string> columns;  // target names, in def.columns order
   std::vector<bool> not_null;        // per column: Access requires a value
-  // The AutoNumber column that is the whole primary key, or -1.
+  // The Long Integer column that is the whole primary key (ascending), or -1. SQLite keeps it as
+  // the rowid ("INTEGER PRIMARY KEY"): no second index to build and keep.
+  int integer_key = -1;
+  // The same column when it is an AutoNumber, or -1.
   int autonumber_key = -1;
   // Largest key among the rows and the last number Access handed out (only with autonumber_key).
   int64_t max_key = 0;

@@ -14,7 +14,7 @@ namespace {
 constexpr double kFirstDayOfYear1 = -693593;
 constexpr double kLastPostgresDay = 1.0e8;
 
-void AppendUtf8(char32_t cp, std::string& out) {
+void AppendCodePoint(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -66,7 +66,7 @@ void AppendText(std::u16string_view s, TextTarget target, std::string& out) {
           break;
       }
     }
-    AppendUtf8(c, out);
+    AppendCodePoint(c, out);
   }
 }
 
@@ -96,6 +96,21 @@ void AppendInteger(T v, std::string& out) {
 }
 
 }  // namespace
+
+void AppendUtf8(std::u16string_view s, std::string& out) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+    }
+    AppendCodePoint(c, out);
+  }
+}
 
 void AppendField(const jet::Value& v, TextTarget target, std::string& out) {
   const bool copy = target == TextTarget::kPostgresCopy;

@@ -3,6 +3,7 @@
 // Values as text for the text targets: CSV fields and PostgreSQL COPY fields.
 
 #include <string>
+#include <string_view>
 
 #include "jet/value.h"
 
@@ -19,5 +20,8 @@ enum class TextTarget { kCsv, kPostgresCopy };
 // Numbers as the canonical dump writes them, Currency and Decimal exact, dates
 // "YYYY-MM-DD HH:MM:SS[.mmm]", GUIDs "{...}".
 void AppendField(const jet::Value& v, TextTarget target, std::string& out);
+
+// Appends `s` as UTF-8; an unpaired surrogate keeps its 3-byte form (as jet::ToUtf8 writes it).
+void AppendUtf8(std::u16string_view s, std::string& out);
 
 }  // namespace query

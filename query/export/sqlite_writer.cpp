@@ -17,7 +17,9 @@
 #include <variant>
 
 #include "export/ddl.h"
+#include "export/field_text.h"
 #include "export/progress.h"
+#include "export/read_ahead.h"
 #include "export/writers.h"
 #include "jet/value_text.h"
 
@@ -37,7 +39,8 @@ class SqliteOut {
  public:
   explicit SqliteOut(const std::string& path) : path_(path) {
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     db_.reset(db);
     if (rc != SQLITE_OK) Fail("cannot open");
   }
@@ -119,7 +122,10 @@ int Bind(sqlite3_stmt* s, int pos, const jet::Value& v, std::string& text, bool&
         } else if constexpr (std::is_same_v<T, jet::DateTime>) {
           return bind_text(jet::FormatDateTime(x.days, ' '));
         } else if constexpr (std::is_same_v<T, std::u16string>) {
-          return bind_text(jet::ToUtf8(x));
+          text.clear();
+          AppendUtf8(x, text);
+          return sqlite3_bind_text(s, pos, text.data(), static_cast<int>(text.size()),
+                                   SQLITE_STATIC);
         } else {
           static_assert(std::is_same_v<T, jet::Bytes>);
           // A zero-length blob pointer would bind NULL; an empty value stays an empty blob.
@@ -137,7 +143,7 @@ uint64_t CopyRows(const jet::Database& db, const ExportTable& t, SqliteOut& out,
   std::vector<uint64_t> negative_zeros(t.columns.size());
   Progress progress(options.progress, t.name, t.def.row_count);
   uint64_t rows = 0;
-  db.Scan(t.def, [&](jet::RowId, std::vector<jet::Value>& row) {
+  ForEachRowReadAhead(db, t.def, [&](std::vector<jet::Value>& row) {
     for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i) {
       bool negative_zero = false;
       if (Bind(insert.get(), static_cast<int>(i + 1), row[i], texts[i], negative_zero) !=
@@ -149,7 +155,6 @@ uint64_t CopyRows(const jet::Database& db, const ExportTable& t, SqliteOut& out,
     out.Step(insert.get());
     ++rows;
     progress.Row();
-    return true;
   });
   for (size_t i = 0; i < negative_zeros.size(); ++i) {
     if (negative_zeros[i] == 0) continue;
