@@ -306,7 +306,10 @@ PostgresServer::PostgresServer() {
     error_ = "PostgreSQL is not installed (Debian package postgresql)";
     return;
   }
-  if (std::system("command -v runuser >/dev/null && id postgres >/dev/null 2>&1") != 0) {
+  // initdb refuses to run as root: root runs the server as "postgres", anyone else as itself.
+  as_pg_ = ::geteuid() == 0 ? "runuser -u postgres -- " : "";
+  if (!as_pg_.empty() &&
+      std::system("command -v runuser >/dev/null && id postgres >/dev/null 2>&1") != 0) {
     error_ = "no runuser or no user 'postgres' to run the server as";
     return;
   }
@@ -317,8 +320,8 @@ PostgresServer::PostgresServer() {
   }
   dir_ = pattern;
   int status = 0;
-  const std::string as_pg = "runuser -u postgres -- ";
-  testutil::RunCommand("chown postgres '" + dir_ + "' 2>&1", &status);
+  const std::string& as_pg = as_pg_;
+  if (!as_pg.empty()) testutil::RunCommand("chown postgres '" + dir_ + "' 2>&1", &status);
   const std::string out = testutil::RunCommand(
       as_pg + bin_ + "/initdb -D '" + dir_ +
           "/data' -E UTF8 --locale=C.UTF-8 -A trust -U postgres" + " 2>&1 && " + as_pg + bin_ +
@@ -334,8 +337,9 @@ PostgresServer::PostgresServer() {
 }
 
 PostgresServer::~PostgresServer() {
-  if (running_) {
-    testutil::RunCommand("runuser -u postgres -- " + bin_ + "/pg_ctl -D '" + dir_ +
+  // Also after a failed start: pg_ctl may have given up waiting on a server that came up.
+  if (!dir_.empty() && !bin_.empty()) {
+    testutil::RunCommand(as_pg_ + bin_ + "/pg_ctl -D '" + dir_ +
                          "/data' -m immediate -w stop >/dev/null 2>&1");
   }
   if (!dir_.empty()) {

@@ -44,7 +44,8 @@ std::vector<std::string> CopyRows(const std::string& copy_text,
                                   const std::vector<jet::ColumnType>& types);
 
 // A PostgreSQL server of its own in a temporary directory, reachable only through a unix socket
-// there, run as the user "postgres" (initdb refuses root). Stopped and removed on destruction.
+// there; as root it runs as the user "postgres" (initdb refuses root). Stopped and removed on
+// destruction.
 class PostgresServer {
  public:
   // Starts the server; on failure `error()` says why and nothing runs.
@@ -65,6 +66,7 @@ class PostgresServer {
  private:
   std::string dir_;
   std::string bin_;
+  std::string as_pg_;  // command prefix that runs a program as the server's user
   bool running_ = false;
   std::string error_;
 };
