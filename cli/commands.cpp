@@ -44,6 +44,9 @@ void Dispatch(const std::vector<std::string>& args, std::ostream& out) {
     CheckArgCount(args, 3, 3);
     const auto mode = IsSelect(args[2]) ? jet::OpenMode::kReadOnly : jet::OpenMode::kReadWrite;
     RunSql(*jet::Database::Open(args[1], mode), args[2], out);
+  } else if (command == "queries") {
+    CheckArgCount(args, 2, 3);
+    PrintQueries(*OpenReadOnly(args[1]), OptionalTable(args, 2), out);
   } else if (command == "check") {
     CheckArgCount(args, 2, 2);
     RunCheck(args[1], out);
@@ -67,6 +70,7 @@ std::string UsageText() {
          "  tables FILE            list the tables and saved select queries\n"
          "  schema FILE [TABLE]    columns, types, lengths, flags and indexes\n"
          "  dump FILE [TABLE]      the canonical dump: JSON lines of schema and rows\n"
+         "  queries FILE [NAME]    the saved queries as Access SQL\n"
          "  check FILE             verify rows, usage maps and indexes; exit 1 on a problem\n"
          "  sql FILE STATEMENT     run one SQL statement (SELECT prints rows as JSON arrays)\n"
          "  create FILE            create a new empty Access 2000 database (FILE must not exist)\n"

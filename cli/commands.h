@@ -33,6 +33,10 @@ void PrintSchema(const jet::Database& db, const std::optional<std::u16string>& t
 // `sql`: runs one statement. A SELECT prints a JSON array of column names, then one JSON array
 // per row (values as in the dump); other statements print the number of rows affected.
 void RunSql(jet::Database& db, std::string_view sql, std::ostream& out);
+// `queries`: every saved query as "-- name (type)", its Access SQL text and a blank line; with
+// `name`, that query's text alone. Throws kNotFound for an unknown name.
+void PrintQueries(const jet::Database& db, const std::optional<std::u16string>& name,
+                  std::ostream& out);
 // True when `sql` starts with SELECT (so the file can be opened read-only).
 bool IsSelect(std::string_view sql);
 
