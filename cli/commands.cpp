@@ -1,10 +1,9 @@
 #include "commands.h"
 
-#include "check_command.h"
-
 #include <algorithm>
 #include <exception>
 
+#include "check_command.h"
 #include "dump.h"
 
 namespace cli {

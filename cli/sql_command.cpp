@@ -93,8 +93,7 @@ void RunSql(jet::Database& db, std::string_view sql, std::ostream& out) {
   RunSql(db, sql, SqlOptions{}, out);
 }
 
-void RunSql(jet::Database& db, std::string_view sql, const SqlOptions& options,
-            std::ostream& out) {
+void RunSql(jet::Database& db, std::string_view sql, const SqlOptions& options, std::ostream& out) {
   const jet::ExecResult result = Execute(db, sql, options);
   if (!result.rows) {
     out << result.affected << (result.affected == 1 ? " row" : " rows") << " affected\n";

@@ -66,8 +66,10 @@ jet::ColumnType TypeOfValue(sqlite3_value* v) {
     case SQLITE_FLOAT:
       return sqlite3_value_subtype(v) == kDateSubtype ? jet::ColumnType::kDateTime
                                                       : jet::ColumnType::kDouble;
-    case SQLITE_BLOB: return jet::ColumnType::kBinary;
-    default: return jet::ColumnType::kText;
+    case SQLITE_BLOB:
+      return jet::ColumnType::kBinary;
+    default:
+      return jet::ColumnType::kText;
   }
 }
 
@@ -93,16 +95,16 @@ jet::Value ResultValue(sqlite3_value* v, jet::ColumnType type) {
       break;
     case jet::ColumnType::kNumeric: {
       // Keep the digits SQLite holds; scale from the text.
-      const std::string text = sqlite3_value_type(v) == SQLITE_INTEGER
-                                   ? std::to_string(sqlite3_value_int64(v))
-                                   : [&] {
-                                       char buf[40];
-                                       std::snprintf(buf, sizeof buf, "%.15g", sqlite3_value_double(v));
-                                       return std::string(buf);
-                                     }();
+      const std::string text =
+          sqlite3_value_type(v) == SQLITE_INTEGER ? std::to_string(sqlite3_value_int64(v)) : [&] {
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "%.15g", sqlite3_value_double(v));
+            return std::string(buf);
+          }();
       const size_t dot = text.find('.');
-      column.scale = static_cast<uint8_t>(dot == std::string::npos || text.find('e') != std::string::npos
-                                              ? 0 : text.size() - dot - 1);
+      column.scale = static_cast<uint8_t>(
+          dot == std::string::npos || text.find('e') != std::string::npos ? 0
+                                                                          : text.size() - dot - 1);
       try {
         return ToEngineValue(v, column, jet::Format::kJet4);
       } catch (const jet::Error&) {
@@ -117,8 +119,10 @@ jet::Value ResultValue(sqlite3_value* v, jet::ColumnType type) {
   } catch (const jet::Error&) {
     // A value of another kind in this column (an expression mixing types): keep it as it is.
     switch (sqlite3_value_type(v)) {
-      case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
-      case SQLITE_FLOAT: return sqlite3_value_double(v);
+      case SQLITE_INTEGER:
+        return static_cast<double>(sqlite3_value_int64(v));
+      case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
       default: {
         const unsigned char* p = sqlite3_value_text(v);
         return jet::FromUtf8(p ? reinterpret_cast<const char*>(p) : "");
@@ -149,7 +153,14 @@ std::vector<std::string> ResultNames(sqlite3_stmt* st) {
 
 bool SameKeys(const std::vector<jet::Value>& a, const std::vector<jet::Value>& b, size_t from) {
   for (size_t i = from; i < a.size(); ++i) {
-    if (!(a[i] == b[i])) return false;
+    if (a[i].is<std::u16string>() && b[i].is<std::u16string>()) {
+      if (CompareAccessText(jet::ToUtf8(a[i].as<std::u16string>()),
+                            jet::ToUtf8(b[i].as<std::u16string>())) != 0) {
+        return false;
+      }
+    } else if (!(a[i] == b[i])) {
+      return false;
+    }
   }
   return true;
 }
@@ -162,6 +173,9 @@ Engine::Engine(jet::Database& db) : db_(db) {
     sqlite3_close(sqlite_);
     throw jet::Error(jet::Error::Kind::kIo, "cannot start the query engine");
   }
+  // A double-quoted name that matches nothing must stay an error, never become a string.
+  sqlite3_db_config(sqlite_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(sqlite_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   try {
     RegisterAccessFunctions(sqlite_);
     RegisterJetModule(sqlite_, &db_);
@@ -242,7 +256,8 @@ void Engine::RefreshViews(const Params& params) {
 
 void Engine::Fail(const std::string& message, std::string_view statement) {
   using Kind = jet::Error::Kind;
-  if (message.rfind("no such column", 0) == 0) throw jet::Error(Kind::kInvalidArgument, kNoValueMessage);
+  if (message.rfind("no such column", 0) == 0)
+    throw jet::Error(Kind::kInvalidArgument, kNoValueMessage);
   if (message.rfind("no such table: ", 0) == 0) {
     std::string name = message.substr(15);
     const size_t dot = name.rfind('.');
@@ -253,7 +268,8 @@ void Engine::Fail(const std::string& message, std::string_view statement) {
                      "The database engine cannot find the input table or query '" + name +
                          "'. Make sure it exists and that its name is spelled correctly.");
   }
-  if (getenv("MDB_QUERY_DEBUG")) throw jet::Error(Kind::kInvalidArgument, message + " in: " + std::string(statement));
+  if (getenv("MDB_QUERY_DEBUG"))
+    throw jet::Error(Kind::kInvalidArgument, message + " in: " + std::string(statement));
   throw jet::Error(Kind::kInvalidArgument, message);
 }
 
@@ -313,8 +329,7 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
         types[i] = TypeOfValue(v);
         typed[i] = true;
       } else if (typed[i] && types[i] == jet::ColumnType::kLong &&
-                 sqlite3_value_type(v) == SQLITE_FLOAT &&
-                 !sqlite3_column_decltype(st.stmt, i)) {
+                 sqlite3_value_type(v) == SQLITE_FLOAT && !sqlite3_column_decltype(st.stmt, i)) {
         types[i] = jet::ColumnType::kDouble;
       }
       row[i] = sqlite3_value_dup(v);
@@ -381,9 +396,9 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
       std::vector<jet::Value> values = row;
       for (size_t i = 0; i < values.size(); ++i) {
         if (values[i].is<std::u16string>() && values[i].as<std::u16string>().size() > 255) {
-          throw jet::Error(jet::Error::Kind::kConstraint,
-                           "a text value longer than 255 characters cannot go into '" +
-                               tr.target + "'");
+          throw jet::Error(
+              jet::Error::Kind::kConstraint,
+              "a text value longer than 255 characters cannot go into '" + tr.target + "'");
         }
       }
       db_.InsertRow(spec.name, values);

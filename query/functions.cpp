@@ -80,20 +80,28 @@ std::string NumberText(double d) {
 // The text of a value as Access converts it to a string.
 std::string ValueText(sqlite3_value* v) {
   switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL: return {};
-    case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_value_int64(v));
     case SQLITE_FLOAT:
-      if (sqlite3_value_subtype(v) == kDateSubtype) return FormatAccessDate(sqlite3_value_double(v));
+      if (sqlite3_value_subtype(v) == kDateSubtype)
+        return FormatAccessDate(sqlite3_value_double(v));
       return NumberText(sqlite3_value_double(v));
-    default: return std::string(Text(v));
+    default:
+      return std::string(Text(v));
   }
 }
 
 // A number from a value: numbers as they are, text parsed as Access's Val would not (strict).
 bool NumberOf(sqlite3_value* v, double* out) {
   switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: *out = static_cast<double>(sqlite3_value_int64(v)); return true;
-    case SQLITE_FLOAT: *out = sqlite3_value_double(v); return true;
+    case SQLITE_INTEGER:
+      *out = static_cast<double>(sqlite3_value_int64(v));
+      return true;
+    case SQLITE_FLOAT:
+      *out = sqlite3_value_double(v);
+      return true;
     case SQLITE_TEXT: {
       std::string s(Text(v));
       char* end = nullptr;
@@ -103,13 +111,15 @@ bool NumberOf(sqlite3_value* v, double* out) {
       *out = d;
       return true;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 
 double NumberArg(sqlite3_value* v, const char* function) {
   double d = 0;
-  if (!NumberOf(v, &d)) Throw(std::string("Data type mismatch in criteria expression (") + function + ").");
+  if (!NumberOf(v, &d))
+    Throw(std::string("Data type mismatch in criteria expression (") + function + ").");
   return d;
 }
 
@@ -196,7 +206,6 @@ const char* kMonthNames[] = {"January", "February", "March",     "April",   "May
 const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                            "Thursday", "Friday", "Saturday"};
 
-
 std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -220,8 +229,8 @@ void Guarded(ARGS) {
 void Like(ARGS) {
   UNUSED_ARGC;
   if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
-  sqlite3_result_int(ctx, AccessLike(jet::FromUtf8(ValueText(argv[0])),
-                                     jet::FromUtf8(ValueText(argv[1]))));
+  sqlite3_result_int(
+      ctx, AccessLike(jet::FromUtf8(ValueText(argv[0])), jet::FromUtf8(ValueText(argv[1]))));
 }
 
 void Concat(ARGS) {
@@ -268,8 +277,9 @@ void Right(ARGS) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   const std::u16string s = jet::FromUtf8(ValueText(argv[0]));
   const long long n = std::max<long long>(0, RoundedInt(argv[1], "Right"));
-  ResultText(ctx, jet::ToUtf8(n >= static_cast<long long>(s.size()) ? std::u16string_view(s)
-                                                                     : std::u16string_view(s).substr(s.size() - n)));
+  ResultText(ctx, jet::ToUtf8(n >= static_cast<long long>(s.size())
+                                  ? std::u16string_view(s)
+                                  : std::u16string_view(s).substr(s.size() - n)));
 }
 
 void InStr(ARGS) {
@@ -303,8 +313,10 @@ void StringFn(ARGS) {
   UNUSED_ARGC;
   if (IsNull(argv[1])) return sqlite3_result_null(ctx);
   std::u16string c = jet::FromUtf8(ValueText(argv[1]));
-  if (sqlite3_value_type(argv[1]) != SQLITE_TEXT) c = std::u16string(1, static_cast<char16_t>(sqlite3_value_int(argv[1])));
-  std::u16string out(std::max<long long>(0, RoundedInt(argv[0], "String")), c.empty() ? u' ' : c[0]);
+  if (sqlite3_value_type(argv[1]) != SQLITE_TEXT)
+    c = std::u16string(1, static_cast<char16_t>(sqlite3_value_int(argv[1])));
+  std::u16string out(std::max<long long>(0, RoundedInt(argv[0], "String")),
+                     c.empty() ? u' ' : c[0]);
   ResultText(ctx, jet::ToUtf8(out));
 }
 
@@ -320,8 +332,9 @@ void DatePartOf(ARGS) {
   UNUSED_ARGC;
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   const Parts p = Split(DateArg(argv[0]));
-  const int values[] = {p.year, static_cast<int>(p.month), static_cast<int>(p.day), p.hour,
-                        p.minute, p.second, p.weekday};
+  const int values[] = {
+      p.year,   static_cast<int>(p.month), static_cast<int>(p.day), p.hour, p.minute, p.second,
+      p.weekday};
   int v = values[kWhich];
   if (kWhich == 6 && argc > 1) v = (p.weekday - sqlite3_value_int(argv[1]) + 7) % 7 + 1;
   sqlite3_result_int(ctx, v);
@@ -348,20 +361,30 @@ void DatePart(ARGS) {
   const Parts p = Split(d);
   const int first = argc > 2 ? std::max(1, sqlite3_value_int(argv[2])) : 1;
   long long v;
-  if (iv == "yyyy") v = p.year;
-  else if (iv == "q") v = Quarter(p);
-  else if (iv == "m") v = p.month;
-  else if (iv == "y") v = DayOfYear(p);
-  else if (iv == "d") v = p.day;
-  else if (iv == "w") v = (p.weekday - first + 7) % 7 + 1;
+  if (iv == "yyyy")
+    v = p.year;
+  else if (iv == "q")
+    v = Quarter(p);
+  else if (iv == "m")
+    v = p.month;
+  else if (iv == "y")
+    v = DayOfYear(p);
+  else if (iv == "d")
+    v = p.day;
+  else if (iv == "w")
+    v = (p.weekday - first + 7) % 7 + 1;
   else if (iv == "ww") {
     const Parts jan1 = Split(DaysFromCivil(p.year, 1, 1));
     const int offset = (jan1.weekday - first + 7) % 7;
     v = (DayOfYear(p) - 1 + offset) / 7 + 1;
-  } else if (iv == "h") v = p.hour;
-  else if (iv == "n") v = p.minute;
-  else if (iv == "s") v = p.second;
-  else Throw("Invalid procedure call or argument (DatePart interval '" + iv + "')");
+  } else if (iv == "h")
+    v = p.hour;
+  else if (iv == "n")
+    v = p.minute;
+  else if (iv == "s")
+    v = p.second;
+  else
+    Throw("Invalid procedure call or argument (DatePart interval '" + iv + "')");
   sqlite3_result_int64(ctx, v);
 }
 
@@ -371,7 +394,8 @@ double AddMonths(double d, long long months) {
   const Parts first = Split(base);
   static const int kLen[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   int len = kLen[first.month - 1];
-  if (first.month == 2 && ((first.year % 4 == 0 && first.year % 100 != 0) || first.year % 400 == 0)) len = 29;
+  if (first.month == 2 && ((first.year % 4 == 0 && first.year % 100 != 0) || first.year % 400 == 0))
+    len = 29;
   const long long day = std::min<long long>(p.day, len);
   return Join(static_cast<long long>(base) + day - 1, p.hour * 3600 + p.minute * 60 + p.second);
 }
@@ -391,15 +415,24 @@ void DateAdd(ARGS) {
     const double nd = std::floor(total / 86400.0);
     return Join(static_cast<long long>(nd), total - nd * 86400.0);
   };
-  if (iv == "yyyy") out = AddMonths(d, static_cast<long long>(n) * 12);
-  else if (iv == "q") out = AddMonths(d, static_cast<long long>(n) * 3);
-  else if (iv == "m") out = AddMonths(d, static_cast<long long>(n));
-  else if (iv == "y" || iv == "d" || iv == "w") out = shift_seconds(n * 86400);
-  else if (iv == "ww") out = shift_seconds(n * 7 * 86400);
-  else if (iv == "h") out = shift_seconds(n * 3600);
-  else if (iv == "n") out = shift_seconds(n * 60);
-  else if (iv == "s") out = shift_seconds(n);
-  else Throw("Invalid procedure call or argument (DateAdd interval '" + iv + "')");
+  if (iv == "yyyy")
+    out = AddMonths(d, static_cast<long long>(n) * 12);
+  else if (iv == "q")
+    out = AddMonths(d, static_cast<long long>(n) * 3);
+  else if (iv == "m")
+    out = AddMonths(d, static_cast<long long>(n));
+  else if (iv == "y" || iv == "d" || iv == "w")
+    out = shift_seconds(n * 86400);
+  else if (iv == "ww")
+    out = shift_seconds(n * 7 * 86400);
+  else if (iv == "h")
+    out = shift_seconds(n * 3600);
+  else if (iv == "n")
+    out = shift_seconds(n * 60);
+  else if (iv == "s")
+    out = shift_seconds(n);
+  else
+    Throw("Invalid procedure call or argument (DateAdd interval '" + iv + "')");
   ResultDate(ctx, out);
 }
 
@@ -412,11 +445,16 @@ void DateDiff(ARGS) {
   const long long sa = da * 86400 + a.hour * 3600 + a.minute * 60 + a.second;
   const long long sb = db * 86400 + b.hour * 3600 + b.minute * 60 + b.second;
   long long v;
-  if (iv == "yyyy") v = b.year - a.year;
-  else if (iv == "q") v = (b.year - a.year) * 4LL + Quarter(b) - Quarter(a);
-  else if (iv == "m") v = (b.year - a.year) * 12LL + b.month - a.month;
-  else if (iv == "y" || iv == "d") v = db - da;
-  else if (iv == "w") v = (db - da) / 7;
+  if (iv == "yyyy")
+    v = b.year - a.year;
+  else if (iv == "q")
+    v = (b.year - a.year) * 4LL + Quarter(b) - Quarter(a);
+  else if (iv == "m")
+    v = (b.year - a.year) * 12LL + b.month - a.month;
+  else if (iv == "y" || iv == "d")
+    v = db - da;
+  else if (iv == "w")
+    v = (db - da) / 7;
   else if (iv == "ww") {
     const int first = argc > 3 ? std::max(1, sqlite3_value_int(argv[3])) : 1;
     auto week_start = [&](long long dn) {
@@ -424,10 +462,14 @@ void DateDiff(ARGS) {
       return dn - (wd - first + 7) % 7;
     };
     v = (week_start(db) - week_start(da)) / 7;
-  } else if (iv == "h") v = sb / 3600 - sa / 3600;
-  else if (iv == "n") v = sb / 60 - sa / 60;
-  else if (iv == "s") v = sb - sa;
-  else Throw("Invalid procedure call or argument (DateDiff interval '" + iv + "')");
+  } else if (iv == "h")
+    v = sb / 3600 - sa / 3600;
+  else if (iv == "n")
+    v = sb / 60 - sa / 60;
+  else if (iv == "s")
+    v = sb - sa;
+  else
+    Throw("Invalid procedure call or argument (DateDiff interval '" + iv + "')");
   sqlite3_result_int64(ctx, v);
 }
 
@@ -437,8 +479,10 @@ void DateSerial(ARGS) {
     if (IsNull(argv[i])) return sqlite3_result_null(ctx);
   }
   long long y = RoundedInt(argv[0], "DateSerial");
-  if (y >= 0 && y < 30) y += 2000;
-  else if (y >= 30 && y < 100) y += 1900;
+  if (y >= 0 && y < 30)
+    y += 2000;
+  else if (y >= 30 && y < 100)
+    y += 1900;
   const double base = DaysFromCivil(y, RoundedInt(argv[1], "DateSerial"), 1);
   ResultDate(ctx, base + static_cast<double>(RoundedInt(argv[2], "DateSerial") - 1));
 }
@@ -547,7 +591,8 @@ double Log(double v) { return std::log(v); }
 void Round(ARGS) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   const int n = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
-  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+    return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
   sqlite3_result_double(ctx, RoundHalfEven(NumberArg(argv[0], "Round"), n));
 }
 
@@ -570,10 +615,19 @@ std::string FormatNumber(double v, const std::string& fmt) {
   };
   if (f == "general number" || f.empty()) return NumberText(v);
   if (f == "currency") return (v < 0 ? "-$" : "$") + grouped(std::fabs(v), 2);
-  if (f == "fixed") { std::snprintf(buf, sizeof buf, "%.2f", v); return buf; }
+  if (f == "fixed") {
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+  }
   if (f == "standard") return grouped(v, 2);
-  if (f == "percent") { std::snprintf(buf, sizeof buf, "%.2f%%", v * 100); return buf; }
-  if (f == "scientific") { std::snprintf(buf, sizeof buf, "%.2E", v); return buf; }
+  if (f == "percent") {
+    std::snprintf(buf, sizeof buf, "%.2f%%", v * 100);
+    return buf;
+  }
+  if (f == "scientific") {
+    std::snprintf(buf, sizeof buf, "%.2E", v);
+    return buf;
+  }
   if (f == "yes/no") return v != 0 ? "Yes" : "No";
   if (f == "true/false") return v != 0 ? "True" : "False";
   if (f == "on/off") return v != 0 ? "On" : "Off";
@@ -597,12 +651,33 @@ std::string FormatDate(double d, const std::string& fmt) {
   const Parts p = Split(d);
   char buf[64];
   if (f == "general date" || f.empty()) return FormatAccessDate(d);
-  if (f == "short date") { std::snprintf(buf, sizeof buf, "%u/%u/%04d", p.month, p.day, p.year); return buf; }
-  if (f == "medium date") { std::snprintf(buf, sizeof buf, "%02u-%.3s-%02d", p.day, kMonthNames[p.month - 1], p.year % 100); return buf; }
-  if (f == "long date") { std::snprintf(buf, sizeof buf, "%s, %s %u, %d", kDayNames[p.weekday - 1], kMonthNames[p.month - 1], p.day, p.year); return buf; }
-  if (f == "short time") { std::snprintf(buf, sizeof buf, "%02d:%02d", p.hour, p.minute); return buf; }
-  if (f == "medium time") { std::snprintf(buf, sizeof buf, "%02d:%02d %s", (p.hour + 11) % 12 + 1, p.minute, p.hour < 12 ? "AM" : "PM"); return buf; }
-  if (f == "long time") { std::snprintf(buf, sizeof buf, "%d:%02d:%02d %s", (p.hour + 11) % 12 + 1, p.minute, p.second, p.hour < 12 ? "AM" : "PM"); return buf; }
+  if (f == "short date") {
+    std::snprintf(buf, sizeof buf, "%u/%u/%04d", p.month, p.day, p.year);
+    return buf;
+  }
+  if (f == "medium date") {
+    std::snprintf(buf, sizeof buf, "%02u-%.3s-%02d", p.day, kMonthNames[p.month - 1], p.year % 100);
+    return buf;
+  }
+  if (f == "long date") {
+    std::snprintf(buf, sizeof buf, "%s, %s %u, %d", kDayNames[p.weekday - 1],
+                  kMonthNames[p.month - 1], p.day, p.year);
+    return buf;
+  }
+  if (f == "short time") {
+    std::snprintf(buf, sizeof buf, "%02d:%02d", p.hour, p.minute);
+    return buf;
+  }
+  if (f == "medium time") {
+    std::snprintf(buf, sizeof buf, "%02d:%02d %s", (p.hour + 11) % 12 + 1, p.minute,
+                  p.hour < 12 ? "AM" : "PM");
+    return buf;
+  }
+  if (f == "long time") {
+    std::snprintf(buf, sizeof buf, "%d:%02d:%02d %s", (p.hour + 11) % 12 + 1, p.minute, p.second,
+                  p.hour < 12 ? "AM" : "PM");
+    return buf;
+  }
   std::string out;
   const bool ampm = f.find("am/pm") != std::string::npos;
   for (size_t i = 0; i < fmt.size();) {
@@ -614,16 +689,32 @@ std::string FormatDate(double d, const std::string& fmt) {
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(fmt[i])));
     size_t n;
     if (c == 'y' && (n = run('y'))) {
-      std::snprintf(buf, sizeof buf, n >= 4 ? "%04d" : n >= 2 ? "%02d" : "%d", n >= 4 ? p.year : n >= 2 ? p.year % 100 : DayOfYear(p));
+      std::snprintf(buf, sizeof buf,
+                    n >= 4   ? "%04d"
+                    : n >= 2 ? "%02d"
+                             : "%d",
+                    n >= 4   ? p.year
+                    : n >= 2 ? p.year % 100
+                             : DayOfYear(p));
       out += buf;
     } else if (c == 'm' && (n = run('m'))) {
-      if (n >= 4) out += kMonthNames[p.month - 1];
-      else if (n == 3) out += std::string(kMonthNames[p.month - 1]).substr(0, 3);
-      else { std::snprintf(buf, sizeof buf, n == 2 ? "%02u" : "%u", p.month); out += buf; }
+      if (n >= 4)
+        out += kMonthNames[p.month - 1];
+      else if (n == 3)
+        out += std::string(kMonthNames[p.month - 1]).substr(0, 3);
+      else {
+        std::snprintf(buf, sizeof buf, n == 2 ? "%02u" : "%u", p.month);
+        out += buf;
+      }
     } else if (c == 'd' && (n = run('d'))) {
-      if (n >= 4) out += kDayNames[p.weekday - 1];
-      else if (n == 3) out += std::string(kDayNames[p.weekday - 1]).substr(0, 3);
-      else { std::snprintf(buf, sizeof buf, n == 2 ? "%02u" : "%u", p.day); out += buf; }
+      if (n >= 4)
+        out += kDayNames[p.weekday - 1];
+      else if (n == 3)
+        out += std::string(kDayNames[p.weekday - 1]).substr(0, 3);
+      else {
+        std::snprintf(buf, sizeof buf, n == 2 ? "%02u" : "%u", p.day);
+        out += buf;
+      }
     } else if (c == 'h' && (n = run('h'))) {
       const int h = ampm ? (p.hour + 11) % 12 + 1 : p.hour;
       std::snprintf(buf, sizeof buf, n >= 2 ? "%02d" : "%d", h);
@@ -654,7 +745,8 @@ std::string FormatDate(double d, const std::string& fmt) {
 bool LooksLikeDateFormat(const std::string& fmt) {
   const std::string f = Lower(fmt);
   if (f.find("date") != std::string::npos || f.find("time") != std::string::npos) return true;
-  return f.find_first_of("ymdhns") != std::string::npos && f.find_first_of("0#") == std::string::npos;
+  return f.find_first_of("ymdhns") != std::string::npos &&
+         f.find_first_of("0#") == std::string::npos;
 }
 
 void Format(ARGS) {
@@ -669,7 +761,12 @@ void Format(ARGS) {
   if (NumberOf(argv[0], &v)) return ResultText(ctx, FormatNumber(v, fmt));
   const std::string s = ValueText(argv[0]);
   const std::string f = Lower(fmt);
-  if (f == ">") return ResultText(ctx, jet::ToUtf8([&] { auto u = jet::FromUtf8(s); for (auto& c : u) c = Fold16(c); return u; }()));
+  if (f == ">")
+    return ResultText(ctx, jet::ToUtf8([&] {
+                        auto u = jet::FromUtf8(s);
+                        for (auto& c : u) c = Fold16(c);
+                        return u;
+                      }()));
   if (f == "<") {
     sqlite3_str* str = sqlite3_str_new(nullptr);
     sqlite3_str_appendall(str, s.c_str());
@@ -701,7 +798,10 @@ bool ToScaled(double d, __int128* out) {
   std::snprintf(buf, sizeof buf, "%.15e", d);  // d.ddddddddddddddde±XX
   const char* p = buf;
   bool neg = false;
-  if (*p == '-') { neg = true; ++p; }
+  if (*p == '-') {
+    neg = true;
+    ++p;
+  }
   __int128 digits = 0;
   int ndigits = 0;
   for (; *p && *p != 'e'; ++p) {
@@ -713,7 +813,10 @@ bool ToScaled(double d, __int128* out) {
   // value = digits * 10^(exp - (ndigits - 1))
   int shift = exp - (ndigits - 1) + kScale;
   if (shift < 0) {
-    if (shift < -30) { *out = 0; return d == 0; }
+    if (shift < -30) {
+      *out = 0;
+      return d == 0;
+    }
     // Dropping digits that are zero keeps it exact; otherwise report it.
     for (; shift < 0; ++shift) {
       if (digits % 10 != 0) return false;
@@ -727,14 +830,16 @@ bool ToScaled(double d, __int128* out) {
 
 std::string ScaledText(__int128 v) {
   const bool neg = v < 0;
-  unsigned __int128 m = neg ? static_cast<unsigned __int128>(-v) : static_cast<unsigned __int128>(v);
+  unsigned __int128 m =
+      neg ? static_cast<unsigned __int128>(-v) : static_cast<unsigned __int128>(v);
   std::string digits;
   do {
     digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
     m /= 10;
   } while (m);
   while (digits.size() <= kScale) digits.insert(digits.begin(), '0');
-  return (neg ? "-" : "") + digits.substr(0, digits.size() - kScale) + "." + digits.substr(digits.size() - kScale);
+  return (neg ? "-" : "") + digits.substr(0, digits.size() - kScale) + "." +
+         digits.substr(digits.size() - kScale);
 }
 
 void SumStep(ARGS) {
@@ -745,7 +850,8 @@ void SumStep(ARGS) {
   s->any = true;
   ++s->count;
   if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
-    s->scaled += static_cast<__int128>(sqlite3_value_int64(argv[0])) * static_cast<__int128>(1000000000000000000LL);
+    s->scaled += static_cast<__int128>(sqlite3_value_int64(argv[0])) *
+                 static_cast<__int128>(1000000000000000000LL);
     return;
   }
   double d = 0;
@@ -755,8 +861,12 @@ void SumStep(ARGS) {
   }
   s->real = true;
   __int128 scaled = 0;
-  if (ToScaled(d, &scaled)) s->scaled += scaled;
-  else { s->inexact = true; s->fallback += d; }
+  if (ToScaled(d, &scaled))
+    s->scaled += scaled;
+  else {
+    s->inexact = true;
+    s->fallback += d;
+  }
 }
 
 double SumValue(const SumState& s) {
@@ -768,7 +878,8 @@ void SumFinal(sqlite3_context* ctx) {
   if (!s || !s->any) return sqlite3_result_null(ctx);
   if (!s->real && !s->inexact) {
     const __int128 whole = s->scaled / static_cast<__int128>(1000000000000000000LL);
-    if (whole >= INT64_MIN && whole <= INT64_MAX) return sqlite3_result_int64(ctx, static_cast<long long>(whole));
+    if (whole >= INT64_MIN && whole <= INT64_MAX)
+      return sqlite3_result_int64(ctx, static_cast<long long>(whole));
   }
   sqlite3_result_double(ctx, SumValue(*s));
 }
@@ -778,7 +889,8 @@ void AvgFinal(sqlite3_context* ctx) {
   if (!s || !s->any) return sqlite3_result_null(ctx);
   if (!s->inexact) {
     const __int128 q = s->scaled / s->count;
-    if (q * s->count == s->scaled) return sqlite3_result_double(ctx, std::strtod(ScaledText(q).c_str(), nullptr));
+    if (q * s->count == s->scaled)
+      return sqlite3_result_double(ctx, std::strtod(ScaledText(q).c_str(), nullptr));
   }
   sqlite3_result_double(ctx, SumValue(*s) / static_cast<double>(s->count));
 }
@@ -839,13 +951,16 @@ int CollateAccess(void*, int la, const void* a, int lb, const void* b) {
 
 void Add(sqlite3* db, const char* name, int args, void (*fn)(ARGS), bool deterministic = true) {
   const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
-  if (sqlite3_create_function_v2(db, name, args, flags, nullptr, fn, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  if (sqlite3_create_function_v2(db, name, args, flags, nullptr, fn, nullptr, nullptr, nullptr) !=
+      SQLITE_OK) {
     throw jet::Error(jet::Error::Kind::kIo, std::string("cannot register ") + name);
   }
 }
 
-void AddAggregate(sqlite3* db, const char* name, void (*step)(ARGS), void (*final)(sqlite3_context*)) {
-  if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, step, final, nullptr) != SQLITE_OK) {
+void AddAggregate(sqlite3* db, const char* name, void (*step)(ARGS),
+                  void (*final)(sqlite3_context*)) {
+  if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, step, final,
+                                 nullptr) != SQLITE_OK) {
     throw jet::Error(jet::Error::Kind::kIo, std::string("cannot register ") + name);
   }
 }
@@ -868,15 +983,24 @@ bool AccessLike(std::u16string_view text, std::u16string_view pattern) {
   size_t t = 0, p = 0, star = std::u16string_view::npos, mark = 0;
   auto one = [&](size_t& pi, char16_t c) -> bool {
     const char16_t pc = pattern[pi];
-    if (pc == u'?') { ++pi; return true; }
-    if (pc == u'#') { ++pi; return c >= u'0' && c <= u'9'; }
+    if (pc == u'?') {
+      ++pi;
+      return true;
+    }
+    if (pc == u'#') {
+      ++pi;
+      return c >= u'0' && c <= u'9';
+    }
     if (pc == u'[') {
       const size_t close = pattern.find(u']', pi + 1);
       if (close == std::u16string_view::npos) Throw("Invalid pattern string");
       std::u16string_view cls = pattern.substr(pi + 1, close - pi - 1);
       pi = close + 1;
       bool negate = false;
-      if (!cls.empty() && cls[0] == u'!') { negate = true; cls.remove_prefix(1); }
+      if (!cls.empty() && cls[0] == u'!') {
+        negate = true;
+        cls.remove_prefix(1);
+      }
       bool hit = false;
       const char16_t fc = Fold16(c);
       for (size_t k = 0; k < cls.size(); ++k) {
@@ -944,7 +1068,8 @@ std::string FormatAccessDate(double days) {
 }
 
 void RegisterAccessFunctions(sqlite3* db) {
-  if (sqlite3_create_collation_v2(db, "ACCESS", SQLITE_UTF8, nullptr, CollateAccess, nullptr) != SQLITE_OK) {
+  if (sqlite3_create_collation_v2(db, "ACCESS", SQLITE_UTF8, nullptr, CollateAccess, nullptr) !=
+      SQLITE_OK) {
     throw jet::Error(jet::Error::Kind::kIo, "cannot register the ACCESS collation");
   }
   Add(db, "acc_like", 2, Guarded<Like>);

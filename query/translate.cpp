@@ -71,9 +71,11 @@ std::vector<Token> Tokenize(std::string_view sql) {
       t.kind = Tok::kDate;
       t.text = std::string(sql.substr(i + 1, end - i - 1));
       i = end + 1;
-    } else if (std::isdigit(c) || (c == '.' && i + 1 < sql.size() && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+    } else if (std::isdigit(c) || (c == '.' && i + 1 < sql.size() &&
+                                   std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
       size_t j = i;
-      while (j < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[j])) || sql[j] == '.')) ++j;
+      while (j < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[j])) || sql[j] == '.'))
+        ++j;
       if (j < sql.size() && (sql[j] == 'e' || sql[j] == 'E')) {
         size_t k = j + 1;
         if (k < sql.size() && (sql[k] == '+' || sql[k] == '-')) ++k;
@@ -126,10 +128,10 @@ std::string QuoteIdent(std::string_view name) {
 // Words that end an expression or a select-list item.
 bool IsClauseWord(const std::string& lower) {
   static const std::set<std::string> kWords = {
-      "from",  "where", "group", "having", "order", "union", "into", "on",    "inner",
-      "left",  "right", "join",  "as",     "set",   "values", "asc", "desc", "with",
-      "pivot", "by",    "full",  "outer",  "select", "in", "and", "or", "xor", "imp", "eqv",
-      "not", "like", "is", "between", "mod"};
+      "from",  "where", "group", "having", "order",  "union",   "into", "on",   "inner",
+      "left",  "right", "join",  "as",     "set",    "values",  "asc",  "desc", "with",
+      "pivot", "by",    "full",  "outer",  "select", "in",      "and",  "or",   "xor",
+      "imp",   "eqv",   "not",   "like",   "is",     "between", "mod"};
   return kWords.count(lower) > 0;
 }
 
@@ -140,26 +142,65 @@ struct FunctionMap {
 
 // Access functions that map one to one onto an executor function of the same arguments.
 const FunctionMap kFunctions[] = {
-    {"len", "length"},       {"ucase", "upper"},       {"lcase", "lower"},
-    {"right", "acc_right"},  {"instr", "acc_instr"},   {"format", "acc_format"},
-    {"year", "acc_year"},    {"month", "acc_month"},   {"day", "acc_day"},
-    {"hour", "acc_hour"},    {"minute", "acc_minute"}, {"second", "acc_second"},
-    {"weekday", "acc_weekday"}, {"datepart", "acc_datepart"}, {"dateadd", "acc_dateadd"},
-    {"datediff", "acc_datediff"}, {"dateserial", "acc_dateserial"},
-    {"date", "acc_date"},    {"now", "acc_now"},       {"time", "acc_time"},
-    {"ccur", "acc_ccur"},    {"clng", "acc_clng"},     {"cint", "acc_cint"},
-    {"cbyte", "acc_cint"},   {"cdbl", "acc_cdbl"},     {"csng", "acc_cdbl"},
-    {"cstr", "acc_cstr"},    {"cdate", "acc_cdate"},   {"datevalue", "acc_cdate"},
-    {"cbool", "acc_cbool"},  {"val", "acc_val"},       {"int", "acc_int"},
-    {"fix", "acc_fix"},      {"round", "acc_round"},   {"abs", "abs"},
-    {"sgn", "acc_sgn"},      {"sqr", "acc_sqr"},       {"exp", "acc_exp"},
-    {"log", "acc_log"},      {"space", "acc_space"},   {"replace", "replace"},
-    {"chr", "char"},         {"chrw", "char"},         {"asc", "unicode"},
-    {"ascw", "unicode"},     {"count", "count"},       {"sum", "acc_sum"},
-    {"avg", "acc_avg"},      {"min", "min"},           {"max", "max"},
-    {"first", "acc_first"},  {"last", "acc_last"},     {"stdev", "acc_stdev"},
-    {"stdevp", "acc_stdevp"}, {"var", "acc_var"},      {"varp", "acc_varp"},
-    {"strcomp", "acc_strcomp"}, {"string", "acc_string"}, {"monthname", "acc_monthname"},
+    {"len", "length"},
+    {"ucase", "upper"},
+    {"lcase", "lower"},
+    {"right", "acc_right"},
+    {"instr", "acc_instr"},
+    {"format", "acc_format"},
+    {"year", "acc_year"},
+    {"month", "acc_month"},
+    {"day", "acc_day"},
+    {"hour", "acc_hour"},
+    {"minute", "acc_minute"},
+    {"second", "acc_second"},
+    {"weekday", "acc_weekday"},
+    {"datepart", "acc_datepart"},
+    {"dateadd", "acc_dateadd"},
+    {"datediff", "acc_datediff"},
+    {"dateserial", "acc_dateserial"},
+    {"date", "acc_date"},
+    {"now", "acc_now"},
+    {"time", "acc_time"},
+    {"ccur", "acc_ccur"},
+    {"clng", "acc_clng"},
+    {"cint", "acc_cint"},
+    {"cbyte", "acc_cint"},
+    {"cdbl", "acc_cdbl"},
+    {"csng", "acc_cdbl"},
+    {"cstr", "acc_cstr"},
+    {"cdate", "acc_cdate"},
+    {"datevalue", "acc_cdate"},
+    {"cbool", "acc_cbool"},
+    {"val", "acc_val"},
+    {"int", "acc_int"},
+    {"fix", "acc_fix"},
+    {"round", "acc_round"},
+    {"abs", "abs"},
+    {"sgn", "acc_sgn"},
+    {"sqr", "acc_sqr"},
+    {"exp", "acc_exp"},
+    {"log", "acc_log"},
+    {"space", "acc_space"},
+    {"replace", "replace"},
+    {"chr", "char"},
+    {"chrw", "char"},
+    {"asc", "unicode"},
+    {"ascw", "unicode"},
+    {"count", "count"},
+    {"sum", "acc_sum"},
+    {"avg", "acc_avg"},
+    {"min", "min"},
+    {"max", "max"},
+    {"first", "acc_first"},
+    {"last", "acc_last"},
+    {"stdev", "acc_stdev"},
+    {"stdevp", "acc_stdevp"},
+    {"var", "acc_var"},
+    {"varp", "acc_varp"},
+    {"strcomp", "acc_strcomp"},
+    {"string", "acc_string"},
+    {"monthname", "acc_monthname"},
 };
 
 class Parser {
@@ -192,8 +233,9 @@ class Parser {
       throw jet::Error(jet::Error::Kind::kNotSupported,
                        "crosstab (TRANSFORM ... PIVOT) queries cannot be run");
     } else {
-      Fail("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-           "'UPDATE'.");
+      Fail(
+          "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+          "'UPDATE'.");
     }
     Symbol(";");
     if (Peek().kind != Tok::kEnd) Fail("Characters found after end of SQL statement.");
@@ -201,9 +243,7 @@ class Parser {
   }
 
  private:
-  const Token& Peek(size_t ahead = 0) const {
-    return t_[std::min(pos_ + ahead, t_.size() - 1)];
-  }
+  const Token& Peek(size_t ahead = 0) const { return t_[std::min(pos_ + ahead, t_.size() - 1)]; }
   bool PeekWord(std::string_view w, size_t ahead = 0) const {
     const Token& t = Peek(ahead);
     return t.kind == Tok::kName && Lower(t.text) == w;
@@ -301,8 +341,10 @@ class Parser {
       if (keys) keys->push_back(e);
       if (n > 0) out += ", ";
       out += e;
-      if (Word("desc")) out += " DESC";
-      else Word("asc");
+      if (Word("desc"))
+        out += " DESC";
+      else
+        Word("asc");
       if (!Symbol(",")) break;
     }
     return out;
@@ -312,13 +354,16 @@ class Parser {
   std::string Core(bool defer_top) {
     ExpectWord("select");
     std::string head = "SELECT ";
-    if (Word("distinct")) head += "DISTINCT ";
-    else if (!Word("distinctrow")) Word("all");
+    if (Word("distinct"))
+      head += "DISTINCT ";
+    else if (!Word("distinctrow"))
+      Word("all");
     long long top = -1;
     bool percent = false;
     if (Word("top")) {
       if (Peek().kind != Tok::kNumber) Error("a number after TOP");
-      top = std::atoll(Name().c_str());
+      top = std::atoll(Peek().text.c_str());
+      ++pos_;
       percent = Word("percent");
     }
     std::vector<std::string> items;
@@ -408,11 +453,16 @@ class Parser {
     std::string out = TablePrimary();
     for (;;) {
       std::string kind;
-      if (Word("inner")) kind = " INNER JOIN ";
-      else if (Word("left")) kind = " LEFT JOIN ";
-      else if (Word("right")) kind = " RIGHT JOIN ";
-      else if (PeekWord("join")) kind = " INNER JOIN ";
-      else break;
+      if (Word("inner"))
+        kind = " INNER JOIN ";
+      else if (Word("left"))
+        kind = " LEFT JOIN ";
+      else if (Word("right"))
+        kind = " RIGHT JOIN ";
+      else if (PeekWord("join"))
+        kind = " INNER JOIN ";
+      else
+        break;
       Word("outer");
       ExpectWord("join");
       out += kind + TablePrimary();
@@ -554,17 +604,23 @@ class Parser {
   std::string Imp() {
     std::string l = Or();
     for (;;) {
-      if (Word("eqv")) l = Boolean("(" + l + " <> 0) = (" + Or() + " <> 0)");
-      else if (Word("imp")) l = Boolean("(NOT (" + l + ") OR (" + Or() + "))");
-      else return l;
+      if (Word("eqv"))
+        l = Boolean("(" + l + " <> 0) = (" + Or() + " <> 0)");
+      else if (Word("imp"))
+        l = Boolean("(NOT (" + l + ") OR (" + Or() + "))");
+      else
+        return l;
     }
   }
   std::string Or() {
     std::string l = And();
     for (;;) {
-      if (Word("or")) l = Boolean("(" + l + ") OR (" + And() + ")");
-      else if (Word("xor")) l = Boolean("((" + l + ") <> 0) <> ((" + And() + ") <> 0)");
-      else return l;
+      if (Word("or"))
+        l = Boolean("(" + l + ") OR (" + And() + ")");
+      else if (Word("xor"))
+        l = Boolean("((" + l + ") <> 0) <> ((" + And() + ") <> 0)");
+      else
+        return l;
     }
   }
   std::string And() {
@@ -580,17 +636,16 @@ class Parser {
     std::string l = Concat();
     for (;;) {
       const Token& t = Peek();
-      if (t.kind == Tok::kSymbol &&
-          (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
-           t.text == ">=")) {
+      if (t.kind == Tok::kSymbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
+                                     t.text == ">" || t.text == "<=" || t.text == ">=")) {
         const std::string op = t.text;
         ++pos_;
         const std::string r = Concat();
         l = Boolean(l + " " + op + " " + r);
         continue;
       }
-      const bool negated = PeekWord("not") && (PeekWord("like", 1) || PeekWord("in", 1) ||
-                                                PeekWord("between", 1));
+      const bool negated =
+          PeekWord("not") && (PeekWord("like", 1) || PeekWord("in", 1) || PeekWord("between", 1));
       if (negated) ++pos_;
       const std::string neg = negated ? "NOT " : "";
       if (Word("like")) {
@@ -645,9 +700,12 @@ class Parser {
   std::string Mul() {
     std::string l = Unary();
     for (;;) {
-      if (Symbol("*")) l = "(" + l + " * " + Unary() + ")";
-      else if (Symbol("/")) l = "acc_div(" + l + ", " + Unary() + ")";
-      else return l;
+      if (Symbol("*"))
+        l = "(" + l + " * " + Unary() + ")";
+      else if (Symbol("/"))
+        l = "acc_div(" + l + ", " + Unary() + ")";
+      else
+        return l;
     }
   }
   std::string Unary() {
@@ -665,13 +723,20 @@ class Parser {
     last_was_string_ = false;
     const Token t = Peek();
     switch (t.kind) {
-      case Tok::kEnd: Error("an expression");
-      case Tok::kNumber: ++pos_; return t.text;
-      case Tok::kString: ++pos_; last_was_string_ = true; return SqlQuote(t.text);
+      case Tok::kEnd:
+        Error("an expression");
+      case Tok::kNumber:
+        ++pos_;
+        return t.text;
+      case Tok::kString:
+        ++pos_;
+        last_was_string_ = true;
+        return SqlQuote(t.text);
       case Tok::kDate: {
         ++pos_;
         double days = 0;
-        if (!ParseAccessDate(t.text, &days)) Fail("Syntax error in date in query expression '#" + t.text + "#'.");
+        if (!ParseAccessDate(t.text, &days))
+          Fail("Syntax error in date in query expression '#" + t.text + "#'.");
         char buf[64];
         std::snprintf(buf, sizeof buf, "acc_cdate(%.17g)", days);
         return buf;
@@ -693,13 +758,23 @@ class Parser {
         }
         Error("an expression");
       case Tok::kName:
-      case Tok::kBracket: break;
+      case Tok::kBracket:
+        break;
     }
     const std::string lower = Lower(t.text);
     if (t.kind == Tok::kName) {
-      if (lower == "true" || lower == "yes" || lower == "on") { ++pos_; return "-1"; }
-      if (lower == "false" || lower == "no" || lower == "off") { ++pos_; return "0"; }
-      if (lower == "null") { ++pos_; return "NULL"; }
+      if (lower == "true" || lower == "yes" || lower == "on") {
+        ++pos_;
+        return "-1";
+      }
+      if (lower == "false" || lower == "no" || lower == "off") {
+        ++pos_;
+        return "0";
+      }
+      if (lower == "null") {
+        ++pos_;
+        return "NULL";
+      }
       if (lower == "exists") {
         ++pos_;
         ExpectSymbol("(");
@@ -899,10 +974,14 @@ bool ParseAccessDate(std::string_view text, double* days) {
     } else if (std::isalpha(static_cast<unsigned char>(s[i]))) {
       while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
       const std::string w = Lower(s.substr(i, j - i));
-      if (w == "am") am = true;
-      else if (w == "pm") pm = true;
-      else if (int m = MonthFromName(w)) month_name = m;
-      else return false;
+      if (w == "am")
+        am = true;
+      else if (w == "pm")
+        pm = true;
+      else if (int m = MonthFromName(w))
+        month_name = m;
+      else
+        return false;
       i = j;
       if (i < s.size() && (s[i] == '/' || s[i] == '-' || s[i] == '.')) ++i;
     } else {

@@ -15,7 +15,8 @@
 namespace query {
 
 // Thrown when a statement uses a parameter that has no value.
-inline constexpr const char* kNoValueMessage = "No value given for one or more required parameters.";
+inline constexpr const char* kNoValueMessage =
+    "No value given for one or more required parameters.";
 
 struct TranslateOptions {
   // Parameter values by name (lower case), each already an SQLite literal ("'text'", "12").
@@ -32,11 +33,11 @@ enum class StatementKind { kSelect, kInsert, kUpdate, kDelete, kSelectInto, kOth
 
 struct Translation {
   StatementKind kind = StatementKind::kOther;
-  std::string sql;             // for SQLite
-  std::string target;          // INSERT/UPDATE/DELETE/SELECT INTO: the table written
-  long long top = -1;          // deferred TOP n (-1: none)
+  std::string sql;     // for SQLite
+  std::string target;  // INSERT/UPDATE/DELETE/SELECT INTO: the table written
+  long long top = -1;  // deferred TOP n (-1: none)
   bool top_percent = false;
-  int hidden_columns = 0;      // trailing ORDER BY columns added for a deferred TOP
+  int hidden_columns = 0;                    // trailing ORDER BY columns added for a deferred TOP
   std::vector<std::string> declared_params;  // PARAMETERS names (lower case)
 };
 

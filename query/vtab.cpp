@@ -70,7 +70,8 @@ int Connect(sqlite3* sqlite, void* aux, int argc, const char* const* argv, sqlit
   for (size_t i = 0; i < vtab->def.columns.size(); ++i) {
     const jet::Column& c = vtab->def.columns[i];
     ddl += (i ? ", " : "") + QuoteIdent(jet::ToUtf8(c.name)) + " " + DeclaredType(c.type);
-    if (c.type == jet::ColumnType::kText || c.type == jet::ColumnType::kMemo) ddl += " COLLATE ACCESS";
+    if (c.type == jet::ColumnType::kText || c.type == jet::ColumnType::kMemo)
+      ddl += " COLLATE ACCESS";
   }
   ddl += ")";
   const int rc = sqlite3_declare_vtab(sqlite, ddl.c_str());
@@ -221,15 +222,35 @@ int Update(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* ro
 }
 
 sqlite3_module kModule = {
-    /*iVersion*/ 0,  Connect, Connect, BestIndex, Disconnect, Disconnect, Open, Close, Filter,
-    Next, Eof, Column, Rowid, Update,
-    /*xBegin*/ nullptr, /*xSync*/ nullptr, /*xCommit*/ nullptr, /*xRollback*/ nullptr,
-    /*xFindFunction*/ nullptr, /*xRename*/ nullptr, nullptr, nullptr, nullptr, nullptr};
+    /*iVersion*/ 0,
+    Connect,
+    Connect,
+    BestIndex,
+    Disconnect,
+    Disconnect,
+    Open,
+    Close,
+    Filter,
+    Next,
+    Eof,
+    Column,
+    Rowid,
+    Update,
+    /*xBegin*/ nullptr,
+    /*xSync*/ nullptr,
+    /*xCommit*/ nullptr,
+    /*xRollback*/ nullptr,
+    /*xFindFunction*/ nullptr,
+    /*xRename*/ nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr};
 
 [[noreturn]] void Mismatch(const jet::Column& column, const std::string& what) {
-  throw jet::Error(jet::Error::Kind::kInvalidArgument,
-                   "Data type mismatch: " + what + " does not fit column '" +
-                       jet::ToUtf8(column.name) + "'");
+  throw jet::Error(
+      jet::Error::Kind::kInvalidArgument,
+      "Data type mismatch: " + what + " does not fit column '" + jet::ToUtf8(column.name) + "'");
 }
 
 std::string ValueText(sqlite3_value* v) {
@@ -239,8 +260,10 @@ std::string ValueText(sqlite3_value* v) {
 
 double NumberOf(sqlite3_value* v, const jet::Column& column) {
   switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_INTEGER:
+      return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+      return sqlite3_value_double(v);
     case SQLITE_TEXT: {
       const std::string s = ValueText(v);
       char* end = nullptr;
@@ -248,7 +271,8 @@ double NumberOf(sqlite3_value* v, const jet::Column& column) {
       if (end == s.c_str() || *end) Mismatch(column, "'" + s + "'");
       return d;
     }
-    default: Mismatch(column, "a binary value");
+    default:
+      Mismatch(column, "a binary value");
   }
 }
 
@@ -259,7 +283,9 @@ std::string DecimalText(sqlite3_value* v) {
   char buf[40];
   const double d = sqlite3_value_double(v);
   for (int prec = 15; prec <= 17; ++prec) {
-    std::snprintf(buf, sizeof buf, "%.*f", std::max(0, prec - 1 - static_cast<int>(std::floor(std::log10(std::fabs(d) + 1e-300)))), d);
+    std::snprintf(
+        buf, sizeof buf, "%.*f",
+        std::max(0, prec - 1 - static_cast<int>(std::floor(std::log10(std::fabs(d) + 1e-300)))), d);
     if (std::strtod(buf, nullptr) == d) break;
   }
   return buf;
@@ -313,31 +339,46 @@ double FloatAsDouble(float f) {
 
 const char* DeclaredType(jet::ColumnType type) {
   switch (type) {
-    case jet::ColumnType::kBoolean: return "BOOLEAN";
-    case jet::ColumnType::kByte: return "BYTE";
-    case jet::ColumnType::kInt: return "SHORT";
-    case jet::ColumnType::kLong: return "LONG";
-    case jet::ColumnType::kMoney: return "CURRENCY";
-    case jet::ColumnType::kFloat: return "SINGLE";
-    case jet::ColumnType::kDouble: return "DOUBLE";
-    case jet::ColumnType::kDateTime: return "DATETIME";
-    case jet::ColumnType::kBinary: return "BINARY";
-    case jet::ColumnType::kText: return "TEXT";
-    case jet::ColumnType::kOle: return "OLEBLOB";
-    case jet::ColumnType::kMemo: return "MEMOTEXT";
-    case jet::ColumnType::kGuid: return "GUIDTEXT";
-    case jet::ColumnType::kNumeric: return "DECIMAL";
-    default: return "BLOB";
+    case jet::ColumnType::kBoolean:
+      return "BOOLEAN";
+    case jet::ColumnType::kByte:
+      return "BYTE";
+    case jet::ColumnType::kInt:
+      return "SHORT";
+    case jet::ColumnType::kLong:
+      return "LONG";
+    case jet::ColumnType::kMoney:
+      return "CURRENCY";
+    case jet::ColumnType::kFloat:
+      return "SINGLE";
+    case jet::ColumnType::kDouble:
+      return "DOUBLE";
+    case jet::ColumnType::kDateTime:
+      return "DATETIME";
+    case jet::ColumnType::kBinary:
+      return "BINARY";
+    case jet::ColumnType::kText:
+      return "TEXT";
+    case jet::ColumnType::kOle:
+      return "OLEBLOB";
+    case jet::ColumnType::kMemo:
+      return "MEMOTEXT";
+    case jet::ColumnType::kGuid:
+      return "GUIDTEXT";
+    case jet::ColumnType::kNumeric:
+      return "DECIMAL";
+    default:
+      return "BLOB";
   }
 }
 
 bool ColumnTypeFromDeclared(const char* declared, jet::ColumnType* type) {
   if (!declared) return false;
   static const jet::ColumnType kAll[] = {
-      jet::ColumnType::kBoolean, jet::ColumnType::kByte,   jet::ColumnType::kInt,
-      jet::ColumnType::kLong,    jet::ColumnType::kMoney,  jet::ColumnType::kFloat,
+      jet::ColumnType::kBoolean, jet::ColumnType::kByte,     jet::ColumnType::kInt,
+      jet::ColumnType::kLong,    jet::ColumnType::kMoney,    jet::ColumnType::kFloat,
       jet::ColumnType::kDouble,  jet::ColumnType::kDateTime, jet::ColumnType::kBinary,
-      jet::ColumnType::kText,    jet::ColumnType::kOle,    jet::ColumnType::kMemo,
+      jet::ColumnType::kText,    jet::ColumnType::kOle,      jet::ColumnType::kMemo,
       jet::ColumnType::kGuid,    jet::ColumnType::kNumeric};
   for (jet::ColumnType t : kAll) {
     if (std::strcmp(declared, DeclaredType(t)) == 0) {
@@ -392,10 +433,14 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
     return static_cast<long long>(d);
   };
   switch (column.type) {
-    case jet::ColumnType::kBoolean: return NumberOf(v, column) != 0;
-    case jet::ColumnType::kByte: return static_cast<uint8_t>(integer(0, 255));
-    case jet::ColumnType::kInt: return static_cast<int16_t>(integer(-32768, 32767));
-    case jet::ColumnType::kLong: return static_cast<int32_t>(integer(-2147483648.0, 2147483647.0));
+    case jet::ColumnType::kBoolean:
+      return NumberOf(v, column) != 0;
+    case jet::ColumnType::kByte:
+      return static_cast<uint8_t>(integer(0, 255));
+    case jet::ColumnType::kInt:
+      return static_cast<int16_t>(integer(-32768, 32767));
+    case jet::ColumnType::kLong:
+      return static_cast<int32_t>(integer(-2147483648.0, 2147483647.0));
     case jet::ColumnType::kMoney: {
       bool neg = false;
       jet::UInt128 m = 0;
@@ -405,8 +450,10 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
       const int64_t units = static_cast<int64_t>(m);
       return jet::Currency{neg ? -units : units};
     }
-    case jet::ColumnType::kFloat: return static_cast<float>(NumberOf(v, column));
-    case jet::ColumnType::kDouble: return NumberOf(v, column);
+    case jet::ColumnType::kFloat:
+      return static_cast<float>(NumberOf(v, column));
+    case jet::ColumnType::kDouble:
+      return NumberOf(v, column);
     case jet::ColumnType::kDateTime: {
       if (sqlite3_value_type(v) == SQLITE_TEXT) {
         double days = 0;
@@ -421,8 +468,10 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
         double d = sqlite3_value_double(v);
         if (sqlite3_value_subtype(v) == kDateSubtype) return jet::FromUtf8(FormatAccessDate(d));
         char buf[40];
-        if (d == std::floor(d) && std::fabs(d) < 1e15) std::snprintf(buf, sizeof buf, "%.0f", d);
-        else std::snprintf(buf, sizeof buf, "%.15g", d);
+        if (d == std::floor(d) && std::fabs(d) < 1e15)
+          std::snprintf(buf, sizeof buf, "%.0f", d);
+        else
+          std::snprintf(buf, sizeof buf, "%.15g", d);
         return jet::FromUtf8(buf);
       }
       return jet::FromUtf8(ValueText(v));
@@ -440,7 +489,9 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
       if (hex.size() != 32) Mismatch(column, "'" + s + "'");
       // Text order: Data1 (4 bytes LE), Data2, Data3 (2 bytes LE each), then 8 bytes as written.
       jet::Guid g;
-      auto byte = [&](int k) { return static_cast<uint8_t>(std::stoi(hex.substr(2 * k, 2), nullptr, 16)); };
+      auto byte = [&](int k) {
+        return static_cast<uint8_t>(std::stoi(hex.substr(2 * k, 2), nullptr, 16));
+      };
       const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
       for (int k = 0; k < 16; ++k) g.bytes[k] = byte(order[k]);
       return g;
@@ -453,7 +504,8 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
       }
       return d;
     }
-    default: Mismatch(column, "a value");
+    default:
+      Mismatch(column, "a value");
   }
 }
 
