@@ -1,14 +1,16 @@
 #include "database/query.h"
 
+#include <QLocale>
+#include <QRegularExpression>
 #include <algorithm>
 #include <utility>
-
-#include <QLocale>
 
 #include "database/connection.h"
 #include "database/field.h"
 #include "database/field_values.h"
 #include "database/query_data.h"
+#include "query/engine.h"
+#include "query/saved_query.h"
 
 namespace database {
 namespace {
@@ -20,6 +22,27 @@ QString FromU16(const std::u16string& s) {
 }
 
 bool Pending(TDataSetState state) { return state == dsEdit || state == dsInsert; }
+
+// A statement the engine's own dialect does not run (a saved query's page, joins, expressions)
+// runs on the Access SQL engine. A page's "SELECT * FROM [name]" of a saved query opens it
+// for editing when Access could update it.
+jet::ResultSet RunOnQueryEngine(jet::Database& db, const std::string& sql, std::string* reason) {
+  static const QRegularExpression kPage(
+      QStringLiteral(R"(^\s*SELECT\s+\*\s+FROM\s+(?:\[([^\]]+)\]|(\w+))\s*;?\s*$)"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+  query::Engine engine(db);
+  const QRegularExpressionMatch m = kPage.match(QString::fromStdString(sql));
+  if (m.hasMatch()) {
+    const QString captured = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
+    const std::u16string name = captured.toStdU16String();
+    if (query::FindSavedQuery(db, name)) return engine.OpenSavedQuery(name, reason);
+  }
+  jet::ExecResult r = engine.Execute(sql);
+  if (!r.rows) {
+    throw jet::Error(jet::Error::Kind::kInvalidArgument, "the statement returns no rows");
+  }
+  return std::move(*r.rows);
+}
 
 }  // namespace
 
@@ -73,7 +96,13 @@ void Query::Open() {
   }
   if (!connection_->Connected()) connection_->Open();
   auto data = std::make_unique<QueryData>();
-  data->result = connection_->Engine().Query(sql_.Text().toStdString());
+  const std::string sql = sql_.Text().toStdString();
+  try {
+    data->result = connection_->Engine().Query(sql);
+  } catch (const jet::Error& e) {
+    if (e.kind() != Kind::kNotSupported) throw;
+    data->result = RunOnQueryEngine(connection_->Engine(), sql, &data->read_only_reason);
+  }
   data_ = std::move(data);
   BuildFields();
   const bool empty = data_->result.rows.empty();
@@ -98,9 +127,8 @@ void Query::BuildFields() {
     int size = 0;
     if (column.type == jet::ColumnType::kText) size = column.max_chars(format);
     if (column.type == jet::ColumnType::kBinary) size = column.length;
-    fields_.push_back(std::unique_ptr<Field>(new Field(this, FieldCount(), c,
-                                                       FromU16(column.name), type,
-                                                       type == ftAutoInc, size)));
+    fields_.push_back(std::unique_ptr<Field>(
+        new Field(this, FieldCount(), c, FromU16(column.name), type, type == ftAutoInc, size)));
   }
 }
 
@@ -143,9 +171,7 @@ void Query::RequireRecord() const {
   }
 }
 
-int Query::RecordCount() const {
-  return data_ ? static_cast<int>(data_->result.rows.size()) : 0;
-}
+int Query::RecordCount() const { return data_ ? static_cast<int>(data_->result.rows.size()) : 0; }
 
 void Query::SetState(TDataSetState state) {
   if (state == state_) return;
@@ -230,7 +256,9 @@ void Query::LoadTable() {
   if (data_->table_loaded) return;
   const std::u16string& name = data_->result.table;
   if (name.empty()) {
-    Fail(Kind::kNotSupported, QStringLiteral("Cannot modify a read-only dataset"));
+    Fail(Kind::kNotSupported, data_->read_only_reason.empty()
+                                  ? QStringLiteral("Cannot modify a read-only dataset")
+                                  : QString::fromStdString(data_->read_only_reason));
   }
   jet::TableDef table = connection_->Engine().GetTable(name);
   std::vector<int> result_column(table.columns.size(), -1);
@@ -443,8 +471,9 @@ QString Query::DisplayTextAt(int record, int field) const {
   if (record < 0 || record >= RecordCount()) {
     return DisplayText(jet::Value(), f.DataType(), QLocale());
   }
-  return DisplayText(data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)],
-                     f.DataType(), QLocale());
+  return DisplayText(
+      data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)], f.DataType(),
+      QLocale());
 }
 
 bool Query::IsNullAt(int record, int field) const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <set>
 
 #include "query/functions.h"
@@ -268,8 +269,7 @@ void Engine::Fail(const std::string& message, std::string_view statement) {
                      "The database engine cannot find the input table or query '" + name +
                          "'. Make sure it exists and that its name is spelled correctly.");
   }
-  if (getenv("MDB_QUERY_DEBUG"))
-    throw jet::Error(Kind::kInvalidArgument, message + " in: " + std::string(statement));
+  (void)statement;
   throw jet::Error(Kind::kInvalidArgument, message);
 }
 
@@ -281,6 +281,11 @@ std::string Engine::TranslateForTest(std::string_view access_sql, const Params& 
 }
 
 jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& params) {
+  return Execute(access_sql, params, std::string());
+}
+
+jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& params,
+                                const std::string& rowid_table) {
   RefreshViews(params);
   TranslateOptions options;
   for (const auto& [name, value] : params) options.params[Lower(name)] = ParamLiteral(value);
@@ -291,6 +296,7 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
     }
   }
   options.defer_top = true;
+  options.rowid_table = rowid_table;
   const Translation tr = Translate(access_sql, options);
 
   Statement st;
@@ -309,6 +315,7 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
   // SELECT (and the rows of SELECT ... INTO).
   const int ncols = sqlite3_column_count(st.stmt);
   const int shown = ncols - tr.hidden_columns;
+  const int keys_from = shown + (tr.has_rowid ? 1 : 0);
   jet::ResultSet rs;
   std::vector<bool> typed(ncols, false);
   std::vector<jet::ColumnType> types(ncols, jet::ColumnType::kText);
@@ -361,10 +368,22 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
     if (n < rs.rows.size()) {
       size_t end = n;
       if (n > 0 && tr.hidden_columns > 0) {
-        while (end < rs.rows.size() && SameKeys(rs.rows[end], rs.rows[n - 1], shown)) ++end;
+        while (end < rs.rows.size() && SameKeys(rs.rows[end], rs.rows[n - 1], keys_from)) ++end;
       }
       rs.rows.resize(end);
     }
+  }
+  if (tr.has_rowid) {
+    for (const auto& row : rs.rows) {
+      const jet::Value& id = row[static_cast<size_t>(shown)];
+      const int64_t rowid = id.is<int32_t>()  ? id.as<int32_t>()
+                            : id.is<double>() ? static_cast<int64_t>(id.as<double>())
+                                              : 0;
+      rs.row_ids.push_back(
+          jet::RowId{static_cast<uint32_t>(rowid >> 8), static_cast<uint8_t>(rowid & 0xFF)});
+    }
+    rs.table = jet::FromUtf8(
+        table_names_.count(Lower(rowid_table)) ? table_names_[Lower(rowid_table)] : rowid_table);
   }
   if (tr.hidden_columns > 0) {
     rs.columns.resize(shown);
@@ -415,6 +434,81 @@ jet::ResultSet Engine::RunSavedQuery(std::u16string_view name, const Params& par
   std::string sql = "SELECT * FROM [" + jet::ToUtf8(name) + "]";
   jet::ExecResult r = Execute(sql, params);
   return std::move(*r.rows);
+}
+
+namespace {
+
+// Why Access could not update the rows of `q`; empty when it could.
+std::string NotUpdatableReason(const SavedQuery& q,
+                               const std::map<std::string, std::string>& tables) {
+  if (q.type != QueryType::kSelect) return "it is not a select query";
+  int sources = 0, joins = 0, groups = 0, options = 0;
+  std::string source;
+  bool subquery = false;
+  std::string columns;
+  for (const QueryRow& r : q.rows) {
+    switch (r.attribute) {
+      case 5:
+        ++sources;
+        source = jet::ToUtf8(r.name1);
+        if (r.expression && !r.expression->empty()) subquery = true;
+        break;
+      case 7:
+        ++joins;
+        break;
+      case 9:
+        ++groups;
+        break;
+      case 3:
+        options = r.flag.value_or(0);
+        break;
+      case 6:
+        if (r.expression) columns += Lower(jet::ToUtf8(*r.expression)) + " ";
+        break;
+      default:
+        break;
+    }
+  }
+  if (sources != 1 || joins > 0) return "it draws on more than one table";
+  if (subquery) return "it reads a sub-query";
+  if (!tables.count(Lower(source))) return "it is built on another query";
+  if (groups > 0) return "it groups its rows";
+  if (options & 0x02) return "it uses DISTINCT";
+  for (const char* f :
+       {"count(", "sum(", "avg(", "min(", "max(", "first(", "last(", "stdev", "var("}) {
+    if (columns.find(f) != std::string::npos) return "it computes totals";
+  }
+  return {};
+}
+
+}  // namespace
+
+jet::ResultSet Engine::OpenSavedQuery(std::u16string_view name, std::string* read_only_reason,
+                                      const Params& params) {
+  const std::optional<SavedQuery> q = FindSavedQuery(db_, name);
+  if (!q) {
+    throw jet::Error(jet::Error::Kind::kNotFound,
+                     "no saved query named '" + jet::ToUtf8(name) + "'");
+  }
+  const std::string reason = NotUpdatableReason(*q, table_names_);
+  if (!reason.empty() || db_.read_only()) {
+    if (read_only_reason) {
+      *read_only_reason = reason.empty() ? ""
+                                         : "This Recordset is not updateable: the query '" +
+                                               jet::ToUtf8(q->name) + "' " + reason + ".";
+    }
+    return RunSavedQuery(q->name, params);
+  }
+  std::string table;
+  for (const QueryRow& r : q->rows) {
+    if (r.attribute == 5) table = jet::ToUtf8(r.name2.empty() ? r.name1 : r.name2);
+  }
+  jet::ExecResult r = Execute(jet::ToUtf8(q->Sql()), params, table);
+  jet::ResultSet rs = std::move(*r.rows);
+  for (const QueryRow& row : q->rows) {
+    if (row.attribute == 5) rs.table = row.name1;
+  }
+  return rs;
 }
 
 }  // namespace query

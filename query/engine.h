@@ -30,9 +30,18 @@ class Engine {
   // `rows`; the others report `affected`. Throws jet::Error with Access's messages, among them
   // "No value given for one or more required parameters." for a parameter without a value.
   jet::ExecResult Execute(std::string_view access_sql, const Params& params = {});
+  // Execute with `rowid_table`'s row ids returned in the result (see TranslateOptions).
+  jet::ExecResult Execute(std::string_view access_sql, const Params& params,
+                          const std::string& rowid_table);
 
   // The rows of a saved select or union query by name.
   jet::ResultSet RunSavedQuery(std::u16string_view name, const Params& params = {});
+
+  // The rows of a saved select query for a page. When Access could update it (one table, no
+  // joins, aggregates, grouping or DISTINCT) the result names that table and carries each row's
+  // id, so edits write through; otherwise `table` stays empty and `read_only_reason` says why.
+  jet::ResultSet OpenSavedQuery(std::u16string_view name, std::string* read_only_reason,
+                                const Params& params = {});
 
   // The SQLite text a statement translates to (for messages and tests).
   std::string TranslateForTest(std::string_view access_sql, const Params& params = {});

@@ -410,6 +410,11 @@ class Parser {
       ExpectWord("option");
     }
     pending_limit_.clear();
+    if (defer_top && top_level_ && !options_.rowid_table.empty()) {
+      items.push_back(QuoteIdent(options_.rowid_table) + ".rowid AS \"__rowid\"");
+      top_level_->has_rowid = true;
+      top_level_->hidden_columns = 1;
+    }
     if (top >= 0) {
       if (defer_top && top_level_) {
         top_level_->top = top;
@@ -417,7 +422,7 @@ class Parser {
         for (size_t k = 0; k < keys.size(); ++k) {
           items.push_back(keys[k] + " AS " + QuoteIdent("__top" + std::to_string(k)));
         }
-        top_level_->hidden_columns = static_cast<int>(keys.size());
+        top_level_->hidden_columns += static_cast<int>(keys.size());
       } else if (!percent) {
         pending_limit_ = " LIMIT " + std::to_string(top);
       }

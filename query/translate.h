@@ -27,6 +27,9 @@ struct TranslateOptions {
   // Top-level SELECT only: TOP n is not applied but reported, with the ORDER BY expressions added
   // as trailing result columns so the caller can keep the ties.
   bool defer_top = false;
+  // Top-level SELECT only: adds the rowid of this table (or alias) as a trailing result column,
+  // so edits of the rows can be written back.
+  std::string rowid_table;
 };
 
 enum class StatementKind { kSelect, kInsert, kUpdate, kDelete, kSelectInto, kOther };
@@ -37,7 +40,8 @@ struct Translation {
   std::string target;  // INSERT/UPDATE/DELETE/SELECT INTO: the table written
   long long top = -1;  // deferred TOP n (-1: none)
   bool top_percent = false;
-  int hidden_columns = 0;                    // trailing ORDER BY columns added for a deferred TOP
+  int hidden_columns = 0;  // trailing columns added: the rowid, then the deferred TOP keys
+  bool has_rowid = false;  // the first hidden column is the rowid
   std::vector<std::string> declared_params;  // PARAMETERS names (lower case)
 };
 

@@ -9,6 +9,7 @@
 #include "dump_format.h"
 #include "jet/check.h"
 #include "query/engine.h"
+#include "query/query_test_util.h"
 #include "support/fixtures.h"
 
 namespace query {
@@ -336,6 +337,73 @@ TEST(SavedQueryRun, SelectQueryOfTheFixture) {
   EXPECT_EQ(Rows(*n.rows), std::vector<std::string>{"[1]"});
   // The update query declares [User Name]: without a value it is refused.
   EXPECT_THROW(engine.Execute("SELECT * FROM UnionQuery"), jet::Error);
+}
+
+}  // namespace
+}  // namespace query
+
+namespace query {
+namespace {
+
+using query_test::Row;
+
+// Saved queries written into a copy of the query fixture: queries on queries, updatable and
+// read-only ones, a declared parameter.
+TEST(SavedQueryRun, QueriesOnQueriesAndUpdatability) {
+  MDB_REQUIRE_FIXTURES();
+  fixtures::ScratchDir dir;
+  const std::string path = dir.Copy("access/jackcess-V2000-queryTestV2000.mdb");
+  auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
+  auto t = [](const char16_t* s) { return jet::Value(std::u16string(s)); };
+  db->InsertRow(u"Table1", {t(u"a"), t(u"1"), t(u"x")});
+  db->InsertRow(u"Table1", {t(u"b"), t(u"2"), t(u"y")});
+  db->InsertRow(u"Table1", {t(u"B"), t(u"3"), t(u"z")});
+  query_test::AddSavedQuery(
+      *db, u"Bees", 0,
+      {Row(1, 1), Row(3, 0), Row(5, {}, u"Table1"), Row(6, 0, {}, {}, u"Table1.col1"),
+       Row(6, 0, {}, {}, u"Table1.col2"), Row(8, {}, {}, {}, u"Table1.col1=\"b\"")});
+  query_test::AddSavedQuery(
+      *db, u"Bee Count", 0,
+      {Row(1, 1), Row(3, 0), Row(5, {}, u"Bees"), Row(6, 0, u"n", {}, u"Count(*)")});
+  query_test::AddSavedQuery(*db, u"Pick", 0,
+                            {Row(1, 1), Row(2, 10, u"Which"), Row(3, 0), Row(5, {}, u"Table1"),
+                             Row(6, 0, {}, {}, u"col2"), Row(8, {}, {}, {}, u"col1=[Which]")});
+  // The catalog of an open database does not see objects written into MSysObjects: reopen.
+  db.reset();
+  db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
+  Engine engine(*db);
+  EXPECT_EQ(Rows(engine.RunSavedQuery(u"Bee Count")), std::vector<std::string>{"[2]"});
+  EXPECT_EQ(Rows(engine.Execute("SELECT Sum(Val(col2)) FROM Bees").rows.value()),
+            std::vector<std::string>{"[5]"});
+  EXPECT_EQ(Rows(engine.RunSavedQuery(u"Pick", {{"Which", "A"}})),
+            std::vector<std::string>{"[\"1\"]"});
+  try {
+    engine.RunSavedQuery(u"Pick");
+    ADD_FAILURE() << "ran without its parameter";
+  } catch (const jet::Error& e) {
+    EXPECT_STREQ(e.what(), "No value given for one or more required parameters.");
+  }
+
+  std::string reason;
+  jet::ResultSet bees = engine.OpenSavedQuery(u"Bees", &reason);
+  EXPECT_EQ(bees.table, u"Table1");
+  ASSERT_EQ(bees.row_ids.size(), 2u);
+  std::vector<jet::Value> row = db->ReadRow(db->GetTable(u"Table1"), bees.row_ids[1]);
+  EXPECT_EQ(row[1], t(u"3"));
+  EXPECT_TRUE(reason.empty());
+
+  jet::ResultSet count = engine.OpenSavedQuery(u"Bee Count", &reason);
+  EXPECT_TRUE(count.table.empty());
+  EXPECT_NE(reason.find("another query"), std::string::npos) << reason;
+  jet::ResultSet fixture_select = engine.OpenSavedQuery(u"SelectQuery", &reason);
+  EXPECT_TRUE(fixture_select.table.empty());
+  EXPECT_NE(reason.find("more than one table"), std::string::npos) << reason;
+
+  // The decoded text of a written query reads as Access SQL.
+  EXPECT_EQ(jet::ToUtf8(FindSavedQuery(*db, u"Pick")->Sql()),
+            "PARAMETERS Which Text ( 255 );\nSELECT col2\nFROM Table1\nWHERE col1=[Which];");
+  db.reset();
+  EXPECT_TRUE(jet::CheckFile(path).ok());
 }
 
 }  // namespace
