@@ -27,8 +27,8 @@ std::string ColumnJson(const jet::Column& c, jet::Format format) {
   } else if (c.type == jet::ColumnType::kBinary) {
     out += ",\"len\":" + std::to_string(c.length);
   } else if (c.type == jet::ColumnType::kNumeric) {
-    out +=
-        ",\"precision\":" + std::to_string(c.precision) + ",\"scale\":" + std::to_string(c.scale);
+    out += ",\"precision\":" + std::to_string(c.precision) +
+           ",\"scale\":" + std::to_string(c.scale);
   }
   if ((c.type == jet::ColumnType::kLong && c.autonumber()) ||
       (c.type == jet::ColumnType::kGuid && c.auto_guid())) {
@@ -104,9 +104,9 @@ std::vector<std::string> IndexLines(const jet::TableDef& def) {
       if (i > 0) line += ',';
       AppendJsonString(IndexColumnName(def, ix->columns[i]), line);
     }
-    line += std::string("],\"primary\":") + Bool(ix->primary) + ",\"unique\":" + Bool(ix->unique) +
-            ",\"ignoreNulls\":" + Bool(ix->ignore_nulls) + ",\"required\":" + Bool(ix->required) +
-            ",\"foreign\":" + Bool(ix->foreign) + "}";
+    line += std::string("],\"primary\":") + Bool(ix->primary) + ",\"unique\":" +
+            Bool(ix->unique) + ",\"ignoreNulls\":" + Bool(ix->ignore_nulls) +
+            ",\"required\":" + Bool(ix->required) + ",\"foreign\":" + Bool(ix->foreign) + "}";
     lines.push_back(std::move(line));
   }
   return lines;

@@ -88,12 +88,11 @@ CivilDate CivilFromUnixDays(int64_t z) {
   const int64_t day_of_era = z - era * 146'097;
   const int64_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-  const int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t month_from_march = (5 * day_of_year + 2) / 153;
   const int day = static_cast<int>(day_of_year - (153 * month_from_march + 2) / 5 + 1);
-  const int month =
-      static_cast<int>(month_from_march < 10 ? month_from_march + 3 : month_from_march - 9);
+  const int month = static_cast<int>(month_from_march < 10 ? month_from_march + 3
+                                                             : month_from_march - 9);
   return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
@@ -121,23 +120,12 @@ void AppendUtf8(char32_t cp, std::string& out) {
 
 void AppendEscapedControl(char16_t c, std::string& out) {
   switch (c) {
-    case u'\b':
-      out += "\\b";
-      return;
-    case u'\f':
-      out += "\\f";
-      return;
-    case u'\n':
-      out += "\\n";
-      return;
-    case u'\r':
-      out += "\\r";
-      return;
-    case u'\t':
-      out += "\\t";
-      return;
-    default:
-      break;
+    case u'\b': out += "\\b"; return;
+    case u'\f': out += "\\f"; return;
+    case u'\n': out += "\\n"; return;
+    case u'\r': out += "\\r"; return;
+    case u'\t': out += "\\t"; return;
+    default: break;
   }
   out += "\\u";
   for (int shift = 12; shift >= 0; shift -= 4) AppendHexDigit(c >> shift, false, out);
@@ -227,7 +215,8 @@ void AppendJsonString(std::u16string_view s, std::string& out) {
       AppendEscapedControl(c, out);
     } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
                s[i + 1] <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00), out);
+      AppendUtf8(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00),
+                 out);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       AppendEscapedControl(c, out);  // unpaired surrogate: \udxxx
@@ -277,36 +266,21 @@ void AppendJsonValue(const jet::Value& v, std::string& out) {
 std::string TypeName(jet::ColumnType type) {
   using jet::ColumnType;
   switch (type) {
-    case ColumnType::kBoolean:
-      return "BOOLEAN";
-    case ColumnType::kByte:
-      return "BYTE";
-    case ColumnType::kInt:
-      return "INT";
-    case ColumnType::kLong:
-      return "LONG";
-    case ColumnType::kMoney:
-      return "MONEY";
-    case ColumnType::kFloat:
-      return "FLOAT";
-    case ColumnType::kDouble:
-      return "DOUBLE";
-    case ColumnType::kDateTime:
-      return "SHORT_DATE_TIME";
-    case ColumnType::kBinary:
-      return "BINARY";
-    case ColumnType::kText:
-      return "TEXT";
-    case ColumnType::kOle:
-      return "OLE";
-    case ColumnType::kMemo:
-      return "MEMO";
-    case ColumnType::kGuid:
-      return "GUID";
-    case ColumnType::kNumeric:
-      return "NUMERIC";
-    default:
-      break;
+    case ColumnType::kBoolean: return "BOOLEAN";
+    case ColumnType::kByte: return "BYTE";
+    case ColumnType::kInt: return "INT";
+    case ColumnType::kLong: return "LONG";
+    case ColumnType::kMoney: return "MONEY";
+    case ColumnType::kFloat: return "FLOAT";
+    case ColumnType::kDouble: return "DOUBLE";
+    case ColumnType::kDateTime: return "SHORT_DATE_TIME";
+    case ColumnType::kBinary: return "BINARY";
+    case ColumnType::kText: return "TEXT";
+    case ColumnType::kOle: return "OLE";
+    case ColumnType::kMemo: return "MEMO";
+    case ColumnType::kGuid: return "GUID";
+    case ColumnType::kNumeric: return "NUMERIC";
+    default: break;
   }
   char buf[16];
   std::snprintf(buf, sizeof buf, "UNKNOWN_0x%02X", static_cast<unsigned>(type));

@@ -1,12 +1,13 @@
 #include "database/connection.h"
 
-#include <QFile>
 #include <algorithm>
+
+#include <QFile>
 
 #include "database/field_values.h"
 #include "database/query.h"
-#include "jet/database.h"
 #include "query/saved_query.h"
+#include "jet/database.h"
 
 namespace database {
 namespace {

@@ -4,11 +4,12 @@
 // string whose "Data Source" is the file path. Queries attach to a connection; closing it cancels
 // their pending edits and closes them.
 
+#include <memory>
+#include <vector>
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <memory>
-#include <vector>
 
 namespace jet {
 class Database;

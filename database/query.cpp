@@ -1,9 +1,10 @@
 #include "database/query.h"
 
-#include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 #include <utility>
+
+#include <QLocale>
+#include <QRegularExpression>
 
 #include "database/connection.h"
 #include "database/field.h"
@@ -127,8 +128,9 @@ void Query::BuildFields() {
     int size = 0;
     if (column.type == jet::ColumnType::kText) size = column.max_chars(format);
     if (column.type == jet::ColumnType::kBinary) size = column.length;
-    fields_.push_back(std::unique_ptr<Field>(
-        new Field(this, FieldCount(), c, FromU16(column.name), type, type == ftAutoInc, size)));
+    fields_.push_back(std::unique_ptr<Field>(new Field(this, FieldCount(), c,
+                                                       FromU16(column.name), type,
+                                                       type == ftAutoInc, size)));
   }
 }
 
@@ -171,7 +173,9 @@ void Query::RequireRecord() const {
   }
 }
 
-int Query::RecordCount() const { return data_ ? static_cast<int>(data_->result.rows.size()) : 0; }
+int Query::RecordCount() const {
+  return data_ ? static_cast<int>(data_->result.rows.size()) : 0;
+}
 
 void Query::SetState(TDataSetState state) {
   if (state == state_) return;
@@ -471,9 +475,8 @@ QString Query::DisplayTextAt(int record, int field) const {
   if (record < 0 || record >= RecordCount()) {
     return DisplayText(jet::Value(), f.DataType(), QLocale());
   }
-  return DisplayText(
-      data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)], f.DataType(),
-      QLocale());
+  return DisplayText(data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)],
+                     f.DataType(), QLocale());
 }
 
 bool Query::IsNullAt(int record, int field) const {

@@ -12,8 +12,8 @@
 namespace database {
 
 struct QueryData {
-  jet::ResultSet result;          // moved from the engine, never copied
-  std::vector<jet::Value> saved;  // the current record before dsEdit began
+  jet::ResultSet result;           // moved from the engine, never copied
+  std::vector<jet::Value> saved;   // the current record before dsEdit began
   bool table_loaded = false;
   jet::TableDef table;             // definition of result.table, loaded on the first write
   std::vector<int> result_column;  // per table column: its result column, -1 when not selected
