@@ -168,7 +168,8 @@ bool SameKeys(const std::vector<jet::Value>& a, const std::vector<jet::Value>& b
 
 }  // namespace
 
-Engine::Engine(jet::Database& db) : db_(db) {
+Engine::Engine(jet::Database& db) : db_(db), context_(std::make_unique<JetModuleContext>()) {
+  context_->db = &db_;
   if (sqlite3_open_v2(":memory:", &sqlite_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {
     sqlite3_close(sqlite_);
@@ -179,7 +180,7 @@ Engine::Engine(jet::Database& db) : db_(db) {
   sqlite3_db_config(sqlite_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   try {
     RegisterAccessFunctions(sqlite_);
-    RegisterJetModule(sqlite_, &db_);
+    RegisterJetModule(sqlite_, context_.get());
     AttachTables();
   } catch (...) {
     sqlite3_close(sqlite_);
@@ -286,6 +287,7 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
 
 jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& params,
                                 const std::string& rowid_table) {
+  ++context_->statement;  // tables read the file again: it may have changed since
   RefreshViews(params);
   TranslateOptions options;
   for (const auto& [name, value] : params) options.params[Lower(name)] = ParamLiteral(value);

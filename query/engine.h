@@ -52,6 +52,7 @@ class Engine {
   [[noreturn]] void Fail(const std::string& sqlite_message, std::string_view statement);
 
   jet::Database& db_;
+  std::unique_ptr<struct JetModuleContext> context_;
   sqlite3* sqlite_ = nullptr;
   std::map<std::string, std::string> table_names_;  // lower case -> name as stored
   std::map<std::string, std::string> view_errors_;  // lower case -> why the view is missing

@@ -978,6 +978,20 @@ int CompareAccessText(std::string_view a, std::string_view b) {
   return 0;
 }
 
+std::string FoldForKey(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const char32_t c = Fold(NextCodePoint(text, i));
+    // Code points as fixed-width bytes: distinct folds stay distinct.
+    out.push_back(static_cast<char>(c >> 16));
+    out.push_back(static_cast<char>((c >> 8) & 0xFF));
+    out.push_back(static_cast<char>(c & 0xFF));
+  }
+  return out;
+}
+
 bool AccessLike(std::u16string_view text, std::u16string_view pattern) {
   // Iterative match with one backtrack point for the last '*'.
   size_t t = 0, p = 0, star = std::u16string_view::npos, mark = 0;

@@ -19,6 +19,9 @@ void RegisterAccessFunctions(sqlite3* db);
 // for equality and order of letters.
 int CompareAccessText(std::string_view a, std::string_view b);
 
+// `text` folded so that texts equal under CompareAccessText fold to the same bytes.
+std::string FoldForKey(std::string_view text);
+
 // Access's Like: * any run, ? one character, # one digit, [abc] [!a-z] a class; letters compare
 // case-insensitively.
 bool AccessLike(std::u16string_view text, std::u16string_view pattern);

@@ -1,10 +1,13 @@
 #include "query/vtab.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "query/functions.h"
 #include "query/translate.h"
@@ -12,18 +15,133 @@
 namespace query {
 namespace {
 
+// The rows of one table as read for the current statement, with hash maps of the columns
+// that equality constraints asked for.
+struct Snapshot {
+  std::vector<jet::RowId> ids;
+  std::vector<std::vector<jet::Value>> rows;
+  std::map<int, std::unordered_multimap<std::string, size_t>> by_column;
+};
+
 struct JetVtab {
   sqlite3_vtab base{};
+  JetModuleContext* context = nullptr;
   jet::Database* db = nullptr;
   jet::TableDef def;
+  std::shared_ptr<Snapshot> snapshot;
+  uint64_t snapshot_statement = 0;
 };
 
 struct JetCursor {
   sqlite3_vtab_cursor base{};
-  std::vector<jet::RowId> ids;
-  std::vector<std::vector<jet::Value>> rows;  // used columns only, by table column position
+  std::shared_ptr<Snapshot> snapshot;
+  std::vector<size_t> picked;                 // rows of the snapshot this cursor visits
+  bool all = false;                           // every row of the snapshot
+  std::vector<jet::RowId> ids;                // a row read by id
+  std::vector<std::vector<jet::Value>> rows;  // (its values)
   size_t at = 0;
+  size_t count() const {
+    return !ids.empty() ? ids.size() : all ? snapshot->rows.size() : picked.size();
+  }
+  const std::vector<jet::Value>& row() const {
+    if (!ids.empty()) return rows[at];
+    return snapshot->rows[all ? at : picked[at]];
+  }
+  jet::RowId id() const {
+    if (!ids.empty()) return ids[at];
+    return snapshot->ids[all ? at : picked[at]];
+  }
 };
+
+// The hash key of a value for equality lookups: numbers by their double, text folded as the
+// ACCESS collation compares it. A text that reads as a number also yields the number's key.
+void HashKeys(sqlite3_value* v, std::vector<std::string>* keys) {
+  char buf[40];
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      std::snprintf(buf, sizeof buf, "n%.17g", sqlite3_value_double(v));
+      keys->push_back(buf);
+      return;
+    case SQLITE_TEXT: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      const std::string text(p, static_cast<size_t>(sqlite3_value_bytes(v)));
+      keys->push_back("t" + FoldForKey(text));
+      char* end = nullptr;
+      const double d = std::strtod(text.c_str(), &end);
+      if (!text.empty() && end && *end == '\0') {
+        std::snprintf(buf, sizeof buf, "n%.17g", d);
+        keys->push_back(buf);
+      }
+      return;
+    }
+    case SQLITE_BLOB: {
+      const auto* b = static_cast<const char*>(sqlite3_value_blob(v));
+      keys->push_back("b" + std::string(b ? b : "", static_cast<size_t>(sqlite3_value_bytes(v))));
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+std::string StoredKey(const jet::Value& value) {
+  char buf[40];
+  return std::visit(
+      [&](const auto& v) -> std::string {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return {};
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return v ? "n-1" : "n0";
+        } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                             std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
+          std::snprintf(buf, sizeof buf, "n%.17g", static_cast<double>(v));
+          return buf;
+        } else if constexpr (std::is_same_v<T, jet::Currency>) {
+          std::snprintf(buf, sizeof buf, "n%.17g", static_cast<double>(v.units) / 10000.0);
+          return buf;
+        } else if constexpr (std::is_same_v<T, float>) {
+          std::snprintf(buf, sizeof buf, "n%.17g", FloatAsDouble(v));
+          return buf;
+        } else if constexpr (std::is_same_v<T, double>) {
+          std::snprintf(buf, sizeof buf, "n%.17g", v);
+          return buf;
+        } else if constexpr (std::is_same_v<T, jet::Decimal>) {
+          std::snprintf(buf, sizeof buf, "n%.17g", std::strtod(v.ToString().c_str(), nullptr));
+          return buf;
+        } else if constexpr (std::is_same_v<T, jet::DateTime>) {
+          std::snprintf(buf, sizeof buf, "n%.17g", v.days);
+          return buf;
+        } else if constexpr (std::is_same_v<T, jet::Guid>) {
+          return "t" + FoldForKey(v.ToString());
+        } else if constexpr (std::is_same_v<T, std::u16string>) {
+          return "t" + FoldForKey(jet::ToUtf8(v));
+        } else {
+          return "b" + std::string(v.begin(), v.end());
+        }
+      },
+      value.storage());
+}
+
+// The rows of the table for this statement, read once.
+std::shared_ptr<Snapshot> Rows(JetVtab* vtab) {
+  if (vtab->snapshot && vtab->snapshot_statement == vtab->context->statement) {
+    return vtab->snapshot;
+  }
+  auto snap = std::make_shared<Snapshot>();
+  snap->ids.reserve(vtab->def.row_count);
+  snap->rows.reserve(vtab->def.row_count);
+  vtab->db->Scan(vtab->def, [&](jet::RowId id, std::vector<jet::Value>& values) {
+    snap->ids.push_back(id);
+    snap->rows.push_back(std::move(values));
+    values.clear();
+    return true;
+  });
+  vtab->snapshot = snap;
+  vtab->snapshot_statement = vtab->context->statement;
+  return snap;
+}
 
 int64_t RowidOf(jet::RowId id) { return (static_cast<int64_t>(id.page) << 8) | id.row; }
 jet::RowId IdOf(int64_t rowid) {
@@ -55,7 +173,8 @@ int Connect(sqlite3* sqlite, void* aux, int argc, const char* const* argv, sqlit
     return SQLITE_ERROR;
   }
   auto vtab = std::make_unique<JetVtab>();
-  vtab->db = static_cast<jet::Database*>(aux);
+  vtab->context = static_cast<JetModuleContext*>(aux);
+  vtab->db = vtab->context->db;
   std::string name = argv[3];
   if (name.size() >= 2 && (name.front() == '\'' || name.front() == '"')) {
     name = name.substr(1, name.size() - 2);
@@ -105,8 +224,23 @@ int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
       break;
     }
   }
+  const double rows = std::max<double>(1, vtab->def.row_count);
   if (info->idxNum == 0) {
-    const double rows = std::max<double>(1, vtab->def.row_count);
+    // Equality on a column: rows found through a hash map of the statement's snapshot. SQLite
+    // checks the constraint again (the map may return a few more rows than match).
+    for (int i = 0; i < info->nConstraint; ++i) {
+      const auto& c = info->aConstraint[i];
+      if (c.usable && c.iColumn >= 0 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
+        info->aConstraintUsage[i].argvIndex = 1;
+        info->aConstraintUsage[i].omit = 0;
+        info->idxNum = 2 + c.iColumn;
+        info->estimatedCost = 10 + rows / 1000;
+        info->estimatedRows = 10;
+        break;
+      }
+    }
+  }
+  if (info->idxNum == 0) {
     info->estimatedCost = rows * 2;
     info->estimatedRows = static_cast<sqlite3_int64>(rows);
   }
@@ -125,22 +259,14 @@ int Close(sqlite3_vtab_cursor* cur) {
   return SQLITE_OK;
 }
 
-int Filter(sqlite3_vtab_cursor* base, int idx_num, const char* idx_str, int, sqlite3_value** argv) {
+int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_value** argv) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
   auto* vtab = reinterpret_cast<JetVtab*>(base->pVtab);
   cur->ids.clear();
   cur->rows.clear();
+  cur->picked.clear();
+  cur->all = false;
   cur->at = 0;
-  const uint64_t used = idx_str ? std::strtoull(idx_str, nullptr, 10) : ~0ULL;
-  const size_t ncols = vtab->def.columns.size();
-  auto keep = [&](std::vector<jet::Value>& values) {
-    std::vector<jet::Value> row(ncols);
-    for (size_t i = 0; i < ncols && i < values.size(); ++i) {
-      const uint64_t bit = i >= 63 ? (1ULL << 63) : (1ULL << i);
-      if (used & bit) row[i] = std::move(values[i]);
-    }
-    return row;
-  };
   try {
     if (idx_num == 1) {
       if (sqlite3_value_type(argv[0]) != SQLITE_INTEGER) return SQLITE_OK;
@@ -157,16 +283,31 @@ int Filter(sqlite3_vtab_cursor* base, int idx_num, const char* idx_str, int, sql
         throw;
       }
       cur->ids.push_back(IdOf(rowid));
-      cur->rows.push_back(keep(values));
+      cur->rows.push_back(std::move(values));
       return SQLITE_OK;
     }
-    cur->ids.reserve(vtab->def.row_count);
-    cur->rows.reserve(vtab->def.row_count);
-    vtab->db->Scan(vtab->def, [&](jet::RowId id, std::vector<jet::Value>& values) {
-      cur->ids.push_back(id);
-      cur->rows.push_back(keep(values));
-      return true;
-    });
+    cur->snapshot = Rows(vtab);
+    if (idx_num >= 2) {
+      const int column = idx_num - 2;
+      auto& map = cur->snapshot->by_column[column];
+      if (map.empty() && !cur->snapshot->rows.empty()) {
+        map.reserve(cur->snapshot->rows.size());
+        for (size_t r = 0; r < cur->snapshot->rows.size(); ++r) {
+          std::string key = StoredKey(cur->snapshot->rows[r][static_cast<size_t>(column)]);
+          if (!key.empty()) map.emplace(std::move(key), r);
+        }
+      }
+      std::vector<std::string> keys;
+      HashKeys(argv[0], &keys);
+      for (const std::string& key : keys) {
+        auto [lo, hi] = map.equal_range(key);
+        for (auto it = lo; it != hi; ++it) cur->picked.push_back(it->second);
+      }
+      std::sort(cur->picked.begin(), cur->picked.end());
+      cur->picked.erase(std::unique(cur->picked.begin(), cur->picked.end()), cur->picked.end());
+      return SQLITE_OK;
+    }
+    cur->all = true;
   } catch (const std::exception& e) {
     return SetError(base->pVtab, e);
   }
@@ -180,23 +321,24 @@ int Next(sqlite3_vtab_cursor* base) {
 
 int Eof(sqlite3_vtab_cursor* base) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
-  return cur->at >= cur->rows.size();
+  return cur->at >= cur->count();
 }
 
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int i) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
-  ResultFromValue(ctx, cur->rows[cur->at][static_cast<size_t>(i)]);
+  ResultFromValue(ctx, cur->row()[static_cast<size_t>(i)]);
   return SQLITE_OK;
 }
 
 int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
-  *out = RowidOf(cur->ids[cur->at]);
+  *out = RowidOf(cur->id());
   return SQLITE_OK;
 }
 
 int Update(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
   auto* vtab = reinterpret_cast<JetVtab*>(base);
+  vtab->snapshot.reset();  // later reads of this statement see the write
   try {
     if (argc == 1) {
       vtab->db->DeleteRow(vtab->def.name, IdOf(sqlite3_value_int64(argv[0])));
@@ -509,8 +651,8 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
   }
 }
 
-void RegisterJetModule(sqlite3* sqlite, jet::Database* db) {
-  if (sqlite3_create_module_v2(sqlite, "jet", &kModule, db, nullptr) != SQLITE_OK) {
+void RegisterJetModule(sqlite3* sqlite, JetModuleContext* context) {
+  if (sqlite3_create_module_v2(sqlite, "jet", &kModule, context, nullptr) != SQLITE_OK) {
     throw jet::Error(jet::Error::Kind::kIo, "cannot register the jet module");
   }
 }

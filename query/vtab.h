@@ -1,8 +1,10 @@
 #pragma once
 
-// The engine's tables as SQLite virtual tables (module "jet"): reads scan the table (or read one
-// row by its id), writes go through Database::InsertRow/UpdateRow/DeleteRow so the engine keeps
-// its indexes and rules. A row's SQLite rowid is its RowId: page * 256 + slot.
+// The engine's tables as SQLite virtual tables (module "jet"): reads scan the table once per
+// statement, read one row by its id, or find rows equal on a column through a hash map built
+// from that scan (the public engine API has no index seek yet); writes go through
+// Database::InsertRow/UpdateRow/DeleteRow so the engine keeps its indexes and rules. A row's
+// SQLite rowid is its RowId: page * 256 + slot.
 
 #include <sqlite3.h>
 
@@ -12,8 +14,16 @@
 
 namespace query {
 
-// Registers the module on `sqlite` for tables of `db`, which must outlive the connection.
-void RegisterJetModule(sqlite3* sqlite, jet::Database* db);
+// What the module's tables share: the database and a statement counter. Each table keeps the
+// rows it read (and hash maps of them for equality lookups) while the counter stays the same;
+// bumping it before a statement makes them read the file again.
+struct JetModuleContext {
+  jet::Database* db = nullptr;
+  uint64_t statement = 0;
+};
+
+// Registers the module on `sqlite`; `context` must outlive the connection.
+void RegisterJetModule(sqlite3* sqlite, JetModuleContext* context);
 
 // The declared SQLite type of a column type ("TEXT", "CURRENCY", ...), and back.
 const char* DeclaredType(jet::ColumnType type);
