@@ -783,8 +783,18 @@ void Format(ARGS) {
 
 // An exact sum: integers in 128 bits; other numbers as decimals of up to 15 significant digits
 // with 18 decimals, so Currency values (4 decimals) and the like add up without binary error.
+// SQLite's aggregate context is only 8-byte aligned: the 128-bit sum is kept in bytes.
 struct SumState {
-  __int128 scaled = 0;  // value * 10^18
+  unsigned char scaled_bytes[16] = {};  // value * 10^18, a __int128
+  __int128 scaled() const {
+    __int128 v;
+    std::memcpy(&v, scaled_bytes, sizeof v);
+    return v;
+  }
+  void add(__int128 x) {
+    const __int128 v = scaled() + x;
+    std::memcpy(scaled_bytes, &v, sizeof v);
+  }
   double fallback = 0;  // numbers beyond the exact range
   bool any = false, real = false, inexact = false;
   long long count = 0;
@@ -850,8 +860,8 @@ void SumStep(ARGS) {
   s->any = true;
   ++s->count;
   if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
-    s->scaled += static_cast<__int128>(sqlite3_value_int64(argv[0])) *
-                 static_cast<__int128>(1000000000000000000LL);
+    s->add(static_cast<__int128>(sqlite3_value_int64(argv[0])) *
+           static_cast<__int128>(1000000000000000000LL));
     return;
   }
   double d = 0;
@@ -862,7 +872,7 @@ void SumStep(ARGS) {
   s->real = true;
   __int128 scaled = 0;
   if (ToScaled(d, &scaled))
-    s->scaled += scaled;
+    s->add(scaled);
   else {
     s->inexact = true;
     s->fallback += d;
@@ -870,14 +880,14 @@ void SumStep(ARGS) {
 }
 
 double SumValue(const SumState& s) {
-  return std::strtod(ScaledText(s.scaled).c_str(), nullptr) + s.fallback;
+  return std::strtod(ScaledText(s.scaled()).c_str(), nullptr) + s.fallback;
 }
 
 void SumFinal(sqlite3_context* ctx) {
   auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
   if (!s || !s->any) return sqlite3_result_null(ctx);
   if (!s->real && !s->inexact) {
-    const __int128 whole = s->scaled / static_cast<__int128>(1000000000000000000LL);
+    const __int128 whole = s->scaled() / static_cast<__int128>(1000000000000000000LL);
     if (whole >= INT64_MIN && whole <= INT64_MAX)
       return sqlite3_result_int64(ctx, static_cast<long long>(whole));
   }
@@ -888,8 +898,8 @@ void AvgFinal(sqlite3_context* ctx) {
   auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
   if (!s || !s->any) return sqlite3_result_null(ctx);
   if (!s->inexact) {
-    const __int128 q = s->scaled / s->count;
-    if (q * s->count == s->scaled)
+    const __int128 q = s->scaled() / s->count;
+    if (q * s->count == s->scaled())
       return sqlite3_result_double(ctx, std::strtod(ScaledText(q).c_str(), nullptr));
   }
   sqlite3_result_double(ctx, SumValue(*s) / static_cast<double>(s->count));
