@@ -56,7 +56,13 @@ void ResultText(sqlite3_context* ctx, const std::string& s) {
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
+// Access dates run from 1/1/100 to 12/31/9999.
+constexpr double kFirstDay = -657434, kLastDay = 2958466;
+
+[[noreturn]] void Throw(const std::string& message);
+
 void ResultDate(sqlite3_context* ctx, double days) {
+  if (!(days >= kFirstDay && days < kLastDay)) Throw("Overflow");
   sqlite3_result_double(ctx, days);
   sqlite3_result_subtype(ctx, kDateSubtype);
 }
@@ -198,6 +204,7 @@ bool DateOf(sqlite3_value* v, double* out) {
 double DateArg(sqlite3_value* v) {
   double d = 0;
   if (!DateOf(v, &d)) Throw("Data type mismatch in criteria expression (date expected).");
+  if (!(d >= kFirstDay && d < kLastDay)) Throw("Overflow");
   return d;
 }
 
@@ -507,7 +514,9 @@ void TimeFn(ARGS) {
 void CCur(ARGS) {
   UNUSED_ARGC;
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  sqlite3_result_double(ctx, RoundHalfEven(NumberArg(argv[0], "CCur"), 4));
+  const double v = RoundHalfEven(NumberArg(argv[0], "CCur"), 4);
+  if (!(std::fabs(v) <= 922337203685477.0)) Throw("Overflow");
+  sqlite3_result_double(ctx, v);
 }
 
 template <long long kMin, long long kMax>
