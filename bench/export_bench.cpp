@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "export/export.h"
+#include "query/export/export.h"
 #include "jet/database.h"
 
 namespace {

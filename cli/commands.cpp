@@ -8,7 +8,7 @@
 
 #include "check_command.h"
 #include "dump.h"
-#include "export/export.h"
+#include "query/export/export.h"
 
 namespace cli {
 namespace {
@@ -84,9 +84,27 @@ void Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostr
     CheckArgCount(args, 2, 3);
     WriteDump(*OpenReadOnly(args[1]), OptionalTable(args, 2), out);
   } else if (command == "sql") {
-    CheckArgCount(args, 3, 3);
-    const auto mode = IsSelect(args[2]) ? jet::OpenMode::kReadOnly : jet::OpenMode::kReadWrite;
-    RunSql(*jet::Database::Open(args[1], mode), args[2], out);
+    SqlOptions options;
+    std::vector<std::string> rest{args[0]};
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--csv") {
+        options.csv = true;
+      } else if (args[i] == "--param") {
+        if (i + 1 >= args.size()) throw Usage{"--param needs NAME=VALUE"};
+        const std::string& p = args[++i];
+        const size_t eq = p.find('=');
+        if (eq == std::string::npos || eq == 0) throw Usage{"--param needs NAME=VALUE"};
+        options.params[p.substr(0, eq)] = p.substr(eq + 1);
+      } else {
+        rest.push_back(args[i]);
+      }
+    }
+    CheckArgCount(rest, 3, 3);
+    const auto mode = IsSelect(rest[2]) ? jet::OpenMode::kReadOnly : jet::OpenMode::kReadWrite;
+    RunSql(*jet::Database::Open(rest[1], mode), rest[2], options, out);
+  } else if (command == "queries") {
+    CheckArgCount(args, 2, 3);
+    PrintQueries(*OpenReadOnly(args[1]), OptionalTable(args, 2), out);
   } else if (command == "check") {
     CheckArgCount(args, 2, 2);
     RunCheck(args[1], out);
@@ -110,8 +128,11 @@ std::string UsageText() {
          "  tables FILE            list the tables and saved select queries\n"
          "  schema FILE [TABLE]    columns, types, lengths, flags and indexes\n"
          "  dump FILE [TABLE]      the canonical dump: JSON lines of schema and rows\n"
+         "  queries FILE [NAME]    the saved queries as Access SQL\n"
          "  check FILE             verify rows, usage maps and indexes; exit 1 on a problem\n"
-         "  sql FILE STATEMENT     run one SQL statement (SELECT prints rows as JSON arrays)\n"
+         "  sql [--csv] [--param NAME=VALUE]... FILE STATEMENT\n"
+         "                         run one Access SQL statement (SELECT prints rows as JSON\n"
+         "                         arrays, or CSV with a header row)\n"
          "  create FILE            create a new empty Access 2000 database (FILE must not exist)\n"
          "  export --format sqlite|postgres|csv FILE OUT\n"
          "                         copy every table with its keys and relationships to a new\n"

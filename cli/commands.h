@@ -3,6 +3,7 @@
 // The commands of mdbtool. main() only hands its arguments to RunMdbtool, so tests run every
 // command in-process.
 
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -33,6 +34,18 @@ void PrintSchema(const jet::Database& db, const std::optional<std::u16string>& t
 // `sql`: runs one statement. A SELECT prints a JSON array of column names, then one JSON array
 // per row (values as in the dump); other statements print the number of rows affected.
 void RunSql(jet::Database& db, std::string_view sql, std::ostream& out);
+// `sql` with its options: statements the engine's own dialect does not take (joins,
+// expressions, aggregates, UPDATE/DELETE with any WHERE, saved queries) run on the Access SQL
+// engine; `params` give parameters their values; `csv` prints RFC 4180 with a header row.
+struct SqlOptions {
+  bool csv = false;
+  std::map<std::string, std::string> params;
+};
+void RunSql(jet::Database& db, std::string_view sql, const SqlOptions& options, std::ostream& out);
+// `queries`: every saved query as "-- name (type)", its Access SQL text and a blank line; with
+// `name`, that query's text alone. Throws kNotFound for an unknown name.
+void PrintQueries(const jet::Database& db, const std::optional<std::u16string>& name,
+                  std::ostream& out);
 // True when `sql` starts with SELECT (so the file can be opened read-only).
 bool IsSelect(std::string_view sql);
 

@@ -6,6 +6,7 @@
 
 #include "database/field_values.h"
 #include "database/query.h"
+#include "query/saved_query.h"
 #include "jet/database.h"
 
 namespace database {
@@ -91,11 +92,24 @@ bool Connection::ReadOnly() const { return db_ && db_->read_only(); }
 
 void Connection::GetTableNames(QStringList& list) const {
   list.clear();
+  // As the provider lists them: select queries that declare parameters are procedures, not views.
+  std::vector<std::u16string> with_parameters;
+  for (const query::SavedQuery& q : query::ReadSavedQueries(Engine())) {
+    if (!q.parameters.empty()) with_parameters.push_back(q.name);
+  }
   for (const jet::TableListEntry& entry : Engine().ListTables()) {
+    if (entry.type == "VIEW" && std::find(with_parameters.begin(), with_parameters.end(),
+                                          entry.name) != with_parameters.end()) {
+      continue;
+    }
     if (entry.type == "TABLE" || entry.type == "VIEW") {
       list.append(ToQString(entry.name));
     }
   }
+}
+
+bool Connection::IsSavedQuery(const QString& name) const {
+  return query::FindSavedQuery(Engine(), name.toStdU16String()).has_value();
 }
 
 jet::Database& Connection::Engine() const {

@@ -55,8 +55,12 @@ class Connection : public QObject {
   bool ReadOnly() const;
 
   // Clears `list` and fills it with the names of the engine's TABLES listing: every "TABLE"
-  // row, then every "VIEW" row, in the engine's order. Throws jet::Error when not connected.
+  // row, then every "VIEW" row, in the engine's order; select queries that declare parameters are
+  // left out, as the provider lists them as procedures. Throws jet::Error when not connected.
   void GetTableNames(QStringList& list) const;
+  // Whether `name` is a saved query of the open file (a page over it has no indexes of its
+  // own). Throws jet::Error when not connected.
+  bool IsSavedQuery(const QString& name) const;
 
   // The engine behind the open connection; throws jet::Error (kInvalidArgument) when closed.
   jet::Database& Engine() const;

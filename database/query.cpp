@@ -4,11 +4,14 @@
 #include <utility>
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include "database/connection.h"
 #include "database/field.h"
 #include "database/field_values.h"
 #include "database/query_data.h"
+#include "query/engine.h"
+#include "query/saved_query.h"
 
 namespace database {
 namespace {
@@ -16,6 +19,27 @@ namespace {
 using Kind = jet::Error::Kind;
 
 bool Pending(TDataSetState state) { return state == dsEdit || state == dsInsert; }
+
+// A statement the engine's own dialect does not run (a saved query's page, joins, expressions)
+// runs on the Access SQL engine. A page's "SELECT * FROM [name]" of a saved query opens it
+// for editing when Access could update it.
+jet::ResultSet RunOnQueryEngine(jet::Database& db, const std::string& sql, std::string* reason) {
+  static const QRegularExpression kPage(
+      QStringLiteral(R"(^\s*SELECT\s+\*\s+FROM\s+(?:\[([^\]]+)\]|(\w+))\s*;?\s*$)"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+  query::Engine engine(db);
+  const QRegularExpressionMatch m = kPage.match(QString::fromStdString(sql));
+  if (m.hasMatch()) {
+    const QString captured = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
+    const std::u16string name = captured.toStdU16String();
+    if (query::FindSavedQuery(db, name)) return engine.OpenSavedQuery(name, reason);
+  }
+  jet::ExecResult r = engine.Execute(sql);
+  if (!r.rows) {
+    throw jet::Error(jet::Error::Kind::kInvalidArgument, "the statement returns no rows");
+  }
+  return std::move(*r.rows);
+}
 
 }  // namespace
 
@@ -69,7 +93,13 @@ void Query::Open() {
   }
   if (!connection_->Connected()) connection_->Open();
   auto data = std::make_unique<QueryData>();
-  data->result = connection_->Engine().Query(sql_.Text().toStdString());
+  const std::string sql = sql_.Text().toStdString();
+  try {
+    data->result = connection_->Engine().Query(sql);
+  } catch (const jet::Error& e) {
+    if (e.kind() != Kind::kNotSupported) throw;
+    data->result = RunOnQueryEngine(connection_->Engine(), sql, &data->read_only_reason);
+  }
   data_ = std::move(data);
   BuildFields();
   const bool empty = data_->result.rows.empty();
@@ -226,7 +256,9 @@ void Query::LoadTable() {
   if (data_->table_loaded) return;
   const std::u16string& name = data_->result.table;
   if (name.empty()) {
-    Fail(Kind::kNotSupported, QStringLiteral("Cannot modify a read-only dataset"));
+    Fail(Kind::kNotSupported, data_->read_only_reason.empty()
+                                  ? QStringLiteral("Cannot modify a read-only dataset")
+                                  : QString::fromStdString(data_->read_only_reason));
   }
   jet::TableDef table = connection_->Engine().GetTable(name);
   std::vector<int> result_column(table.columns.size(), -1);

@@ -8,8 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev          # tests and benchmarks
   qt6-base-dev qt6-base-dev-tools libgl-dev                      # the editor window
   zlib1g-dev                                                     # gzipped expected dumps
-  libsqlite3-dev                                                 # query layer: SQLite exports
-  sqlite3 postgresql                                             # export tests and bench/compare_export.sh
+  libsqlite3-dev sqlite3 postgresql                             # query engine and exports; sqlite3/postgresql for tests and benches
   mdbtools nodejs                                                # independent reader for conformance
   fonts-noto-cjk xvfb xauth imagemagick                          # screenshots of the window
   time gzip                                                      # bench/compare_read.sh

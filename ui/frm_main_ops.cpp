@@ -137,9 +137,11 @@ void TFrmMain::AddTablePage(const QString& path, const QString& table_name) {
   grid->SetDataSource(source);
   query->SetConnection(ADOConnection);
 
+  // A saved query's page has no indexes and no key to repair.
+  const bool saved_query = ADOConnection->IsSavedQuery(table_name);
   database::IndexList indexes;
-  database::ReadTableIndexes(path, table_name, indexes);
-  if (indexes.empty()) {
+  if (!saved_query) database::ReadTableIndexes(path, table_name, indexes);
+  if (!saved_query && indexes.empty()) {
     grid->SetDataSource(nullptr);
     RepairTableKey(source, query, table_name);
     grid->SetDataSource(source);

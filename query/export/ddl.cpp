@@ -1,4 +1,4 @@
-#include "export/ddl.h"
+#include "query/export/ddl.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "export/export_schema.h"
+#include "query/export/export_schema.h"
 
 namespace query {
 

@@ -1,4 +1,4 @@
-#include "export/export.h"
+#include "query/export/export.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "export/ddl.h"
-#include "export/output_file.h"
-#include "export/writers.h"
+#include "query/export/ddl.h"
+#include "query/export/output_file.h"
+#include "query/export/writers.h"
 
 namespace query {
 namespace {

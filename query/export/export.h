@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "export/export_schema.h"
+#include "query/export/export_schema.h"
 #include "jet/database.h"
 
 namespace query {

@@ -1,4 +1,4 @@
-#include "export/export_schema.h"
+#include "query/export/export_schema.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "export/field_text.h"
+#include "query/export/field_text.h"
 
 #include <charconv>
 #include <type_traits>

@@ -1,4 +1,4 @@
-#include "export/progress.h"
+#include "query/export/progress.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "export/read_ahead.h"
+#include "query/export/read_ahead.h"
 
 #include <condition_variable>
 #include <deque>

@@ -16,11 +16,11 @@
 #include <type_traits>
 #include <variant>
 
-#include "export/ddl.h"
-#include "export/field_text.h"
-#include "export/progress.h"
-#include "export/read_ahead.h"
-#include "export/writers.h"
+#include "query/export/ddl.h"
+#include "query/export/field_text.h"
+#include "query/export/progress.h"
+#include "query/export/read_ahead.h"
+#include "query/export/writers.h"
 #include "jet/value_text.h"
 
 namespace query {

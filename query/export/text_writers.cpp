@@ -15,11 +15,11 @@
 
 #include <sys/stat.h>
 
-#include "export/ddl.h"
-#include "export/field_text.h"
-#include "export/output_file.h"
-#include "export/progress.h"
-#include "export/writers.h"
+#include "query/export/ddl.h"
+#include "query/export/field_text.h"
+#include "query/export/output_file.h"
+#include "query/export/progress.h"
+#include "query/export/writers.h"
 #include "jet/error.h"
 
 namespace query {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "export/export.h"
+#include "query/export/export.h"
 
 namespace query {
 

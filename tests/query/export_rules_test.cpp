@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "export/export.h"
+#include "query/export/export.h"
 #include "readback.h"
 #include "support/fixtures.h"
 #include "support/write_test_util.h"

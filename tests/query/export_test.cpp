@@ -2,7 +2,7 @@
 // of the test's own: every value equals the canonical dump, and keys, indexes and relationships
 // with integrity are there.
 
-#include "export/export.h"
+#include "query/export/export.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
