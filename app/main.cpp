@@ -1,6 +1,9 @@
 // mdbedit: one window and the event loop. The program reads no command line.
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "ui/frm_main.h"
 #include "ui/guard.h"
@@ -8,6 +11,12 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // Qt's own texts (standard buttons, the file dialog) in the user's language.
+  QTranslator qt_texts;
+  if (qt_texts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&qt_texts);
+  }
   const QString title = ui::ApplicationTitle(QCoreApplication::applicationFilePath());
   ui::QtPrompter prompter;
   ui::TFrmMain window(prompter, title);

@@ -299,6 +299,20 @@ void Query::Insert() {
   emit StateChanged(state_);
 }
 
+void Query::Append() {
+  RequireActive("Append");
+  SettlePending();
+  RequireModifiable();
+  const int at = RecordCount();
+  InsertRecord(at);
+  modified_ = false;
+  bof_ = eof_ = false;
+  state_ = dsInsert;
+  current_ = at;
+  emit CurrentChanged(current_);
+  emit StateChanged(state_);
+}
+
 void Query::WriteBack() {
   jet::Database& db = connection_->Engine();
   LoadTable();
