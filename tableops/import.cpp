@@ -219,6 +219,7 @@ ImportResult ImportText(const Page& page, const QString& text, Prompter& prompte
     query.SQL().Clear();
     query.SQL().Add(statement);
     ++result.statements;
+    result.sent.append(statement);
     try {
       query.ExecSQL();
       result.wrote = true;

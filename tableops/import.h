@@ -21,6 +21,7 @@ struct ImportResult {
   int statements = 0;  // statements executed or attempted
   int failed = 0;      // of which the engine refused
   bool wrote = false;  // at least one statement succeeded
+  QStringList sent;    // every INSERT INTO statement, in order
 };
 
 // Imports `text` (the clipboard's) into the page's table.
