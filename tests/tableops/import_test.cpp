@@ -27,8 +27,7 @@ class ImportTest : public OpsTest {
 TEST_F(ImportTest, WorkedStdItemsExample) {
   CreateStdItems();
   const Page page = OpenPage("StdItems");
-  const ImportResult result =
-      ImportText(page, "7;Sword;12;sharp\r\n\r\n  8,Shield\r\n", prompter_);
+  const ImportResult result = ImportText(page, "7;Sword;12;sharp\r\n\r\n  8,Shield\r\n", prompter_);
   EXPECT_EQ(result.sent,
             QStringList({"INSERT INTO StdItems(Idx, ItemName, Weight, Note) VALUES( 42, 'Sword', "
                          "12, 'sharp')",
@@ -36,8 +35,8 @@ TEST_F(ImportTest, WorkedStdItemsExample) {
                          "0, '')"}));
   EXPECT_EQ(result.failed, 0);
   EXPECT_TRUE(prompter_.notices.isEmpty());
-  EXPECT_EQ(Rows("StdItems"), QStringList({"41|Old|1|x", "3|Older|2|y", "42|Sword|12|sharp",
-                                           "43|Shield|0|"}));
+  EXPECT_EQ(Rows("StdItems"),
+            QStringList({"41|Old|1|x", "3|Older|2|y", "42|Sword|12|sharp", "43|Shield|0|"}));
   // Reopened on the whole table, on its last record.
   EXPECT_EQ(page.query->SQL().Lines(), QStringList({"SELECT * FROM StdItems"}));
   EXPECT_TRUE(page.query->Active());
@@ -78,9 +77,15 @@ TEST_F(ImportTest, FirstLineTest) {
     QString line;
     bool passes;
   } cases[] = {
-      {"1 a b", true},          {"1 a b c d e f", true},  {"1 a", false},
-      {"1 a b c d e f g", false}, {"Name a b c", false},  {"$10 a b", true},
-      {"x10 a b", true},        {"1.5 a b", false},       {"9223372036854775807 a b", false},
+      {"1 a b", true},
+      {"1 a b c d e f", true},
+      {"1 a", false},
+      {"1 a b c d e f g", false},
+      {"Name a b c", false},
+      {"$10 a b", true},
+      {"x10 a b", true},
+      {"1.5 a b", false},
+      {"9223372036854775807 a b", false},
   };
   for (const auto& c : cases) {
     const uint64_t before = FileHash();
@@ -150,20 +155,24 @@ TEST_F(ImportTest, NamesThatNeedBracketsAreBracketed) {
 }
 
 TEST_F(ImportTest, ValuesByColumnType) {
-  Create({"CREATE TABLE T (Name TEXT(10), I LONG, D DOUBLE, C CURRENCY, B YESNO, W DATETIME, "
-          "M MEMO)"});
+  Create(
+      {"CREATE TABLE T (Name TEXT(10), I LONG, D DOUBLE, C CURRENCY, B YESNO, W DATETIME, "
+       "M MEMO)"});
   const Page page = OpenPage("T");
   const ImportResult result = ImportText(
       page, "a -5 1.5 2.25 True 7 9\nb $FF -0.5 3 False 1.5 x\nc x10 $10 x True 2147483648",
       prompter_);
   EXPECT_EQ(result.failed, 0) << prompter_.errors.join(" / ").toStdString();
   ASSERT_EQ(result.sent.size(), 3);
-  EXPECT_EQ(result.sent[0], "INSERT INTO T(Name, I, D, C, B, W, M) VALUES( 'a', -5, 1.5, 2.25, "
-                            "-1, 7, 9)");
-  EXPECT_EQ(result.sent[1], "INSERT INTO T(Name, I, D, C, B, W, M) VALUES( 'b', 255, -0.5, 3, 0, "
-                            "0, 0)");
-  EXPECT_EQ(result.sent[2], "INSERT INTO T(Name, I, D, C, B, W, M) VALUES( 'c', 16, 16, 0, -1, "
-                            "0, 0)");
+  EXPECT_EQ(result.sent[0],
+            "INSERT INTO T(Name, I, D, C, B, W, M) VALUES( 'a', -5, 1.5, 2.25, "
+            "-1, 7, 9)");
+  EXPECT_EQ(result.sent[1],
+            "INSERT INTO T(Name, I, D, C, B, W, M) VALUES( 'b', 255, -0.5, 3, 0, "
+            "0, 0)");
+  EXPECT_EQ(result.sent[2],
+            "INSERT INTO T(Name, I, D, C, B, W, M) VALUES( 'c', 16, 16, 0, -1, "
+            "0, 0)");
 }
 
 TEST_F(ImportTest, MagicKeysAreMadeFree) {

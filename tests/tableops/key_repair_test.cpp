@@ -82,8 +82,7 @@ TEST(PlanKeyRepair, WorkedMonsterExample) {
 
 TEST(PlanKeyRepair, NullKeysAllGetDigits) {
   const std::vector<KeyValue> values = {{"", true}, {"1"}, {"", true}, {"5"}, {"5"}, {"", true}};
-  const std::vector<KeyRepairEntry> expected = {{"0", 0}, {"2", 2}, {"3", 5}, {"4", 5},
-                                                {"50", 4}};
+  const std::vector<KeyRepairEntry> expected = {{"0", 0}, {"2", 2}, {"3", 5}, {"4", 5}, {"50", 4}};
   EXPECT_EQ(PlanKeyRepair(values), expected);
   EXPECT_EQ(LiteralPlan(values), expected);
   // No null and no repetition: nothing to do.
@@ -92,10 +91,28 @@ TEST(PlanKeyRepair, NullKeysAllGetDigits) {
 
 TEST(PlanKeyRepair, HashedPlanEqualsTheLiteralOneOnRandomTables) {
   std::mt19937 rng(20261209);
-  const QStringList pool = {"Wolf", "wolf", "WOLF", "Wolf0", "wolf1", "Wolf01", "Bear", "bear0",
-                            QStringLiteral("鸡"), QStringLiteral("鸡0"), QStringLiteral("Äpfel"),
-                            QStringLiteral("äpfel"), QStringLiteral("ÄPFEL0"), "5", "50", "51",
-                            "-1", "0", "1", "10", "", "x"};
+  const QStringList pool = {"Wolf",
+                            "wolf",
+                            "WOLF",
+                            "Wolf0",
+                            "wolf1",
+                            "Wolf01",
+                            "Bear",
+                            "bear0",
+                            QStringLiteral("鸡"),
+                            QStringLiteral("鸡0"),
+                            QStringLiteral("Äpfel"),
+                            QStringLiteral("äpfel"),
+                            QStringLiteral("ÄPFEL0"),
+                            "5",
+                            "50",
+                            "51",
+                            "-1",
+                            "0",
+                            "1",
+                            "10",
+                            "",
+                            "x"};
   for (int round = 0; round < 600; ++round) {
     const int size = static_cast<int>(rng() % 14);
     std::vector<KeyValue> values;

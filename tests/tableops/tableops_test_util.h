@@ -3,14 +3,14 @@
 // Helpers for the table-operation tests: a database made by the engine from statements, a
 // page over a query with the plain grid, a text clipboard and a prompter that records.
 
-#include <memory>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
 #include <QLocale>
 #include <QString>
 #include <QStringList>
-#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "database/connection.h"
 #include "database/query.h"
