@@ -51,6 +51,9 @@ void Dispatch(const std::vector<std::string>& args, std::ostream& out) {
     CheckArgCount(args, 2, 2);
     jet::Database::Create(args[1]);
     out << "created " << args[1] << '\n';
+  } else if (command == "import" || command == "repair" || command == "renumber" ||
+             command == "copy") {
+    throw std::runtime_error("'" + command + "' needs the editor's Qt layers, not built here");
   } else {
     throw Usage{"unknown command '" + command + "'"};
   }
@@ -70,6 +73,13 @@ std::string UsageText() {
          "  check FILE             verify rows, usage maps and indexes; exit 1 on a problem\n"
          "  sql FILE STATEMENT     run one SQL statement (SELECT prints rows as JSON arrays)\n"
          "  create FILE            create a new empty Access 2000 database (FILE must not exist)\n"
+         "  import FILE TABLE [TEXTFILE|-]\n"
+         "                         import text lines as rows, as the editor's clipboard import\n"
+         "                         does (standard input without TEXTFILE or with -)\n"
+         "  repair FILE            key repair of every Magic, StdItems or Monster table without\n"
+         "                         an index, as opening the file in the editor does\n"
+         "  renumber FILE          renumber StdItems.Idx from 0 in table order\n"
+         "  copy FILE TABLE        the whole table as the editor copies it (values joined by ;)\n"
          "\n"
          "options:\n"
          "  -h, --help             print this text\n"

@@ -25,4 +25,4 @@ foreach(src ${UI_TEST_SOURCES})
 endforeach()
 
 # tests/tableops: the table operations on real files, without a window.
-mdb_gtest(tableops_tests tableops mdb_tableops mdb_database mdb_shared Qt6::Core)
+mdb_gtest(tableops_tests tableops mdb_cli_tableops mdb_tableops mdb_database mdb_shared Qt6::Core)
