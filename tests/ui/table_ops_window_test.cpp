@@ -12,6 +12,7 @@
 
 #include "database/query.h"
 #include "jet/check.h"
+#include "ui/data_grid.h"
 #include "ui/recent_files.h"
 #include "window_fixture.h"
 
@@ -121,6 +122,42 @@ class TableOpsWindowTest : public QObject {
     QFile::remove(b);
     w.window->RecentMenu()->actions().at(1)->trigger();
     QCOMPARE(MenuPaths(*w.window), QStringList({a, b}));
+    QVERIFY(w.prompter.errors.isEmpty());
+  }
+
+  void GridKeysInsertAndAppend() {
+    OpenWindow w;
+    UI_TEST_FIXTURE(path, w.copies, "game-indexed.mdb");
+    QTemporaryDir app_dir;
+    AppPath = app_dir.path() + '/';
+    w.window->OpenDatabaseFile(path);
+    TTablePage* page = w.ShowPage("Settings");
+    ui::DataGrid* grid = page->Grid;
+    database::Query* query = page->Query;
+    const int count = query->RecordCount();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(query->State(), database::dsInsert);
+    QCOMPARE(query->CurrentIndex(), 0);
+    query->Cancel();
+    // Down on the last record appends one; Down again keeps the unchanged new record.
+    query->Last();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(query->State(), database::dsInsert);
+    QCOMPARE(query->RecordCount(), count + 1);
+    QCOMPARE(query->CurrentIndex(), count);
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(query->RecordCount(), count + 1);
+    // Moving away drops it, unchanged.
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(query->State(), database::dsBrowse);
+    QCOMPARE(query->RecordCount(), count);
+    // Tab from the last cell of the last record appends and moves to its first cell.
+    grid->setCurrentIndex(grid->model()->index(count - 1, grid->model()->columnCount() - 1));
+    QTest::keyClick(grid, Qt::Key_Tab);
+    QCOMPARE(query->State(), database::dsInsert);
+    QCOMPARE(query->CurrentIndex(), count);
+    QCOMPARE(grid->currentIndex().column(), 0);
     QVERIFY(w.prompter.errors.isEmpty());
   }
 
