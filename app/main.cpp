@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/screenshot_hooks.h"
 #include "ui/frm_main.h"
 #include "ui/guard.h"
 #include "ui/prompter.h"
@@ -26,5 +27,6 @@ int main(int argc, char* argv[]) {
     window.Guarded([&] { window.OpenDatabaseFile(QString::fromLocal8Bit(test_open)); });
   }
   window.show();
+  ScheduleScreenshotView(window, qgetenv("MDBEDIT_SHOW"));
   return QApplication::exec();
 }
