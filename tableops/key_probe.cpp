@@ -15,6 +15,36 @@ QString Doubled(const QString& text) {
   return out;
 }
 
+// How the engine folds a character of a stored name for comparison, where that is settled without
+// the engine: ASCII letters to lower case, the long s to 's', full-width A-Z to a-z, everything
+// from U+0500 up to itself. Other characters below U+0500 fold among themselves: -1.
+int SettledFold(char16_t c) {
+  if (c < 0x80) return c >= u'A' && c <= u'Z' ? c + 32 : c;
+  if (c == 0x17F) return u's';
+  if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;
+  if (c >= 0x500) return c;
+  return -1;
+}
+
+// A candidate whose every character folds in a settled way to itself or to ASCII.
+bool Settled(const QString& name) {
+  for (const QChar c : name) {
+    const char16_t u = c.unicode();
+    if (u >= 0x80 && u < 0x500) return false;
+  }
+  return true;
+}
+
+// The engine's equality of a settled candidate and a stored name.
+bool SameForEngine(const QString& candidate, const QString& stored) {
+  if (candidate.size() != stored.size()) return false;
+  for (qsizetype i = 0; i < candidate.size(); ++i) {
+    const int folded = SettledFold(stored.at(i).unicode());
+    if (folded < 0 || folded != SettledFold(candidate.at(i).unicode())) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 KeyProbe::KeyProbe(database::Query& query, QString table, QString column)
@@ -73,7 +103,8 @@ void KeyProbe::Load() {
   db.Scan(table, [&](jet::RowId, std::vector<jet::Value>& values) {
     const jet::Value& value = values[column];
     if (value.is<std::u16string>()) {
-      ++buckets_[CoarseKey(QString::fromStdU16String(value.as<std::u16string>()))];
+      const QString name = QString::fromStdU16String(value.as<std::u16string>());
+      buckets_[CoarseKey(name)].append(name);
     }
     return true;
   });
@@ -91,12 +122,17 @@ bool KeyProbe::RunStatement(const QString& candidate) {
 bool KeyProbe::Taken(const QString& candidate) {
   if (!loaded_) Load();
   if (!exact_) return RunStatement(candidate);
-  if (buckets_.value(CoarseKey(candidate), 0) == 0) return false;
-  return RunStatement(candidate);
+  const auto bucket = buckets_.constFind(CoarseKey(candidate));
+  if (bucket == buckets_.constEnd() || bucket->isEmpty()) return false;
+  if (!Settled(candidate)) return RunStatement(candidate);
+  for (const QString& stored : *bucket) {
+    if (SameForEngine(candidate, stored)) return true;
+  }
+  return false;
 }
 
 void KeyProbe::Add(const QString& name) {
-  if (exact_) ++buckets_[CoarseKey(name)];
+  if (exact_) buckets_[CoarseKey(name)].append(name);
 }
 
 }  // namespace tableops

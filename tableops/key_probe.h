@@ -6,9 +6,12 @@
 //
 // The table's key values are read once into buckets by a coarse key that never separates two
 // names the engine's text comparison calls equal (ASCII letters folded, every other cased letter
-// standing for one placeholder). A candidate whose bucket is empty is free; otherwise the probe
-// statement runs through the query and the engine decides. The probes of one import see the rows
-// that its earlier lines inserted: the import reports each key it inserted with Add.
+// standing for one placeholder). A candidate whose bucket is empty is free. A candidate made of
+// ASCII and of characters from U+0500 up (CJK and the like), which the engine's letter-by-letter
+// case folding leaves alone or maps only among themselves, is compared with its bucket here;
+// any other candidate runs the probe statement through the query and the engine decides. The
+// probes of one import see the rows that its earlier lines inserted: the import reports each key
+// it inserted with Add.
 
 #include <QHash>
 #include <QString>
@@ -44,8 +47,8 @@ class KeyProbe {
   QString table_;
   QString column_;
   bool loaded_ = false;
-  bool exact_ = false;           // the buckets are usable (a text key column was found)
-  QHash<QString, int> buckets_;  // coarse key -> number of rows in it
+  bool exact_ = false;                   // the buckets are usable (a text key column was found)
+  QHash<QString, QStringList> buckets_;  // coarse key -> the stored names in it
 };
 
 }  // namespace tableops
