@@ -353,6 +353,7 @@ void Query::Post() {
   data_->saved.clear();
   modified_ = false;
   SetState(dsBrowse);
+  emit AfterWrite();
   RereadCurrent();  // the write is done: a failure here no longer makes the record pending
   emit RecordChanged(current_);
 }
@@ -388,6 +389,7 @@ void Query::Delete() {
   const int at = current_;
   const jet::RowId id = data_->result.row_ids[static_cast<size_t>(at)];
   connection_->Engine().DeleteRow(data_->table.name, id);
+  emit AfterWrite();
   RemoveRecord(at);
   const int count = RecordCount();
   bof_ = eof_ = count == 0;

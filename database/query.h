@@ -153,6 +153,8 @@ class Query : public QObject {
   // The current record is now `index` (-1: none).
   void CurrentChanged(int index);
   void StateChanged(database::TDataSetState state);
+  // A record was written to the file (post of an edit or an insert, or a delete).
+  void AfterWrite();
 
  private:
   friend class Connection;

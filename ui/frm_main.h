@@ -4,6 +4,7 @@
 // one handler per window event, menu item and toolbar button. Handlers are thin: they find the
 // current page and call the data-access layer.
 
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -146,8 +147,10 @@ class TFrmMain : public QMainWindow {
   Prompter& prompter_;
   QString title_;
   HandlerContext context_;
-  TextEncoding recent_encoding_;       // the encoding MDB.txt was read in, used to write it
+  TextEncoding recent_encoding_;      // the encoding MDB.txt was read in, used to write it
   bool approximate_noticed_ = false;  // the approximate-index notice was shown for this file
+  QHash<QString, bool> approximate_;  // tables already looked at, by name
+  bool file_checked_ = false;         // the file check ran for the approximate-index notice
 };
 
 }  // namespace ui

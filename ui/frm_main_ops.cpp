@@ -9,9 +9,9 @@
 
 #include "database/connection.h"
 #include "database/data_source.h"
+#include "database/key_repair.h"
 #include "database/query.h"
 #include "database/quote_name.h"
-#include "database/key_repair.h"
 #include "database/table_indexes.h"
 #include "shared/share.h"
 #include "tableops/approximate.h"
@@ -67,6 +67,8 @@ void TFrmMain::OpenDatabaseFile(const QString& path) {
   ADOConnection->Open();
   ADOConnection->SetKeepConnection(true);
   approximate_noticed_ = false;
+  approximate_.clear();
+  file_checked_ = false;
   NoticeReadOnly();
   QStringList names;
   ADOConnection->GetTableNames(names);
@@ -106,6 +108,9 @@ void TFrmMain::AddTablePage(const QString& path, const QString& table_name) {
   query->SQL().Clear();
   query->SQL().Add(QStringLiteral("SELECT * FROM ") + database::QuoteName(table_name));
   query->Open();
+  // Edits and deletes in the grid or by the toolbar write through the query.
+  connect(query, &database::Query::AfterWrite, this,
+          [this, table_name] { NoticeApproximateIndex(table_name, true); });
 }
 
 void TFrmMain::CloseDatabaseFile() {
@@ -128,16 +133,37 @@ void TFrmMain::RepairTableKey(database::DataSource* source, database::Query* que
                               const QString& table_name) {
   const BusyCursor busy;
   const bool wrote = database::RepairTableKey(source, query, table_name);
+  approximate_.remove(table_name);  // the repair made a new index
   NoticeApproximateIndex(table_name, wrote);
 }
 
 void TFrmMain::NoticeApproximateIndex(const QString& table, bool wrote) {
-  if (!wrote || approximate_noticed_ || !tableops::HasApproximateIndex(*ADOConnection, table)) {
-    return;
-  }
-  approximate_noticed_ = true;
-  prompter_.Ask(this, kMessageCaption, tableops::kApproximateIndexNotice,
-                QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
+  if (!wrote || approximate_noticed_ || approximate_.contains(table)) return;
+  // The sort orders tell at once; characters without established key codes only the file check
+  // tells, run once per file after the first write to a table with a text index.
+  bool approximate = tableops::HasApproximateIndex(*ADOConnection, table);
+  const bool check =
+      !approximate && !file_checked_ && tableops::HasTextIndex(*ADOConnection, table);
+  approximate_.insert(table, approximate);
+  if (!approximate && !check) return;
+  if (check) file_checked_ = true;
+  const QString path = database::Connection::DataSourceOf(ADOConnection->ConnectionString());
+  // Shown once the running operation has finished, never in the middle of a write.
+  QMetaObject::invokeMethod(
+      this,
+      [this, approximate, table, path] {
+        if (approximate_noticed_) return;
+        bool found = approximate;
+        if (!found) {
+          const BusyCursor busy;
+          found = tableops::ApproximateTables(path).contains(table);
+        }
+        if (!found) return;
+        approximate_noticed_ = true;
+        prompter_.Ask(this, kMessageCaption, tableops::kApproximateIndexNotice,
+                      QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
+      },
+      Qt::QueuedConnection);
 }
 
 void TFrmMain::NoticeReadOnly() {

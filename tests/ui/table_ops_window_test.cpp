@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "database/field.h"
 #include "database/query.h"
 #include "jet/check.h"
 #include "ui/data_grid.h"
@@ -159,6 +160,30 @@ class TableOpsWindowTest : public QObject {
     QCOMPARE(query->CurrentIndex(), count);
     QCOMPARE(grid->currentIndex().column(), 0);
     QVERIFY(w.prompter.errors.isEmpty());
+  }
+
+  void ApproximateIndexNoticeOncePerFile() {
+    OpenWindow w;
+    UI_TEST_FIXTURE(path, w.copies, "unicode-index.mdb");
+    QTemporaryDir app_dir;
+    AppPath = app_dir.path() + '/';
+    w.window->OpenDatabaseFile(path);
+    TTablePage* page = w.ShowPage("CharSamples");
+    QVERIFY(page != nullptr);
+    for (int round = 0; round < 2; ++round) {
+      page->Query->Edit();
+      page->Query->FieldByName("Sample")->SetAsString(QString("z%1").arg(round));
+      page->Query->Post();
+      QCoreApplication::processEvents();
+    }
+    QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
+    QCOMPARE(w.prompter.questions.size(), size_t{1});
+    QCOMPARE(w.prompter.questions[0].caption, QString("提示信息"));
+    QCOMPARE(w.prompter.questions[0].icon, QMessageBox::Information);
+    QCOMPARE(
+        w.prompter.questions[0].text,
+        QString("此数据库的文本索引使用了本程序无法精确维护的排序规则。在 Access 中依赖这些索引"
+                "之前，请先执行“压缩和修复数据库”。"));
   }
 
   void RecentFilesFileEncodings() {
