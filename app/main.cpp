@@ -1,7 +1,6 @@
 // mdbedit: one window and the event loop. The program reads no command line.
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -9,15 +8,13 @@
 #include "ui/frm_main.h"
 #include "ui/guard.h"
 #include "ui/prompter.h"
+#include "ui/translations.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   // Qt's own texts (standard buttons, the file dialog) in the user's language.
   QTranslator qt_texts;
-  if (qt_texts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(&qt_texts);
-  }
+  ui::InstallQtTranslations(QLocale(), qt_texts);
   const QString title = ui::ApplicationTitle(QCoreApplication::applicationFilePath());
   ui::QtPrompter prompter;
   ui::TFrmMain window(prompter, title);

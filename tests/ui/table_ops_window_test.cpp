@@ -6,15 +6,20 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
+#include <QTranslator>
 
 #include "database/field.h"
 #include "database/query.h"
 #include "jet/check.h"
+#include "jet/database.h"
 #include "ui/data_grid.h"
 #include "ui/recent_files.h"
+#include "ui/translations.h"
 #include "window_fixture.h"
 
 using ui_test::OpenWindow;
@@ -184,6 +189,34 @@ class TableOpsWindowTest : public QObject {
         w.prompter.questions[0].text,
         QString("此数据库的文本索引使用了本程序无法精确维护的排序规则。在 Access 中依赖这些索引"
                 "之前，请先执行“压缩和修复数据库”。"));
+  }
+
+  void StandardButtonsInChinese() {
+    QTranslator translator;
+    QVERIFY(ui::InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China), translator));
+    QMessageBox box(QMessageBox::Question, "t", "q",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+    QVERIFY(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("是")));
+    QVERIFY(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("否")));
+    QVERIFY(box.button(QMessageBox::Ok)->text().startsWith(QStringLiteral("确定")));
+    QVERIFY(box.button(QMessageBox::Cancel)->text().startsWith(QStringLiteral("取消")));
+    QCoreApplication::removeTranslator(&translator);
+  }
+
+  void ReadOnlyFileSaysSoAtOpen() {
+    OpenWindow w;
+    UI_TEST_FIXTURE(path, w.copies, "game-unindexed.mdb");
+    QTemporaryDir app_dir;
+    AppPath = app_dir.path() + '/';
+    // Another writer holds the file.
+    const auto writer =
+        jet::Database::Open(QFile::encodeName(path).toStdString(), jet::OpenMode::kReadWrite);
+    w.window->OpenDatabaseFile(path);
+    QVERIFY2(w.prompter.errors.isEmpty(), qPrintable(w.prompter.errors.join('\n')));
+    QCOMPARE(w.prompter.questions.size(), size_t{1});
+    QCOMPARE(w.prompter.questions[0].caption, QString("提示信息"));
+    QVERIFY(w.prompter.questions[0].text.startsWith(QStringLiteral("此数据库只能以只读方式打开")));
+    QCOMPARE(TablePages.size(), size_t{4});  // no repair is tried on a file that cannot change
   }
 
   void RecentFilesFileEncodings() {
