@@ -112,6 +112,9 @@ void Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostr
     CheckArgCount(args, 2, 2);
     jet::Database::Create(args[1]);
     out << "created " << args[1] << '\n';
+  } else if (command == "import" || command == "repair" || command == "renumber" ||
+             command == "copy") {
+    throw std::runtime_error("'" + command + "' needs the editor's Qt layers, not built here");
   } else {
     throw Usage{"unknown command '" + command + "'"};
   }
@@ -139,6 +142,13 @@ std::string UsageText() {
          "                         SQLite database, a psql script or a directory of CSV files\n"
          "  schema --sql sqlite|postgres FILE\n"
          "                         the SQL that creates the tables, keys and indexes of an export\n"
+         "  import FILE TABLE [TEXTFILE|-]\n"
+         "                         import text lines as rows, as the editor's clipboard import\n"
+         "                         does (standard input without TEXTFILE or with -)\n"
+         "  repair FILE            key repair of every Magic, StdItems or Monster table without\n"
+         "                         an index, as opening the file in the editor does\n"
+         "  renumber FILE          renumber StdItems.Idx from 0 in table order\n"
+         "  copy FILE TABLE        the whole table as the editor copies it (values joined by ;)\n"
          "\n"
          "options:\n"
          "  -h, --help             print this text\n"

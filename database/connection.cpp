@@ -63,6 +63,7 @@ QString Connection::DataSourceOf(const QString& connection_string) {
 
 void Connection::Open() {
   if (db_) return;
+  read_only_reason_.clear();
   const QString path = DataSourceOf(connection_string_);
   if (path.isEmpty()) {
     Fail(Kind::kInvalidArgument, QStringLiteral("The connection string names no Data Source"));
@@ -76,6 +77,7 @@ void Connection::Open() {
       throw;
     }
     db_ = jet::Database::Open(native, jet::OpenMode::kReadOnly);
+    read_only_reason_ = QString::fromUtf8(e.what());
   }
   emit AfterConnect();
 }

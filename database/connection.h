@@ -53,6 +53,8 @@ class Connection : public QObject {
   bool Connected() const { return db_ != nullptr; }
   // Whether the open file could only be opened read-only. False when closed.
   bool ReadOnly() const;
+  // Why the open file could not be opened for writing (the engine's message); empty when it was.
+  const QString& ReadOnlyReason() const { return read_only_reason_; }
 
   // Clears `list` and fills it with the names of the engine's TABLES listing: every "TABLE"
   // row, then every "VIEW" row, in the engine's order; select queries that declare parameters are
@@ -77,6 +79,7 @@ class Connection : public QObject {
   QString connection_string_;
   bool keep_connection_ = true;
   bool login_prompt_ = false;
+  QString read_only_reason_;
   std::unique_ptr<jet::Database> db_;  // null while closed
   std::vector<Query*> queries_;        // attached queries, not owned
 };

@@ -327,6 +327,20 @@ void Query::Insert() {
   emit StateChanged(state_);
 }
 
+void Query::Append() {
+  RequireActive("Append");
+  SettlePending();
+  RequireModifiable();
+  const int at = RecordCount();
+  InsertRecord(at);
+  modified_ = false;
+  bof_ = eof_ = false;
+  state_ = dsInsert;
+  current_ = at;
+  emit CurrentChanged(current_);
+  emit StateChanged(state_);
+}
+
 void Query::WriteBack() {
   jet::Database& db = connection_->Engine();
   LoadTable();
@@ -367,6 +381,7 @@ void Query::Post() {
   data_->saved.clear();
   modified_ = false;
   SetState(dsBrowse);
+  emit AfterWrite();
   RereadCurrent();  // the write is done: a failure here no longer makes the record pending
   emit RecordChanged(current_);
 }
@@ -402,6 +417,7 @@ void Query::Delete() {
   const int at = current_;
   const jet::RowId id = data_->result.row_ids[static_cast<size_t>(at)];
   connection_->Engine().DeleteRow(data_->table.name, id);
+  emit AfterWrite();
   RemoveRecord(at);
   const int count = RecordCount();
   bof_ = eof_ = count == 0;

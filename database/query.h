@@ -112,6 +112,8 @@ class Query : public QObject {
   void Edit();
   // Settles, then places a new empty record before the current one (dsInsert).
   void Insert();
+  // Settles, then places a new empty record after the last one (dsInsert).
+  void Append();
   // Writes a pending record to the file (update or insert) and returns to dsBrowse. Nothing
   // in other states. On failure throws and the record stays pending with its values.
   void Post();
@@ -151,6 +153,8 @@ class Query : public QObject {
   // The current record is now `index` (-1: none).
   void CurrentChanged(int index);
   void StateChanged(database::TDataSetState state);
+  // A record was written to the file (post of an edit or an insert, or a delete).
+  void AfterWrite();
 
  private:
   friend class Connection;

@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build clang libclang-rt-14-dev   # toolchain (+ clang sanitizer runtimes)
   libgtest-dev libgmock-dev googletest libbenchmark-dev          # tests and benchmarks
   qt6-base-dev qt6-base-dev-tools libgl-dev                      # the editor window
+  qt6-translations-l10n                                          # Qt's own boxes in the user's language
   zlib1g-dev                                                     # gzipped expected dumps
   libsqlite3-dev sqlite3 postgresql                             # query engine and exports; sqlite3/postgresql for tests and benches
   mdbtools nodejs                                                # independent reader for conformance

@@ -23,3 +23,6 @@ foreach(src ${UI_TEST_SOURCES})
   set_tests_properties(ui.${name} PROPERTIES TIMEOUT 600
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
 endforeach()
+
+# tests/tableops: the table operations on real files, without a window.
+mdb_gtest(tableops_tests tableops mdb_cli_tableops mdb_tableops mdb_database mdb_shared Qt6::Core)

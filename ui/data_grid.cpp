@@ -136,12 +136,43 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     DeleteWithConfirmation();
     return;
   }
+  if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+    database::Query* query = Query();
+    if (query != nullptr && query->Active()) context_.Run([query] { query->Insert(); });
+    return;
+  }
   if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState &&
       IsPending(Query())) {
     context_.Run([this] { Query()->Cancel(); });
     return;
   }
   QTableView::keyPressEvent(event);
+}
+
+QModelIndex DataGrid::AppendRecord(int column) {
+  database::Query* query = Query();
+  if (query == nullptr || !query->Active()) return QModelIndex();
+  // A new record that is still unchanged stays the one being appended.
+  if (query->State() == database::dsInsert && !query->Modified()) return currentIndex();
+  if (!context_.Run([query] { query->Append(); })) return QModelIndex();
+  return model_->index(query->CurrentIndex(), column);
+}
+
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex current = currentIndex();
+  const int last_row = model_->rowCount() - 1;
+  if (current.isValid() && current.row() == last_row) {
+    const QHeaderView* header = horizontalHeader();
+    const int last_visual = model_->columnCount() - 1;
+    if (action == MoveDown) {
+      const QModelIndex target = AppendRecord(current.column());
+      if (target.isValid()) return target;
+    } else if (action == MoveNext && header->visualIndex(current.column()) == last_visual) {
+      const QModelIndex target = AppendRecord(header->logicalIndex(0));
+      if (target.isValid()) return target;
+    }
+  }
+  return QTableView::moveCursor(action, modifiers);
 }
 
 void DataGrid::mousePressEvent(QMouseEvent* event) {

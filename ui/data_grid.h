@@ -57,12 +57,16 @@ class DataGrid : public QTableView {
   void focusOutEvent(QFocusEvent* event) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  // Down on the last record and Tab from the last cell append a record, as a data grid does.
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
  private:
   void FollowQuery(int row);
   void FitColumns();
   void ShowPopupMenu(const QPoint& pos);
   void DropUnchangedInsert();
+  // Appends a record and returns the cell in `column` of it; invalid when that failed.
+  QModelIndex AppendRecord(int column);
 
   HandlerContext context_;
   GridModel* model_;

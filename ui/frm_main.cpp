@@ -11,8 +11,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <array>
+#include <functional>
 
 #include "database/connection.h"
+#include "database/query.h"
+#include "shared/table_page.h"
 #include "ui/glyphs.h"
 #include "ui/widgets.h"
 
@@ -30,26 +33,52 @@ constexpr int kButtonWidth = 74;
 constexpr int kButtonHeight = 36;
 constexpr int kFontPixelHeight = 12;
 
+// What a toolbar button does to the current page's query; `confirm` asks the delete question.
+using ToolbarAction = void (*)(database::Query& query, const std::function<bool()>& confirm);
+
 struct ButtonSpec {
   TRzBitBtn* TFrmMain::*member;
   const char* name;
   const char* caption;
   int left;
   Glyph glyph;
+  ToolbarAction action;
 };
+
+// Post only while something is pending; otherwise nothing is written or reported.
+void PostPending(database::Query& query, const std::function<bool()>& /*confirm*/) {
+  const database::TDataSetState state = query.State();
+  if (state == database::dsEdit || state == database::dsInsert || state == database::dsSetKey) {
+    query.Post();
+  }
+}
 
 // In Tag order: the Tag of each button is its index here.
 const std::array<ButtonSpec, 10> kButtons = {{
-    {&TFrmMain::RzBitBtnFirst, "RzBitBtnFirst", "首页", 16, Glyph::kFirst},
-    {&TFrmMain::RzBitBtnPrior, "RzBitBtnPrior", "上一个", 95, Glyph::kPrior},
-    {&TFrmMain::RzBitBtnNext, "RzBitBtnNext", "下一个", 175, Glyph::kNext},
-    {&TFrmMain::RzBitBtnLast, "RzBitBtnLast", "尾页", 255, Glyph::kLast},
-    {&TFrmMain::RzBitBtnInsert, "RzBitBtnInsert", "增加", 335, Glyph::kInsert},
-    {&TFrmMain::RzBitBtnDelete, "RzBitBtnDelete", "删除", 415, Glyph::kDelete},
-    {&TFrmMain::RzBitBtnEdit, "RzBitBtnEdit", "编辑", 495, Glyph::kEdit},
-    {&TFrmMain::RzBitBtnPost, "RzBitBtnPost", "提交", 575, Glyph::kPost},
-    {&TFrmMain::RzBitBtnCancel, "RzBitBtnCancel", "取消", 655, Glyph::kCancel},
-    {&TFrmMain::RzBitBtnRefresh, "RzBitBtnRefresh", "刷新", 735, Glyph::kRefresh},
+    {&TFrmMain::RzBitBtnFirst, "RzBitBtnFirst", "首页", 16, Glyph::kFirst,
+     [](database::Query& q, const std::function<bool()>&) { q.First(); }},
+    {&TFrmMain::RzBitBtnPrior, "RzBitBtnPrior", "上一个", 95, Glyph::kPrior,
+     [](database::Query& q, const std::function<bool()>&) { q.Prior(); }},
+    {&TFrmMain::RzBitBtnNext, "RzBitBtnNext", "下一个", 175, Glyph::kNext,
+     [](database::Query& q, const std::function<bool()>&) { q.Next(); }},
+    {&TFrmMain::RzBitBtnLast, "RzBitBtnLast", "尾页", 255, Glyph::kLast,
+     [](database::Query& q, const std::function<bool()>&) { q.Last(); }},
+    {&TFrmMain::RzBitBtnInsert, "RzBitBtnInsert", "增加", 335, Glyph::kInsert,
+     [](database::Query& q, const std::function<bool()>&) { q.Insert(); }},
+    {&TFrmMain::RzBitBtnDelete, "RzBitBtnDelete", "删除", 415, Glyph::kDelete,
+     [](database::Query& q, const std::function<bool()>& confirm) {
+       if (confirm()) q.Delete();
+     }},
+    {&TFrmMain::RzBitBtnEdit, "RzBitBtnEdit", "编辑", 495, Glyph::kEdit,
+     [](database::Query& q, const std::function<bool()>&) { q.Edit(); }},
+    {&TFrmMain::RzBitBtnPost, "RzBitBtnPost", "提交", 575, Glyph::kPost, &PostPending},
+    {&TFrmMain::RzBitBtnCancel, "RzBitBtnCancel", "取消", 655, Glyph::kCancel,
+     [](database::Query& q, const std::function<bool()>&) { q.Cancel(); }},
+    {&TFrmMain::RzBitBtnRefresh, "RzBitBtnRefresh", "刷新", 735, Glyph::kRefresh,
+     [](database::Query& q, const std::function<bool()>&) {
+       q.Close();
+       q.Open();
+     }},
 }};
 
 // "微软雅黑" when installed, otherwise a CJK face that carries the same characters.
@@ -129,6 +158,9 @@ void TFrmMain::CreateMainMenu() {
   OpenDialog->setNameFilter(QStringLiteral("*.mdb (*.mdb)"));
   OpenDialog->setOption(QFileDialog::HideNameFilterDetails);  // the filter reads "*.mdb"
   MainMenu_OpenFile = NewAction(MainMenu_File, "MainMenu_OpenFile", QStringLiteral("最近打开"));
+  auto* recent = new QMenu(MainMenu);
+  recent->setObjectName(QStringLiteral("MainMenu_OpenFileItems"));
+  MainMenu_OpenFile->setMenu(recent);
   MainMenu_CLoseFile = NewAction(MainMenu_File, "MainMenu_CLoseFile", QStringLiteral("关闭文件"));
   MainMenu_Close = NewAction(MainMenu_File, "MainMenu_Close", QStringLiteral("关闭"));
   MainMenu_File->addActions({MainMenu_Open, MainMenu_OpenFile, MainMenu_CLoseFile, MainMenu_Close});
@@ -215,6 +247,19 @@ void TFrmMain::WireHandlers() {
     connect(button, &QPushButton::clicked, this,
             [this, button] { Guarded([&] { RzBitBtnFirstClick(button); }); });
   }
+}
+
+void TFrmMain::RzBitBtnFirstClick(QObject* sender) {
+  const TTablePage* page = CurrentPage();
+  const auto* button = qobject_cast<const TRzBitBtn*>(sender);
+  if (page == nullptr || button == nullptr) return;
+  const int tag = button->Tag();
+  if (tag < 0 || static_cast<size_t>(tag) >= kButtons.size()) return;
+  const auto confirm_delete = [this] {
+    return prompter_.Ask(this, kMessageCaption, kDeleteQuestion, QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+  };
+  kButtons[static_cast<size_t>(tag)].action(*page->Query, confirm_delete);
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

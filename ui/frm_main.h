@@ -4,11 +4,13 @@
 // one handler per window event, menu item and toolbar button. Handlers are thin: they find the
 // current page and call the data-access layer.
 
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
 #include "ui/guard.h"
 #include "ui/prompter.h"
+#include "ui/recent_files.h"
 
 class QAction;
 class QCloseEvent;
@@ -59,6 +61,9 @@ class TFrmMain : public QMainWindow {
   bool Guarded(Fn&& fn) {
     return RunGuarded(prompter_, this, title_, std::forward<Fn>(fn));
   }
+
+  // The submenu of MainMenu_OpenFile that holds one item per recent file.
+  QMenu* RecentMenu() const;
 
   // Components, in their fixed order of declaration. The window owns them through Qt's parent
   // tree; ADOConnection is a child QObject of the window.
@@ -124,7 +129,17 @@ class TFrmMain : public QMainWindow {
 
   void AddTablePage(const QString& path, const QString& table_name);
   void LoadRecentFiles();
+  void SaveRecentFiles();
   void AddRecentFile(const QString& path);
+  void RecentFileClick(QAction* sender);
+  QAction* NewRecentItem(const QString& path);
+  // Runs `op` on the current page's table with the wait cursor; nothing without a page.
+  template <typename Op>
+  void OnCurrentPage(bool busy, Op&& op);
+  // The notice about indexes the engine only approximates, once per opened file, when `table`
+  // carries one and `wrote` says rows were written.
+  void NoticeApproximateIndex(const QString& table, bool wrote);
+  void NoticeReadOnly();
   void RepairTableKey(database::DataSource* source, database::Query* query,
                       const QString& table_name);
   void FreeAllPages();
@@ -132,6 +147,10 @@ class TFrmMain : public QMainWindow {
   Prompter& prompter_;
   QString title_;
   HandlerContext context_;
+  TextEncoding recent_encoding_;      // the encoding MDB.txt was read in, used to write it
+  bool approximate_noticed_ = false;  // the approximate-index notice was shown for this file
+  QHash<QString, bool> approximate_;  // tables already looked at, by name
+  bool file_checked_ = false;         // the file check ran for the approximate-index notice
 };
 
 }  // namespace ui

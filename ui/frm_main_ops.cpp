@@ -5,67 +5,22 @@
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <functional>
 #include <memory>
 
 #include "database/connection.h"
 #include "database/data_source.h"
+#include "database/key_repair.h"
 #include "database/query.h"
 #include "database/quote_name.h"
 #include "database/table_indexes.h"
 #include "shared/share.h"
+#include "tableops/approximate.h"
 #include "ui/data_grid.h"
 #include "ui/frm_main.h"
+#include "ui/table_ops_ports.h"
 #include "ui/widgets.h"
 
 namespace ui {
-namespace {
-
-// What the toolbar button with `tag` does to the page's query.
-void RunToolbarAction(int tag, database::Query& query, const std::function<bool()>& confirm) {
-  switch (tag) {
-    case 0:
-      query.First();
-      break;
-    case 1:
-      query.Prior();
-      break;
-    case 2:
-      query.Next();
-      break;
-    case 3:
-      query.Last();
-      break;
-    case 4:
-      query.Insert();
-      break;
-    case 5:
-      if (confirm()) query.Delete();
-      break;
-    case 6:
-      query.Edit();
-      break;
-    case 7: {
-      // Post only while something is pending; otherwise nothing is written or reported.
-      const database::TDataSetState state = query.State();
-      if (state == database::dsEdit || state == database::dsInsert || state == database::dsSetKey) {
-        query.Post();
-      }
-      break;
-    }
-    case 8:
-      query.Cancel();
-      break;
-    case 9:
-      query.Close();
-      query.Open();
-      break;
-    default:
-      break;
-  }
-}
-
-}  // namespace
 
 const QString TFrmMain::kDeleteQuestion = QStringLiteral("是否确认删除？");
 const QString TFrmMain::kMessageCaption = QStringLiteral("提示信息");
@@ -111,6 +66,10 @@ void TFrmMain::OpenDatabaseFile(const QString& path) {
   ADOConnection->SetConnectionString(connection_string);
   ADOConnection->Open();
   ADOConnection->SetKeepConnection(true);
+  approximate_noticed_ = false;
+  approximate_.clear();
+  file_checked_ = false;
+  NoticeReadOnly();
   QStringList names;
   ADOConnection->GetTableNames(names);
   for (const QString& name : names) AddTablePage(path, name);
@@ -141,7 +100,8 @@ void TFrmMain::AddTablePage(const QString& path, const QString& table_name) {
   const bool saved_query = ADOConnection->IsSavedQuery(table_name);
   database::IndexList indexes;
   if (!saved_query) database::ReadTableIndexes(path, table_name, indexes);
-  if (!saved_query && indexes.empty()) {
+  // A file opened read-only cannot be repaired; the notice at open has said so.
+  if (!saved_query && indexes.empty() && !ADOConnection->ReadOnly()) {
     grid->SetDataSource(nullptr);
     RepairTableKey(source, query, table_name);
     grid->SetDataSource(source);
@@ -150,6 +110,9 @@ void TFrmMain::AddTablePage(const QString& path, const QString& table_name) {
   query->SQL().Clear();
   query->SQL().Add(QStringLiteral("SELECT * FROM ") + database::QuoteName(table_name));
   query->Open();
+  // Edits and deletes in the grid or by the toolbar write through the query.
+  connect(query, &database::Query::AfterWrite, this,
+          [this, table_name] { NoticeApproximateIndex(table_name, true); });
 }
 
 void TFrmMain::CloseDatabaseFile() {
@@ -168,31 +131,51 @@ void TFrmMain::FreeAllPages() {
   TablePages.clear();
 }
 
-void TFrmMain::RzBitBtnFirstClick(QObject* sender) {
-  const TTablePage* page = CurrentPage();
-  const auto* button = qobject_cast<const TRzBitBtn*>(sender);
-  if (page == nullptr || button == nullptr) return;
-  const auto confirm_delete = [this] {
-    return prompter_.Ask(this, kMessageCaption, kDeleteQuestion, QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
-  };
-  RunToolbarAction(button->Tag(), *page->Query, confirm_delete);
+void TFrmMain::RepairTableKey(database::DataSource* source, database::Query* query,
+                              const QString& table_name) {
+  const BusyCursor busy;
+  const bool wrote = database::RepairTableKey(source, query, table_name);
+  approximate_.remove(table_name);  // the repair made a new index
+  NoticeApproximateIndex(table_name, wrote);
 }
 
-// Menu items whose work lives in the table operations; they are wired and run guarded, and do
-// nothing until those operations are connected.
-void TFrmMain::PopupMenuPopup() {}
-void TFrmMain::Menu_CopyRowClick() {}
-void TFrmMain::Menu_CopyColClick() {}
-void TFrmMain::Menu_CopyFieldClick() {}
-void TFrmMain::Menu_CopyTableClick() {}
-void TFrmMain::Menu_PasteClick() {}
-void TFrmMain::Menu_OrderStdItemIdxClick() {}
+void TFrmMain::NoticeApproximateIndex(const QString& table, bool wrote) {
+  if (!wrote || approximate_noticed_ || approximate_.contains(table)) return;
+  // The sort orders tell at once; characters without established key codes only the file check
+  // tells, run once per file after the first write to a table with a text index.
+  bool approximate = tableops::HasApproximateIndex(*ADOConnection, table);
+  const bool check =
+      !approximate && !file_checked_ && tableops::HasTextIndex(*ADOConnection, table);
+  approximate_.insert(table, approximate);
+  if (!approximate && !check) return;
+  if (check) file_checked_ = true;
+  const QString path = database::Connection::DataSourceOf(ADOConnection->ConnectionString());
+  // Shown once the running operation has finished, never in the middle of a write.
+  QMetaObject::invokeMethod(
+      this,
+      [this, approximate, table, path] {
+        if (approximate_noticed_) return;
+        bool found = approximate;
+        if (!found) {
+          const BusyCursor busy;
+          found = tableops::ApproximateTables(path).contains(table);
+        }
+        if (!found) return;
+        approximate_noticed_ = true;
+        prompter_.Ask(this, kMessageCaption, tableops::kApproximateIndexNotice,
+                      QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
+      },
+      Qt::QueuedConnection);
+}
 
-// The recent-files list and the key repair are connected later.
-void TFrmMain::LoadRecentFiles() {}
-void TFrmMain::AddRecentFile(const QString& /*path*/) {}
-void TFrmMain::RepairTableKey(database::DataSource* /*source*/, database::Query* /*query*/,
-                              const QString& /*table_name*/) {}
+void TFrmMain::NoticeReadOnly() {
+  if (!ADOConnection->ReadOnly()) return;
+  QString text = QStringLiteral("此数据库只能以只读方式打开，不能修改其中的数据。");
+  if (!ADOConnection->ReadOnlyReason().isEmpty()) {
+    text += QStringLiteral("\n\n原因：") + ADOConnection->ReadOnlyReason();
+  }
+  prompter_.Ask(this, kMessageCaption, text, QMessageBox::Information, QMessageBox::Ok,
+                QMessageBox::Ok);
+}
 
 }  // namespace ui

@@ -1,0 +1,69 @@
+// mdbtool's table commands in-process: import from a stream, repair, renumber and copy.
+
+#include "table_commands.h"
+
+#include <sstream>
+
+#include "jet/check.h"
+#include "tableops_test_util.h"
+
+namespace cli {
+namespace {
+
+struct CommandRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+CommandRun RunCommand(const std::vector<std::string>& args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  CommandRun run;
+  run.status = RunTableCommand(args, in, out, err).value_or(-1);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+TEST(TableCommands, ImportReportsEachRefusedStatement) {
+  testutil::TempDir dir;
+  const std::string path = dir.File("t.mdb");
+  {
+    auto db = jet::Database::Create(path);
+    db->Execute("CREATE TABLE Items (Name TEXT(5), Qty SHORT)");
+  }
+  const CommandRun run =
+      RunCommand({"import", path, "items", "-"}, "a 1\ntoolongname 2\nb 99999\nc 3\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+  EXPECT_NE(run.err.find("ExecSQL FAIL: INSERT INTO Items(Name, Qty) VALUES( 'b', 99999)"),
+            std::string::npos);
+  EXPECT_EQ(run.out, "2 of 4 lines inserted into Items\n");
+  const CommandRun copy = RunCommand({"copy", path, "Items"});
+  EXPECT_EQ(copy.status, 0);
+  EXPECT_EQ(copy.out, "a;1\r\nc;3\r\n");
+  EXPECT_EQ(RunCommand({"import", path}).status, 2);
+  EXPECT_EQ(RunCommand({"copy", path, "Nothing"}).status, 1);
+  EXPECT_FALSE(RunCommand({"tables", path}).status != -1);
+}
+
+TEST(TableCommands, RepairAndRenumberTheUnindexedFixture) {
+  if (testutil::FixturePath("game-unindexed.mdb").empty()) GTEST_SKIP() << "no ../shared";
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, "game-unindexed.mdb");
+  const CommandRun repair = RunCommand({"repair", path});
+  EXPECT_EQ(repair.status, 0) << repair.err;
+  EXPECT_EQ(repair.out,
+            "repaired Magic: MagName is now its primary key\n"
+            "repaired Monster: Name is now its primary key\n"
+            "repaired StdItems: Idx is now its primary key\n");
+  // A second run finds every table indexed.
+  EXPECT_EQ(RunCommand({"repair", path}).out, "");
+  const CommandRun renumber = RunCommand({"renumber", path});
+  EXPECT_EQ(renumber.out, "renumbered 147 records of StdItems\n");
+  EXPECT_TRUE(jet::CheckFile(path).ok());
+}
+
+}  // namespace
+}  // namespace cli
