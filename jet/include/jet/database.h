@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "jet/error.h"
@@ -59,6 +60,10 @@ class Database {
   // The definition of a local table (user or system), found case-insensitively. Throws kNotFound.
   TableDef GetTable(std::u16string_view name) const;
 
+  // Every relationship of MSysRelationships, by name; columns in their stored order. A file
+  // without that table has none. Throws kCorrupt when its rows are inconsistent.
+  std::vector<Relationship> Relationships() const;
+
   // Calls `fn` for every live row in table-scan order (owned data pages in page order, rows in
   // slot order), values in the order of `table.columns`. `fn` returns false to stop early.
   void Scan(const TableDef& table,
@@ -72,9 +77,16 @@ class Database {
   ResultSet Query(std::string_view sql) const;
 
   // Row writes. `values` follow `GetTable(table).columns`; a null autonumber is assigned.
+  // Relationships with referential integrity are enforced: a referencing row needs its
+  // referenced row, and deleting or re-keying a referenced row is refused or cascades as the
+  // relationship says. A write and all its cascades are one commit.
   RowId InsertRow(std::u16string_view table, const std::vector<Value>& values);
   void UpdateRow(std::u16string_view table, RowId id, const std::vector<Value>& values);
   void DeleteRow(std::u16string_view table, RowId id);
+  // Several rows of one table in one commit; return the rows written, cascades included.
+  int64_t UpdateRows(std::u16string_view table,
+                     const std::vector<std::pair<RowId, std::vector<Value>>>& rows);
+  int64_t DeleteRows(std::u16string_view table, const std::vector<RowId>& ids);
 
   // Schema writes. A table that holds rows gets its new index built from them; a primary key
   // over duplicate or NULL values is refused and nothing changes.

@@ -63,6 +63,18 @@ ExecResult Execute(Database& db, const Statement& statement) {
   if (const auto* index = std::get_if<CreateIndexStatement>(&statement)) {
     return RunCreateIndex(db, *index);
   }
-  return RunCreateTable(db, std::get<CreateTableStatement>(statement));
+  if (const auto* update = std::get_if<UpdateStatement>(&statement)) return RunUpdate(db, *update);
+  if (const auto* del = std::get_if<DeleteStatement>(&statement)) return RunDelete(db, *del);
+  if (std::holds_alternative<ForeignKeyStatement>(statement) ||
+      std::holds_alternative<DropConstraintStatement>(statement)) {
+    throw Error(Error::Kind::kNotSupported,
+                "FOREIGN KEY constraints are not supported by this engine yet.");
+  }
+  const auto& create = std::get<CreateTableStatement>(statement);
+  if (!create.foreign_keys.empty()) {
+    throw Error(Error::Kind::kNotSupported,
+                "FOREIGN KEY constraints are not supported by this engine yet.");
+  }
+  return RunCreateTable(db, create);
 }
 }  // namespace jet::sql

@@ -183,6 +183,7 @@ void TableWriter::AfterShrink(uint32_t n) {
 
 RowId TableWriter::Insert(const std::vector<Value>& values) {
   std::vector<Value> native = Convert(values, nullptr);
+  if (row_check_) row_check_(native, nullptr);
   IndexWriter indexes(file_, codec_, txn_, table_);
   indexes.Check(native, std::nullopt);
   std::vector<uint8_t> row = EncodeChecked(native, nullptr);
@@ -262,6 +263,7 @@ void TableWriter::Relocate(RowId id, std::span<const uint8_t> row) {
 void TableWriter::Update(RowId id, const std::vector<Value>& values) {
   OldRow old = ReadOld(id);
   std::vector<Value> native = Convert(values, &old);
+  if (row_check_) row_check_(native, &old.values);
   IndexWriter indexes(file_, codec_, txn_, table_);
   indexes.Check(native, id);
   std::vector<uint8_t> row = EncodeChecked(native, &old);
