@@ -92,6 +92,10 @@ class Database {
   // over duplicate or NULL values is refused and nothing changes.
   void CreateIndex(std::u16string_view table, const IndexSpec& spec);
   void CreateTable(const TableSpec& spec);
+  // Adds the relationship `r` (name, tables, columns, enforced and cascade flags; `flags` is
+  // derived from them) as Access stores it. With referential integrity the referenced columns
+  // need a unique index and every existing referencing row its referenced row.
+  void AddRelationship(const Relationship& r);
 
   DatabaseImpl& impl() { return *impl_; }
   const DatabaseImpl& impl() const { return *impl_; }

@@ -1,5 +1,7 @@
 // Lexer and parser of the SQL dialect: what each statement form turns into, and the messages of
 // statements that are wrong.
+#include "sql/parser.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,6 @@
 
 #include "jet/error.h"
 #include "sql/lexer.h"
-#include "sql/parser.h"
 
 namespace jet::sql {
 namespace {
@@ -200,7 +201,8 @@ TEST(SqlParserTest, WhereCombinesWithAndOrNot) {
 }
 
 TEST(SqlParserTest, UpdateDeleteAndForeignKeys) {
-  const auto update = ParseAs<UpdateStatement>("UPDATE [My T] SET a = 'x', [b c] = NULL WHERE a = 1");
+  const auto update =
+      ParseAs<UpdateStatement>("UPDATE [My T] SET a = 'x', [b c] = NULL WHERE a = 1");
   EXPECT_EQ(update.table.text, u"My T");
   ASSERT_EQ(update.assignments.size(), 2u);
   EXPECT_EQ(update.assignments[0].literal.value, Value(std::u16string(u"x")));
@@ -220,9 +222,9 @@ TEST(SqlParserTest, UpdateDeleteAndForeignKeys) {
   EXPECT_TRUE(fk.cascade_update);
   EXPECT_FALSE(fk.cascade_delete);
   EXPECT_TRUE(fk.cascade_null);
-  const auto plain =
-      ParseAs<ForeignKeyStatement>("ALTER TABLE a ADD CONSTRAINT f FOREIGN KEY (x) REFERENCES b "
-                                   "ON DELETE CASCADE ON UPDATE NO ACTION");
+  const auto plain = ParseAs<ForeignKeyStatement>(
+      "ALTER TABLE a ADD CONSTRAINT f FOREIGN KEY (x) REFERENCES b "
+      "ON DELETE CASCADE ON UPDATE NO ACTION");
   EXPECT_TRUE(plain.referenced_columns.empty());
   EXPECT_TRUE(plain.cascade_delete);
   EXPECT_FALSE(plain.cascade_update);
@@ -432,8 +434,12 @@ TEST(SqlParserTest, CreateTableKeysAndNullability) {
 TEST(SqlParserTest, SyntaxErrorsNameClauseExpectationAndPlace) {
   using K = Error::Kind;
   const std::vector<ErrorCase> cases = {
-      {"", K::kInvalidArgument, {"at the end of the statement", "SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER"}},
-      {"SHOW TABLES", K::kInvalidArgument, {"near 'SHOW'", "SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER"}},
+      {"",
+       K::kInvalidArgument,
+       {"at the end of the statement", "SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER"}},
+      {"SHOW TABLES",
+       K::kInvalidArgument,
+       {"near 'SHOW'", "SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER"}},
       {"SELECT * FORM t", K::kInvalidArgument, {"SELECT statement near 'FORM'", "expected FROM"}},
       {"SELECT * FROM",
        K::kInvalidArgument,
@@ -460,9 +466,11 @@ TEST(SqlParserTest, SyntaxErrorsNameClauseExpectationAndPlace) {
       {"UPDATE t WHERE a = 1", K::kInvalidArgument, {"expected SET"}},
       {"DELETE t.* FROM u", K::kInvalidArgument, {"Specify the table"}},
       {"ALTER TABLE t ADD CONSTRAINT f FOREIGN KEY (a, b) REFERENCES u (c)",
-       K::kInvalidArgument, {"names 2 columns but REFERENCES names 1"}},
+       K::kInvalidArgument,
+       {"names 2 columns but REFERENCES names 1"}},
       {"ALTER TABLE t ADD CONSTRAINT f FOREIGN KEY (a) REFERENCES u ON DELETE RESTRICT",
-       K::kInvalidArgument, {"expected CASCADE, SET NULL or NO ACTION"}},
+       K::kInvalidArgument,
+       {"expected CASCADE, SET NULL or NO ACTION"}},
       {"SELECT * FROM t WHERE d = #2001-13-01#",
        K::kInvalidArgument,
        {"Syntax error in date", "#2001-13-01#"}},
