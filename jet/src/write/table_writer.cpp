@@ -57,6 +57,17 @@ std::vector<Value> TableWriter::Convert(const std::vector<Value>& values, const 
   uint32_t last = tdef.last_autonumber();
   for (size_t i = 0; i < cols.size(); ++i) {
     const Column& c = cols[i];
+    if (old && values[i] == old->values[i]) {
+      native[i] = values[i];  // unchanged: stays as stored, whatever older writers stored
+      continue;
+    }
+    if (old && c.autonumber() && !values[i].is_null() &&
+        !(ConvertValue(values[i], c, table_.def.name) == old->values[i])) {
+      throw Error(Error::Kind::kConstraint, "Cannot update '" + ToUtf8(c.name) +
+                                                "'; field not updateable (an AutoNumber of "
+                                                "table '" +
+                                                ToUtf8(table_.def.name) + "').");
+    }
     if (c.autonumber() && c.type == ColumnType::kLong && values[i].is_null()) {
       native[i] = old ? old->values[i] : Value(static_cast<int32_t>(++last));
       continue;
