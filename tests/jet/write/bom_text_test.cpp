@@ -71,7 +71,9 @@ TEST(BomTextTest, ReadsBackThroughEveryReader) {
   for (size_t k = 0; k < stored.size(); ++k) {
     SCOPED_TRACE(k);
     const std::vector<Value> row = reread->ReadRow(all, ids[k]);
-    if (stored[k].size() <= 100) EXPECT_EQ(row[txt], Value(stored[k]));
+    if (stored[k].size() <= 100) {
+      EXPECT_EQ(row[txt], Value(stored[k]));
+    }
     EXPECT_EQ(row[note], Value(stored[k]));
   }
   const CheckReport report = CheckFile(path);
