@@ -85,10 +85,42 @@ void PrintTables(const jet::Database& db, std::ostream& out) {
   }
 }
 
+namespace {
+
+std::string ColumnList(const std::vector<std::u16string>& columns) {
+  std::string out;
+  for (const std::u16string& c : columns) out += (out.empty() ? "" : ", ") + jet::ToUtf8(c);
+  return out;
+}
+
+// One line per relationship: referencing table and columns, the referenced ones, the flags.
+void PrintRelationships(const std::vector<jet::Relationship>& relationships, std::ostream& out) {
+  for (const jet::Relationship& r : relationships) {
+    out << "relationship " << jet::ToUtf8(r.name) << ": " << jet::ToUtf8(r.referencing_table)
+        << " (" << ColumnList(r.referencing_columns) << ") -> " << jet::ToUtf8(r.referenced_table)
+        << " (" << ColumnList(r.referenced_columns) << ") "
+        << (r.enforced ? "integrity" : "no-integrity");
+    if (r.cascade_update) out << ",cascade-update";
+    if (r.cascade_delete) out << ",cascade-delete";
+    if (r.cascade_null) out << ",cascade-null";
+    out << '\n';
+  }
+}
+
+}  // namespace
+
 void PrintSchema(const jet::Database& db, const std::optional<std::u16string>& table,
                  std::ostream& out) {
+  std::vector<jet::Relationship> relationships = db.Relationships();
   if (table) {
-    PrintTable(db.GetTable(*table), db.format(), out);
+    const jet::TableDef def = db.GetTable(*table);
+    PrintTable(def, db.format(), out);
+    // Relationships store the tables' names as the catalog spells them.
+    std::erase_if(relationships, [&](const jet::Relationship& r) {
+      return r.referencing_table != def.name && r.referenced_table != def.name;
+    });
+    if (!relationships.empty()) out << '\n';
+    PrintRelationships(relationships, out);
     return;
   }
   bool first = true;
@@ -98,6 +130,8 @@ void PrintSchema(const jet::Database& db, const std::optional<std::u16string>& t
     first = false;
     PrintTable(db.GetTable(e.name), db.format(), out);
   }
+  if (!relationships.empty()) out << '\n';
+  PrintRelationships(relationships, out);
 }
 
 }  // namespace cli

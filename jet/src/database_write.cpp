@@ -1,12 +1,13 @@
 // The write side of jet::Database: row writes. Every call runs in one page transaction that is
-// committed only when all of its checks have passed, so a rejected write changes nothing.
+// committed only when all of its checks have passed, so a rejected write changes nothing; the
+// cascades of the file's relationships run in the same transaction.
 
 #include <string>
 
 #include "db/database_impl.h"
 #include "jet/database.h"
 #include "page/page_txn.h"
-#include "write/table_writer.h"
+#include "write/related_writer.h"
 
 namespace jet {
 
@@ -23,22 +24,40 @@ void RequireWritableJet4(const DatabaseImpl& impl) {
 
 namespace {
 
-// Runs `fn(writer)` on `table` in a transaction and commits it.
+class ImplTables : public TableSource {
+ public:
+  explicit ImplTables(const DatabaseImpl& impl) : impl_(impl) {}
+  std::shared_ptr<const TableInfo> Table(std::u16string_view name) const override {
+    return impl_.TableByName(name);
+  }
+  const std::vector<Relationship>& Relationships() const override {
+    return impl_.relationships();
+  }
+
+ private:
+  const DatabaseImpl& impl_;
+};
+
+// Runs `fn(writer, table)` on `table` in one transaction (the row writes and everything the
+// relationships make of them) and commits it.
 template <typename Fn>
-auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
+auto WriteRelated(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   impl.Refresh();
   RequireWritableJet4(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
+  ImplTables tables(impl);
   PageTxn txn(impl.file());
-  TableWriter writer(impl.file(), impl.codec(), txn, *info);
-  if constexpr (std::is_void_v<decltype(fn(writer))>) {
-    fn(writer);
+  RelatedWriter writer(impl.file(), impl.codec(), txn, tables);
+  auto finish = [&] {
     txn.Commit();
-    impl.InvalidateTable(info->def.tdef_page);
+    for (uint32_t page : writer.tables_written()) impl.InvalidateTable(page);
+  };
+  if constexpr (std::is_void_v<decltype(fn(writer, *info))>) {
+    fn(writer, *info);
+    finish();
   } else {
-    auto result = fn(writer);
-    txn.Commit();
-    impl.InvalidateTable(info->def.tdef_page);
+    auto result = fn(writer, *info);
+    finish();
     return result;
   }
 }
@@ -46,15 +65,29 @@ auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
 }  // namespace
 
 RowId Database::InsertRow(std::u16string_view table, const std::vector<Value>& values) {
-  return WriteTable(*impl_, table, [&](TableWriter& w) { return w.Insert(values); });
+  return WriteRelated(*impl_, table,
+                      [&](RelatedWriter& w, const TableInfo& t) { return w.Insert(t, values); });
 }
 
 void Database::UpdateRow(std::u16string_view table, RowId id, const std::vector<Value>& values) {
-  WriteTable(*impl_, table, [&](TableWriter& w) { w.Update(id, values); });
+  UpdateRows(table, {{id, values}});
 }
 
-void Database::DeleteRow(std::u16string_view table, RowId id) {
-  WriteTable(*impl_, table, [&](TableWriter& w) { w.Delete(id); });
+void Database::DeleteRow(std::u16string_view table, RowId id) { DeleteRows(table, {id}); }
+
+int64_t Database::UpdateRows(std::u16string_view table,
+                             const std::vector<std::pair<RowId, std::vector<Value>>>& rows) {
+  return WriteRelated(*impl_, table, [&](RelatedWriter& w, const TableInfo& t) {
+    w.Update(t, rows);
+    return w.rows_written();
+  });
+}
+
+int64_t Database::DeleteRows(std::u16string_view table, const std::vector<RowId>& ids) {
+  return WriteRelated(*impl_, table, [&](RelatedWriter& w, const TableInfo& t) {
+    w.Delete(t, ids);
+    return w.rows_written();
+  });
 }
 
 }  // namespace jet

@@ -1,13 +1,12 @@
 #include "commands.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "dump.h"
 
@@ -28,9 +27,7 @@ ToolRun Mdbtool(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
-fs::path Fixture(const std::string& name) {
-  return fs::path(MDB_SHARED_DIR) / "fixtures" / name;
-}
+fs::path Fixture(const std::string& name) { return fs::path(MDB_SHARED_DIR) / "fixtures" / name; }
 
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -136,6 +133,29 @@ TEST_F(FixtureTest, SchemaShowsTypesFlagsAndIndexes) {
   EXPECT_NE(all.out.find("TEXT(100)"), std::string::npos);
   EXPECT_NE(all.out.find("autonumber"), std::string::npos);
   EXPECT_NE(all.out.find("table Customer List"), std::string::npos);
+}
+
+TEST_F(FixtureTest, SchemaListsRelationships) {
+  const std::string relations = Fixture("relations.mdb").string();
+  ToolRun all = Mdbtool({"schema", relations});
+  ASSERT_EQ(all.status, kExitOk) << all.err;
+  for (const char* line :
+       {"relationship CustomersOrders: Orders (CustID) -> Customers (CustID) "
+        "integrity,cascade-update,cascade-delete\n",
+        "relationship SuppliersProducts: Products (SupplierID) -> Suppliers (SupplierID) "
+        "no-integrity\n",
+        "relationship ZonesMonsters: Monsters (Zone) -> Zones (ZoneName) "
+        "integrity,cascade-update,cascade-null\n"}) {
+    EXPECT_NE(all.out.find(line), std::string::npos) << all.out;
+  }
+  // One table: the relationships on either side of it, and no others.
+  ToolRun orders = Mdbtool({"schema", relations, "orders"});
+  ASSERT_EQ(orders.status, kExitOk) << orders.err;
+  EXPECT_NE(orders.out.find("relationship CustomersOrders:"), std::string::npos) << orders.out;
+  EXPECT_NE(orders.out.find("relationship OrdersOrderLines:"), std::string::npos) << orders.out;
+  EXPECT_EQ(orders.out.find("ZonesMonsters"), std::string::npos) << orders.out;
+  // Files without relationships list none.
+  EXPECT_EQ(Mdbtool({"schema", types_}).out.find("relationship"), std::string::npos);
 }
 
 // A file cut short must give an error (exit 1), never a crash or a partial success.

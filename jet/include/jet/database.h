@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "jet/error.h"
@@ -76,14 +77,25 @@ class Database {
   ResultSet Query(std::string_view sql) const;
 
   // Row writes. `values` follow `GetTable(table).columns`; a null autonumber is assigned.
+  // Relationships with referential integrity are enforced: a referencing row needs its
+  // referenced row, and deleting or re-keying a referenced row is refused or cascades as the
+  // relationship says. A write and all its cascades are one commit.
   RowId InsertRow(std::u16string_view table, const std::vector<Value>& values);
   void UpdateRow(std::u16string_view table, RowId id, const std::vector<Value>& values);
   void DeleteRow(std::u16string_view table, RowId id);
+  // Several rows of one table in one commit; return the rows written, cascades included.
+  int64_t UpdateRows(std::u16string_view table,
+                     const std::vector<std::pair<RowId, std::vector<Value>>>& rows);
+  int64_t DeleteRows(std::u16string_view table, const std::vector<RowId>& ids);
 
   // Schema writes. A table that holds rows gets its new index built from them; a primary key
   // over duplicate or NULL values is refused and nothing changes.
   void CreateIndex(std::u16string_view table, const IndexSpec& spec);
   void CreateTable(const TableSpec& spec);
+  // Adds the relationship `r` (name, tables, columns, enforced and cascade flags; `flags` is
+  // derived from them) as Access stores it. With referential integrity the referenced columns
+  // need a unique index and every existing referencing row its referenced row.
+  void AddRelationship(const Relationship& r);
 
   DatabaseImpl& impl() { return *impl_; }
   const DatabaseImpl& impl() const { return *impl_; }

@@ -4,6 +4,7 @@
 #include "db/database_impl.h"
 
 #include "table/properties.h"
+#include "table/relationships.h"
 #include "table/row.h"
 #include "table/table_scan.h"
 
@@ -23,6 +24,12 @@ void DatabaseImpl::Refresh() const {
 void DatabaseImpl::InvalidateCaches() const {
   catalog_.reset();
   tables_.clear();
+  relationships_.reset();
+}
+
+const std::vector<Relationship>& DatabaseImpl::relationships() const {
+  if (!relationships_) relationships_ = ReadRelationships(*file_, *codec_, catalog());
+  return *relationships_;
 }
 
 const Catalog& DatabaseImpl::catalog() const {

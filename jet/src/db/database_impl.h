@@ -8,6 +8,8 @@
 // through this object calls InvalidateCaches() after changing the catalog or a definition.
 
 #include <memory>
+#include <optional>
+#include <vector>
 #include <string>
 #include <unordered_map>
 
@@ -43,6 +45,8 @@ class DatabaseImpl {
   std::shared_ptr<const TableInfo> TableByName(std::u16string_view name) const;
   // The decoded definition starting at `tdef_page`, named `name`, read on first use.
   std::shared_ptr<const TableInfo> TableAt(uint32_t tdef_page, std::u16string_view name) const;
+  // The relationships of MSysRelationships, read on first use.
+  const std::vector<Relationship>& relationships() const;
 
  private:
   // Marks the columns whose "Required" property the table's catalog row sets.
@@ -53,6 +57,7 @@ class DatabaseImpl {
   std::unique_ptr<WriteLock> write_lock_;       // held while open for writing (write path)
   mutable std::unique_ptr<Catalog> catalog_;    // null until first needed
   mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
+  mutable std::optional<std::vector<Relationship>> relationships_;  // unset until first needed
 };
 
 // Refuses writes the engine cannot make: a handle opened read-only (kInvalidArgument) or a Jet3

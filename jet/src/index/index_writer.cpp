@@ -114,14 +114,24 @@ void IndexWriter::RequireValues(size_t r, const std::vector<Value>& values) cons
 bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const IndexKey& key,
                            std::optional<RowId> self) {
   KeyValueReader reader(file_, codec_, table_, r);
+  TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
+  BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
+  if (key.exact) {
+    // Unique means unique by key: another row whose exact key has these very bytes collides,
+    // whatever the text equality of the two values says (ĳ and ij, for one).
+    for (const IndexEntry& e : tree.FindKey(key.bytes)) {
+      const RowId other{e.page, e.row};
+      if (self && other == *self) continue;
+      std::optional<std::vector<Value>> theirs = reader.Read(other);
+      if (!theirs || RealIndexKey(table_, r, *theirs, nullptr).exact) return true;
+    }
+  }
   if (!KeyBytesTrusted(table_, r, values, key)) {
     bytes_decide_[r] = false;
     return reader.FindEqual(EqualityForm(table_, r, values), self).has_value();
   }
   // A trusted key: every row with an equal value has these very bytes. Rows found by the bytes
   // collide unless their own key is approximate and their value differs.
-  TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
-  BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
   for (const IndexEntry& e : tree.FindKey(key.bytes)) {
     const RowId other{e.page, e.row};
     if (self && other == *self) continue;

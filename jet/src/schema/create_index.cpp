@@ -10,21 +10,22 @@
 #include <algorithm>
 #include <set>
 
-#include "index/btree.h"
-#include "page/data_page.h"
-#include "page/data_page_writer.h"
 #include "db/database_impl.h"
+#include "index/btree.h"
 #include "index/index_equality.h"
 #include "index/index_key.h"
 #include "index/index_writer.h"
 #include "jet/database.h"
+#include "page/data_page.h"
+#include "page/data_page_writer.h"
 #include "page/page_txn.h"
+#include "page/usage_map_writer.h"
+#include "schema/index_build.h"
 #include "table/row.h"
 #include "table/table_scan.h"
-#include "write/table_writer.h"
 #include "table/tdef_writer.h"
-#include "page/usage_map_writer.h"
 #include "util/write_bytes.h"
+#include "write/table_writer.h"
 #include "page/format.h"
 
 namespace jet {
@@ -63,8 +64,8 @@ std::vector<IndexColumn> ResolveSpec(const TableInfo& t, const IndexSpec& spec) 
     const Column* c = t.def.FindColumn(name);
     if (!c) Refuse(Error::Kind::kNotFound, "No column '" + ToUtf8(name) + "' in " + table);
     if (c->type == ColumnType::kOle || c->type == ColumnType::kMemo) {
-      Refuse(Error::Kind::kInvalidArgument,
-             "Column '" + ToUtf8(name) + "' of " + table + " is a Memo/OLE column and cannot be indexed");
+      Refuse(Error::Kind::kInvalidArgument, "Column '" + ToUtf8(name) + "' of " + table +
+                                                " is a Memo/OLE column and cannot be indexed");
     }
     cols.push_back(IndexColumn{c->number, ascending});
   }
@@ -79,7 +80,8 @@ uint8_t RealFlags(const IndexSpec& spec) {
   return f;
 }
 
-// A usage-map row for a new index, holding `root`. Returns its row pointer.
+}  // namespace
+
 uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   std::vector<uint8_t> row(kIndexMapRowLength, 0);
   const uint32_t start = root / 8 * 8;
@@ -88,7 +90,8 @@ uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   const uint32_t h = txn.info().data_header_size;
   uint32_t page = RowPointer::FromU32(t.owned_map).page;
   {
-    const WritableDataPage view = WritableDataPage::View(txn.Read(page), h, txn.file().path(), page);
+    const WritableDataPage view =
+        WritableDataPage::View(txn.Read(page), h, txn.file().path(), page);
     if (!view.CanInsert(row.size())) page = 0;
   }
   if (page == 0) {
@@ -99,6 +102,8 @@ uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   const int slot = p.Insert(row);
   return PackRowPointer(page, static_cast<uint8_t>(slot));
 }
+
+namespace {
 
 [[noreturn]] void RefuseEqualKeys(const TableInfo& t, const IndexSpec& spec) {
   Refuse(Error::Kind::kConstraint, "Cannot create unique index '" + ToUtf8(spec.name) +
@@ -131,15 +136,16 @@ void RefuseDuplicates(const TableInfo& t, const IndexSpec& spec,
   }
 }
 
-// The sorted entries of every live row; refuses NULLs in a primary key and duplicate keys.
+}  // namespace
+
 std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& t, size_t real,
                                        const IndexSpec& spec) {
   const bool unique = spec.primary || spec.unique;
   const bool text = HasTextKey(t, real);
   const std::vector<size_t> positions = KeyPositions(t, real);
   std::vector<IndexEntry> entries;
-  RowSet keyless;      // rows whose key columns are all NULL
-  RowSet approximate;  // rows whose key bytes are not trusted
+  RowSet keyless;                             // rows whose key columns are all NULL
+  RowSet approximate;                         // rows whose key bytes are not trusted
   std::vector<std::pair<Bytes, bool>> forms;  // text keys: equality form, trusted
   RowDecoder decoder(db.file(), db.codec(), t, t.def.columns);
   std::vector<Value> values;
@@ -173,51 +179,66 @@ std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& 
   return entries;
 }
 
+namespace {
+
 void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& raw, size_t from, size_t to) {
   out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(from),
              raw.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
-// The definition string of `t` with one more real and logical index.
+}  // namespace
+
 std::vector<uint8_t> DefinitionWithIndex(const TableInfo& t, const TdefSections& s,
-                                         const IndexSpec& spec, const RealIndex& ri,
-                                         uint32_t distinct) {
+                                         const std::u16string& name, const RealIndex* new_real,
+                                         uint32_t distinct, const LogicalIndex& logical_fields) {
   const std::vector<uint8_t>& raw = t.raw;
+  const uint32_t reals = static_cast<uint32_t>(t.real_indexes.size()) + (new_real ? 1 : 0);
   std::vector<uint8_t> def(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(s.count_blocks));
   wr::StoreU32(def, 0x2F, static_cast<uint32_t>(t.logical_indexes.size() + 1));
-  wr::StoreU32(def, 0x33, static_cast<uint32_t>(t.real_indexes.size() + 1));
+  wr::StoreU32(def, 0x33, reals);
   Append(def, raw, s.count_blocks, s.columns);
-  for (uint32_t v : {0u, distinct, 0u}) wr::AppendU32(def, v);
-  Append(def, raw, s.columns, s.logical_defs);
-  std::vector<uint8_t> real(52, 0);
-  wr::StoreU32(real, 0, 0x0783);
-  for (size_t k = 0; k < 10; ++k) {
-    const bool used = k < ri.columns.size();
-    wr::StoreU16(real, 4 + 3 * k, used ? ri.columns[k].column_number : 0xFFFF);
-    real[6 + 3 * k] = used && ri.columns[k].ascending ? 0x01 : 0x00;
+  if (new_real) {
+    for (uint32_t v : {0u, distinct, 0u}) wr::AppendU32(def, v);
   }
-  wr::StoreU32(real, 0x22, ri.usage_map);
-  wr::StoreU32(real, 0x26, ri.root_page);
-  real[0x2E] = ri.flags;
-  def.insert(def.end(), real.begin(), real.end());
+  Append(def, raw, s.columns, s.logical_defs);
+  if (new_real) {
+    const RealIndex& ri = *new_real;
+    std::vector<uint8_t> real(52, 0);
+    wr::StoreU32(real, 0, 0x0783);
+    for (size_t k = 0; k < 10; ++k) {
+      const bool used = k < ri.columns.size();
+      wr::StoreU16(real, 4 + 3 * k, used ? ri.columns[k].column_number : 0xFFFF);
+      real[6 + 3 * k] = used && ri.columns[k].ascending ? 0x01 : 0x00;
+    }
+    wr::StoreU32(real, 0x22, ri.usage_map);
+    wr::StoreU32(real, 0x26, ri.root_page);
+    real[0x2E] = ri.flags;
+    def.insert(def.end(), real.begin(), real.end());
+  }
   Append(def, raw, s.logical_defs, s.logical_names);
-  uint32_t number = 0;
-  for (const LogicalIndex& li : t.logical_indexes) number = std::max(number, li.number + 1);
   std::vector<uint8_t> logical(28, 0);
   wr::StoreU32(logical, 0, 0x0659);
-  wr::StoreU32(logical, 4, number);
-  wr::StoreU32(logical, 8, static_cast<uint32_t>(t.real_indexes.size()));
-  wr::StoreU32(logical, 0x0D, 0xFFFFFFFFu);
-  logical[0x17] = spec.primary ? 0x01 : 0x00;
+  wr::StoreU32(logical, 4, logical_fields.number);
+  wr::StoreU32(logical, 8, logical_fields.real_index);
+  logical[0x0C] = logical_fields.fk_table_type;
+  wr::StoreU32(logical, 0x0D, logical_fields.fk_index);
+  wr::StoreU32(logical, 0x11, logical_fields.fk_tdef);
+  logical[0x15] = logical_fields.cascade_update;
+  logical[0x16] = logical_fields.cascade_delete;
+  logical[0x17] = logical_fields.index_type;
   def.insert(def.end(), logical.begin(), logical.end());
   Append(def, raw, s.logical_names, s.trailer);
-  wr::AppendU16(def, static_cast<uint16_t>(spec.name.size() * 2));
-  for (char16_t c : spec.name) wr::AppendU16(def, c);
+  wr::AppendU16(def, static_cast<uint16_t>(name.size() * 2));
+  for (char16_t c : name) wr::AppendU16(def, c);
   Append(def, raw, s.trailer, s.end);
   return def;
 }
 
-}  // namespace
+uint32_t NextLogicalNumber(const TableInfo& t) {
+  uint32_t number = 0;
+  for (const LogicalIndex& li : t.logical_indexes) number = std::max(number, li.number + 1);
+  return number;
+}
 
 void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
   impl_->Refresh();
@@ -230,13 +251,20 @@ void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
   PageTxn txn(impl_->file());
   const uint32_t root = txn.Allocate();
   TableInfo t = *info;
-  t.real_indexes.push_back(RealIndex{cols, NewIndexMap(txn, *info, root), root, RealFlags(full), 0});
+  t.real_indexes.push_back(
+      RealIndex{cols, NewIndexMap(txn, *info, root), root, RealFlags(full), 0});
   const RealIndex& ri = t.real_indexes.back();
   std::vector<IndexEntry> entries = CollectEntries(*impl_, t, t.real_indexes.size() - 1, full);
   std::unique_ptr<IndexPageStore> store = MakeIndexStore(txn, ri.usage_map);
   BTree tree(*store, txn.info(), root, info->def.tdef_page);
   const uint32_t distinct = tree.BulkBuild(entries);
-  WriteTdefChain(txn, info->pages, DefinitionWithIndex(*info, sections, full, ri, distinct));
+  LogicalIndex logical;
+  logical.number = NextLogicalNumber(*info);
+  logical.real_index = static_cast<uint32_t>(info->real_indexes.size());
+  logical.fk_index = 0xFFFFFFFFu;
+  logical.index_type = full.primary ? 0x01 : 0x00;
+  WriteTdefChain(txn, info->pages,
+                 DefinitionWithIndex(*info, sections, full.name, &ri, distinct, logical));
   txn.Commit();
   impl_->InvalidateCaches();
 }

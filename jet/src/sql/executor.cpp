@@ -1,5 +1,6 @@
 #include "sql/executor.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,58 @@ ExecResult RunCreateTable(Database& db, const CreateTableStatement& statement) {
   db.CreateTable(statement.spec);
   return ExecResult();
 }
+// The relationship a FOREIGN KEY clause asks for; `creating` is the table being created when the
+// clause is part of CREATE TABLE.
+Relationship ResolveForeignKey(const Database& db, const ForeignKeyStatement& fk,
+                               const std::optional<TableSpec>& creating) {
+  Relationship r;
+  r.name = fk.name;
+  r.referencing_table = fk.table.text;
+  r.enforced = true;
+  r.cascade_update = fk.cascade_update;
+  r.cascade_delete = fk.cascade_delete;
+  r.cascade_null = fk.cascade_null;
+  const TableDef parent = ResolveTable(db, fk.referenced, Use::kWrite);
+  r.referenced_table = parent.name;
+  for (const Name& column : fk.columns) {
+    if (creating) {
+      bool found = false;
+      for (const ColumnSpec& c : creating->columns)
+        found = found || NamesEqual(c.name, column.text);
+      if (!found) {
+        throw Error(Error::Kind::kNotFound, "Unknown column '" + column.source +
+                                                "' in FOREIGN KEY clause (table '" +
+                                                fk.table.source + "').");
+      }
+      r.referencing_columns.push_back(column.text);
+    } else {
+      const TableDef child = ResolveTable(db, fk.table, Use::kWrite);
+      r.referencing_columns.push_back(
+          child.columns[ColumnIndex(child, column, "FOREIGN KEY clause")].name);
+    }
+  }
+  if (fk.referenced_columns.empty()) {
+    for (const Index& index : parent.indexes) {
+      if (!index.primary) continue;
+      for (const IndexColumn& ic : index.columns) {
+        for (const Column& c : parent.columns) {
+          if (c.number == ic.column_number) r.referenced_columns.push_back(c.name);
+        }
+      }
+    }
+    if (r.referenced_columns.size() != r.referencing_columns.size()) {
+      throw Error(Error::Kind::kInvalidArgument,
+                  "The FOREIGN KEY clause of '" + Utf8(fk.name) + "' names no columns of table '" +
+                      fk.referenced.source + "', and its primary key does not match.");
+    }
+  }
+  for (const Name& column : fk.referenced_columns) {
+    r.referenced_columns.push_back(
+        parent.columns[ColumnIndex(parent, column, "REFERENCES clause")].name);
+  }
+  return r;
+}
+
 }  // namespace
 
 ExecResult Execute(Database& db, const Statement& statement) {
@@ -63,6 +116,24 @@ ExecResult Execute(Database& db, const Statement& statement) {
   if (const auto* index = std::get_if<CreateIndexStatement>(&statement)) {
     return RunCreateIndex(db, *index);
   }
-  return RunCreateTable(db, std::get<CreateTableStatement>(statement));
+  if (const auto* update = std::get_if<UpdateStatement>(&statement)) return RunUpdate(db, *update);
+  if (const auto* del = std::get_if<DeleteStatement>(&statement)) return RunDelete(db, *del);
+  if (const auto* fk = std::get_if<ForeignKeyStatement>(&statement)) {
+    db.AddRelationship(ResolveForeignKey(db, *fk, std::nullopt));
+    return ExecResult();
+  }
+  if (std::holds_alternative<DropConstraintStatement>(statement)) {
+    throw Error(Error::Kind::kNotSupported,
+                "ALTER TABLE ... DROP CONSTRAINT is not supported by this engine yet.");
+  }
+  const auto& create = std::get<CreateTableStatement>(statement);
+  // The referenced tables and columns are checked before the table is made.
+  std::vector<Relationship> relationships;
+  for (const ForeignKeyStatement& fk : create.foreign_keys) {
+    relationships.push_back(ResolveForeignKey(db, fk, create.spec));
+  }
+  ExecResult result = RunCreateTable(db, create);
+  for (const Relationship& r : relationships) db.AddRelationship(r);
+  return result;
 }
 }  // namespace jet::sql

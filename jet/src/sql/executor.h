@@ -8,6 +8,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
+#include <vector>
 #include <string_view>
 
 #include "jet/database.h"
@@ -25,8 +28,17 @@ TableDef ResolveTable(const Database& db, const Name& name, Use use);
 // Position of column `name` in `table`; throws kNotFound naming column, clause and table.
 size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view clause);
 
+// A compiled WHERE clause: whether a row (values in table order) is kept. Throws as RunSelect.
+using RowPredicate = std::function<bool(const std::vector<Value>&)>;
+RowPredicate CompileWhere(const TableDef& table, const std::optional<Predicate>& where);
+
 // Runs an INSERT; affected = 1.
 ExecResult RunInsert(Database& db, const InsertStatement& insert);
+
+// Run UPDATE and DELETE: every matching row and all that the relationships make of it in one
+// commit; affected = the matching rows.
+ExecResult RunUpdate(Database& db, const UpdateStatement& update);
+ExecResult RunDelete(Database& db, const DeleteStatement& del);
 
 // Runs any statement. SELECT fills ExecResult::rows; writes report the rows they wrote.
 ExecResult Execute(Database& db, const Statement& statement);

@@ -18,8 +18,8 @@ constexpr std::array<std::string_view, 37> kReserved = {
     "NOT",    "NULL",   "ON",     "OR",       "ORDER", "PRIMARY", "SELECT", "SET",
     "TABLE",  "TRUE",   "UNIQUE", "UPDATE",   "WHERE"};
 
-constexpr std::array<std::string_view, 8> kUnsupportedStatements = {
-    "UPDATE", "DELETE", "DROP", "TRANSFORM", "PARAMETERS", "PROCEDURE", "GRANT", "REVOKE"};
+constexpr std::array<std::string_view, 6> kUnsupportedStatements = {
+    "DROP", "TRANSFORM", "PARAMETERS", "PROCEDURE", "GRANT", "REVOKE"};
 
 struct TypeName {
   std::string_view word;
@@ -78,13 +78,17 @@ class Parser {
       statement = Select();
     } else if (AcceptKeyword("INSERT")) {
       statement = Insert();
+    } else if (AcceptKeyword("UPDATE")) {
+      statement = Update();
+    } else if (AcceptKeyword("DELETE")) {
+      statement = Delete();
     } else if (AcceptKeyword("ALTER")) {
       statement = Alter();
     } else if (AcceptKeyword("CREATE")) {
       statement = Create();
     } else {
       clause_ = "statement";
-      Fail("SELECT, INSERT, CREATE or ALTER");
+      Fail("SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER");
     }
     AcceptSymbol(";");
     if (Peek().kind != TokenKind::kEnd) Fail("the end of the statement");
@@ -226,7 +230,7 @@ class Parser {
     select.table = ParseName("a table name");
     if (AcceptKeyword("WHERE")) {
       clause_ = "WHERE clause";
-      select.where.push_back(Where());
+      select.where = Where();
     }
     if (IsKeyword(Peek(), "ORDER")) {
       Advance();
@@ -236,13 +240,52 @@ class Parser {
     }
     if (!IsSymbol(Peek(), ";") && Peek().kind != TokenKind::kEnd) {
       if (!select.order_by.empty()) Fail("',' or the end of the statement");
-      Fail(select.where.empty() ? "WHERE, ORDER BY or the end of the statement"
-                                : "ORDER BY or the end of the statement");
+      Fail(!select.where ? "WHERE, ORDER BY or the end of the statement"
+                         : "AND, OR, ORDER BY or the end of the statement");
     }
     return select;
   }
 
-  Condition Where() {
+  // condition := term {OR term}; term := factor {AND factor}; factor := NOT factor | (condition)
+  // | comparison.
+  Predicate Where() {
+    Predicate first = AndTerm();
+    if (!IsKeyword(Peek(), "OR")) return first;
+    Predicate any;
+    any.kind = Predicate::Kind::kOr;
+    any.operands.push_back(std::move(first));
+    while (AcceptKeyword("OR")) any.operands.push_back(AndTerm());
+    return any;
+  }
+
+  Predicate AndTerm() {
+    Predicate first = Factor();
+    if (!IsKeyword(Peek(), "AND")) return first;
+    Predicate all;
+    all.kind = Predicate::Kind::kAnd;
+    all.operands.push_back(std::move(first));
+    while (AcceptKeyword("AND")) all.operands.push_back(Factor());
+    return all;
+  }
+
+  Predicate Factor() {
+    if (AcceptKeyword("NOT")) {
+      Predicate negation;
+      negation.kind = Predicate::Kind::kNot;
+      negation.operands.push_back(Factor());
+      return negation;
+    }
+    if (AcceptSymbol("(")) {
+      Predicate inner = Where();
+      if (!AcceptSymbol(")")) Fail("AND, OR or ')'");
+      return inner;
+    }
+    Predicate compare;
+    compare.condition = Comparison();
+    return compare;
+  }
+
+  Condition Comparison() {
     Condition condition;
     condition.column = ParseName("a column name");
     if (AcceptKeyword("IS")) {
@@ -291,12 +334,113 @@ class Parser {
     return insert;
   }
 
-  CreateIndexStatement Alter() {
+  UpdateStatement Update() {
+    UpdateStatement update;
+    clause_ = "UPDATE statement";
+    update.table = ParseName("a table name");
+    ExpectKeyword("SET");
+    do {
+      Assignment a;
+      a.column = ParseName("a column name");
+      ExpectSymbol("=");
+      a.literal = ParseLiteral();
+      update.assignments.push_back(std::move(a));
+    } while (AcceptSymbol(","));
+    if (AcceptKeyword("WHERE")) {
+      clause_ = "WHERE clause";
+      update.where = Where();
+    }
+    return update;
+  }
+
+  DeleteStatement Delete() {
+    DeleteStatement del;
+    clause_ = "DELETE statement";
+    if (!AcceptSymbol("*") && !IsKeyword(Peek(), "FROM")) {
+      del.table = ParseName("FROM or a table name");
+      if (AcceptSymbol(".")) ExpectSymbol("*");
+    }
+    ExpectKeyword("FROM");
+    const Name from = ParseName("a table name");
+    if (!del.table.text.empty() && !NamesEqual(del.table.text, from.text)) {
+      Invalid("Specify the table containing the records you want to delete.");
+    }
+    del.table = from;
+    if (AcceptKeyword("WHERE")) {
+      clause_ = "WHERE clause";
+      del.where = Where();
+    }
+    return del;
+  }
+
+  std::vector<Name> NameList() {
+    std::vector<Name> names;
+    ExpectSymbol("(");
+    do {
+      names.push_back(ParseName("a column name"));
+    } while (AcceptSymbol(","));
+    CloseList();
+    return names;
+  }
+
+  // FOREIGN KEY (cols) REFERENCES table [(cols)] [ON UPDATE CASCADE] [ON DELETE CASCADE | SET NULL]
+  // (CONSTRAINT name already read).
+  ForeignKeyStatement ForeignKey(const Name& table, std::u16string name) {
+    ForeignKeyStatement fk;
+    fk.table = table;
+    fk.name = std::move(name);
+    ExpectKeyword("FOREIGN");
+    ExpectKeyword("KEY");
+    fk.columns = NameList();
+    ExpectKeyword("REFERENCES");
+    fk.referenced = ParseName("a table name");
+    if (IsSymbol(Peek(), "(")) fk.referenced_columns = NameList();
+    if (!fk.referenced_columns.empty() && fk.referenced_columns.size() != fk.columns.size()) {
+      Invalid("The FOREIGN KEY clause of '" + Utf8(fk.name) + "' names " +
+              std::to_string(fk.columns.size()) + " columns but REFERENCES names " +
+              std::to_string(fk.referenced_columns.size()) + ".");
+    }
+    while (AcceptKeyword("ON")) {
+      if (AcceptKeyword("UPDATE")) {
+        if (!AcceptKeyword("CASCADE")) {
+          if (!AcceptKeyword("NO")) Fail("CASCADE or NO ACTION");
+          ExpectKeyword("ACTION");
+          continue;
+        }
+        fk.cascade_update = true;
+      } else if (AcceptKeyword("DELETE")) {
+        if (AcceptKeyword("CASCADE")) {
+          fk.cascade_delete = true;
+        } else if (AcceptKeyword("SET")) {
+          ExpectKeyword("NULL");
+          fk.cascade_null = true;
+        } else {
+          if (!AcceptKeyword("NO")) Fail("CASCADE, SET NULL or NO ACTION");
+          ExpectKeyword("ACTION");
+        }
+      } else {
+        Fail("UPDATE or DELETE");
+      }
+    }
+    return fk;
+  }
+
+  Statement Alter() {
     clause_ = "ALTER TABLE statement";
     ExpectKeyword("TABLE");
     CreateIndexStatement index;
     index.table = ParseName("a table name");
-    if (IsKeyword(Peek(), "DROP") || IsKeyword(Peek(), "ALTER")) {
+    if (AcceptKeyword("DROP")) {
+      if (AcceptKeyword("CONSTRAINT")) {
+        DropConstraintStatement drop;
+        drop.table = index.table;
+        drop.name = ParseName("a constraint name");
+        return drop;
+      }
+      throw Error(Error::Kind::kNotSupported,
+                  "ALTER TABLE ... DROP is supported for constraints only by this engine.");
+    }
+    if (IsKeyword(Peek(), "ALTER")) {
       throw Error(Error::Kind::kNotSupported, "ALTER TABLE ... " + std::string(Peek().source) +
                                                   " is not supported by this engine.");
     }
@@ -310,6 +454,9 @@ class Parser {
     if (named) {
       clause_ = "CONSTRAINT clause";
       index.index_name = ParseName("a constraint name").text;
+    }
+    if (named && IsKeyword(Peek(), "FOREIGN")) {
+      return ForeignKey(index.table, index.index_name);
     }
     if (named && AcceptKeyword("UNIQUE")) {
       index.unique = true;
@@ -408,11 +555,14 @@ CreateTableStatement Parser::CreateTable() {
 
 void Parser::TableElement(CreateTableStatement& create) {
   const bool constraint = AcceptKeyword("CONSTRAINT");
+  std::u16string constraint_name;
   if (constraint) {
     clause_ = "CONSTRAINT clause";
-    ParseName("a constraint name");
+    constraint_name = ParseName("a constraint name").text;
   }
-  if (AcceptKeyword("PRIMARY")) {
+  if (constraint && IsKeyword(Peek(), "FOREIGN")) {
+    create.foreign_keys.push_back(ForeignKey(create.table, constraint_name));
+  } else if (AcceptKeyword("PRIMARY")) {
     ExpectKeyword("KEY");
     ExpectSymbol("(");
     std::vector<std::u16string> columns;

@@ -1,5 +1,6 @@
 // SELECT: scan, filter, sort, project.
 #include <algorithm>
+#include <functional>
 #include <numeric>
 
 #include "jet/error.h"
@@ -89,7 +90,7 @@ bool Satisfies(CompareOp op, const Value& value, const Key& literal) {
   }
 }
 
-// A compiled WHERE condition: which column, how, against which key.
+// A compiled comparison: which column, how, against which key.
 struct Filter {
   size_t column = 0;
   CompareOp op = CompareOp::kEqual;
@@ -108,6 +109,46 @@ Filter CompileFilter(const TableDef& table, const Condition& condition) {
                     " cannot be compared with column '" + Utf8(column.name) + "'.");
   }
   return filter;
+}
+
+// Three-valued logic: a comparison with Null is unknown, NOT unknown stays unknown, and a row
+// is kept only when the whole condition is true.
+enum class Truth { kFalse, kTrue, kUnknown };
+using TruthFn = std::function<Truth(const std::vector<Value>&)>;
+
+TruthFn CompilePredicate(const TableDef& table, const Predicate& predicate) {
+  if (predicate.kind == Predicate::Kind::kCompare) {
+    Filter filter = CompileFilter(table, predicate.condition);
+    return [filter](const std::vector<Value>& values) {
+      if (filter.column >= values.size()) return Truth::kUnknown;
+      const Value& v = values[filter.column];
+      const bool null_test = filter.op == CompareOp::kIsNull || filter.op == CompareOp::kIsNotNull;
+      if (!null_test && (v.is_null() || filter.literal.kind == Key::Kind::kNull)) {
+        return Truth::kUnknown;
+      }
+      return Satisfies(filter.op, v, filter.literal) ? Truth::kTrue : Truth::kFalse;
+    };
+  }
+  std::vector<TruthFn> operands;
+  for (const Predicate& p : predicate.operands) operands.push_back(CompilePredicate(table, p));
+  if (predicate.kind == Predicate::Kind::kNot) {
+    return [inner = std::move(operands[0])](const std::vector<Value>& values) {
+      const Truth t = inner(values);
+      return t == Truth::kUnknown ? t : (t == Truth::kTrue ? Truth::kFalse : Truth::kTrue);
+    };
+  }
+  // AND: false wins, then unknown; OR: true wins, then unknown.
+  const Truth decisive = predicate.kind == Predicate::Kind::kAnd ? Truth::kFalse : Truth::kTrue;
+  const Truth otherwise = decisive == Truth::kFalse ? Truth::kTrue : Truth::kFalse;
+  return [operands = std::move(operands), decisive, otherwise](const std::vector<Value>& values) {
+    Truth result = otherwise;
+    for (const TruthFn& o : operands) {
+      const Truth t = o(values);
+      if (t == decisive) return t;
+      if (t == Truth::kUnknown) result = t;
+    }
+    return result;
+  };
 }
 
 struct SortColumn {
@@ -167,11 +208,17 @@ void Project(const TableDef& table, const std::vector<size_t>& picks, ResultSet&
 }
 }  // namespace
 
+RowPredicate CompileWhere(const TableDef& table, const std::optional<Predicate>& where) {
+  if (!where) return [](const std::vector<Value>&) { return true; };
+  TruthFn truth = CompilePredicate(table, *where);
+  return [truth = std::move(truth)](const std::vector<Value>& values) {
+    return truth(values) == Truth::kTrue;
+  };
+}
+
 ResultSet RunSelect(const Database& db, const SelectStatement& select) {
   const TableDef table = ResolveTable(db, select.table, Use::kRead);
-  std::vector<Filter> filters;
-  for (const Condition& condition : select.where)
-    filters.push_back(CompileFilter(table, condition));
+  const RowPredicate keep = CompileWhere(table, select.where);
   const std::vector<SortColumn> order = CompileOrder(table, select.order_by);
   std::vector<size_t> picks;
   for (const Name& name : select.columns) picks.push_back(ColumnIndex(table, name, "SELECT list"));
@@ -179,12 +226,7 @@ ResultSet RunSelect(const Database& db, const SelectStatement& select) {
   result.table = table.name;
   result.columns = table.columns;
   db.Scan(table, [&](RowId id, std::vector<Value>& values) {
-    for (const Filter& filter : filters) {
-      if (filter.column >= values.size() ||
-          !Satisfies(filter.op, values[filter.column], filter.literal)) {
-        return true;
-      }
-    }
+    if (!keep(values)) return true;
     result.row_ids.push_back(id);
     result.rows.push_back(std::move(values));
     return true;

@@ -333,8 +333,11 @@ int64_t IntegerOf(const Value& v, const Column& column, std::u16string_view tabl
 }
 
 double DoubleFor(const Value& v, const Column& column, std::u16string_view table) {
-  if (v.is<double>()) return v.as<double>();
-  if (v.is<float>()) return v.as<float>();
+  if (v.is<double>() || v.is<float>()) {
+    const double d = v.is<double>() ? v.as<double>() : v.as<float>();
+    if (!std::isfinite(d)) OutOfRange(v, column, table);  // NaN and infinities: Access has none
+    return d;
+  }
   std::optional<Exact> n = NumberOf(v);
   if (!n) Mismatch(v, column, table);
   const double d = DoubleOf(*n);
@@ -343,7 +346,10 @@ double DoubleFor(const Value& v, const Column& column, std::u16string_view table
 }
 
 Value FloatFor(const Value& v, const Column& column, std::u16string_view table) {
-  if (v.is<float>()) return v;
+  if (v.is<float>()) {
+    if (!std::isfinite(v.as<float>())) OutOfRange(v, column, table);
+    return v;
+  }
   const double d = DoubleFor(v, column, table);
   if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) {
     OutOfRange(v, column, table);
@@ -359,8 +365,14 @@ Value DecimalFor(const Value& v, const Column& column, std::u16string_view table
   return Decimal{n->negative && *m != 0, *m, column.scale};
 }
 
+// Years 100..9999: -657434 (100-01-01) to 2958465 (9999-12-31) plus the day fraction.
+bool InDateRange(double days) { return days > -657435.0 && days < 2958466.0; }
+
 Value DateFor(const Value& v, const Column& column, std::u16string_view table) {
-  if (v.is<DateTime>()) return v;
+  if (v.is<DateTime>()) {
+    if (!InDateRange(v.as<DateTime>().days)) OutOfRange(v, column, table);
+    return v;
+  }
   if (v.is<std::u16string>()) {
     std::optional<double> d = ParseJetDate(v.as<std::u16string>());
     if (!d) Mismatch(v, column, table);
@@ -369,8 +381,7 @@ Value DateFor(const Value& v, const Column& column, std::u16string_view table) {
   std::optional<Exact> n = NumberOf(v);
   if (!n || v.is<bool>()) Mismatch(v, column, table);
   const double d = DoubleOf(*n);
-  // Years 100..9999: -657434 (100-01-01) to 2958465 (9999-12-31) plus the day fraction.
-  if (!(d > -657435.0 && d < 2958466.0)) OutOfRange(v, column, table);
+  if (!InDateRange(d)) OutOfRange(v, column, table);
   return DateTime{d};
 }
 

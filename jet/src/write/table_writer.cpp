@@ -58,6 +58,17 @@ std::vector<Value> TableWriter::Convert(const std::vector<Value>& values, const 
   uint32_t last = tdef.last_autonumber();
   for (size_t i = 0; i < cols.size(); ++i) {
     const Column& c = cols[i];
+    if (old && values[i] == old->values[i]) {
+      native[i] = values[i];  // unchanged: stays as stored, whatever older writers stored
+      continue;
+    }
+    if (old && c.autonumber() && !values[i].is_null() &&
+        !(ConvertValue(values[i], c, table_.def.name) == old->values[i])) {
+      throw Error(Error::Kind::kConstraint, "Cannot update '" + ToUtf8(c.name) +
+                                                "'; field not updateable (an AutoNumber of "
+                                                "table '" +
+                                                ToUtf8(table_.def.name) + "').");
+    }
     if (c.autonumber() && c.type == ColumnType::kLong && values[i].is_null()) {
       native[i] = old ? old->values[i] : Value(static_cast<int32_t>(++last));
       continue;
@@ -184,6 +195,7 @@ void TableWriter::AfterShrink(uint32_t n) {
 
 RowId TableWriter::Insert(const std::vector<Value>& values) {
   std::vector<Value> native = Convert(values, nullptr);
+  if (row_check_) row_check_(native, nullptr);
   IndexWriter indexes(file_, codec_, txn_, table_);
   indexes.Check(native, std::nullopt);
   std::vector<uint8_t> row = EncodeChecked(native, nullptr);
@@ -264,6 +276,7 @@ void TableWriter::Relocate(RowId id, std::span<const uint8_t> row) {
 void TableWriter::Update(RowId id, const std::vector<Value>& values) {
   OldRow old = ReadOld(id);
   std::vector<Value> native = Convert(values, &old);
+  if (row_check_) row_check_(native, &old.values);
   IndexWriter indexes(file_, codec_, txn_, table_);
   indexes.Check(native, id);
   std::vector<uint8_t> row = EncodeChecked(native, &old);

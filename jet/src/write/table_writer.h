@@ -13,6 +13,7 @@
 // freed, index entries removed, row count lowered.
 // Nothing here touches the file: the caller commits the transaction when the call returns.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +29,12 @@ class PageTxn;
 class TableWriter {
  public:
   TableWriter(const File& file, const TextCodec& codec, PageTxn& txn, const TableInfo& table);
+
+  // Called with a row's converted values (and, for an update, the values it replaces) once the
+  // column rules have passed and before anything is written; throws to refuse the row.
+  using RowCheck =
+      std::function<void(const std::vector<Value>& values, const std::vector<Value>* old)>;
+  void set_row_check(RowCheck check) { row_check_ = std::move(check); }
 
   RowId Insert(const std::vector<Value>& values);
   void Update(RowId id, const std::vector<Value>& values);
@@ -56,6 +63,7 @@ class TableWriter {
   const TextCodec& codec_;
   PageTxn& txn_;
   const TableInfo& table_;
+  RowCheck row_check_;
 };
 
 }  // namespace jet

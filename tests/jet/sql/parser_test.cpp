@@ -1,5 +1,7 @@
 // Lexer and parser of the SQL dialect: what each statement form turns into, and the messages of
 // statements that are wrong.
+#include "sql/parser.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,6 @@
 
 #include "jet/error.h"
 #include "sql/lexer.h"
-#include "sql/parser.h"
 
 namespace jet::sql {
 namespace {
@@ -131,7 +132,7 @@ TEST(SqlParserTest, SelectForms) {
   auto s = ParseAs<SelectStatement>("SELECT * FROM StdItems");
   EXPECT_EQ(s.table.text, u"StdItems");
   EXPECT_TRUE(s.columns.empty());
-  EXPECT_TRUE(s.where.empty());
+  EXPECT_TRUE(!s.where);
   EXPECT_TRUE(s.order_by.empty());
 
   s = ParseAs<SelectStatement>("select * from stditems order by idx\r\n");
@@ -147,10 +148,10 @@ TEST(SqlParserTest, SelectForms) {
   EXPECT_TRUE(s.order_by[1].ascending);
 
   s = ParseAs<SelectStatement>("SELECT * FROM Magic WHERE MagName='火球术'");
-  ASSERT_EQ(s.where.size(), 1u);
-  EXPECT_EQ(s.where[0].column.text, u"MagName");
-  EXPECT_EQ(s.where[0].op, CompareOp::kEqual);
-  EXPECT_EQ(s.where[0].literal.value, Value(std::u16string(u"火球术")));
+  ASSERT_TRUE(s.where.has_value());
+  EXPECT_EQ(s.where->condition.column.text, u"MagName");
+  EXPECT_EQ(s.where->condition.op, CompareOp::kEqual);
+  EXPECT_EQ(s.where->condition.literal.value, Value(std::u16string(u"火球术")));
 
   s = ParseAs<SelectStatement>(
       "SELECT [Unit Price], 名字 FROM [Order Details] WHERE 名字 <> 'it''s'");
@@ -158,14 +159,85 @@ TEST(SqlParserTest, SelectForms) {
   EXPECT_EQ(s.columns[0].text, u"Unit Price");
   EXPECT_EQ(s.columns[1].text, u"名字");
   EXPECT_EQ(s.table.text, u"Order Details");
-  EXPECT_EQ(s.where[0].op, CompareOp::kNotEqual);
-  EXPECT_EQ(s.where[0].literal.value, Value(std::u16string(u"it's")));
+  EXPECT_EQ(s.where->condition.op, CompareOp::kNotEqual);
+  EXPECT_EQ(s.where->condition.literal.value, Value(std::u16string(u"it's")));
 
   s = ParseAs<SelectStatement>("SELECT * FROM [Select] WHERE [Order] IS NOT NULL ORDER BY [Order]");
   EXPECT_EQ(s.table.text, u"Select");
-  EXPECT_EQ(s.where[0].op, CompareOp::kIsNotNull);
-  EXPECT_EQ(ParseAs<SelectStatement>("SELECT * FROM t WHERE c is null").where[0].op,
+  EXPECT_EQ(s.where->condition.op, CompareOp::kIsNotNull);
+  EXPECT_EQ(ParseAs<SelectStatement>("SELECT * FROM t WHERE c is null").where->condition.op,
             CompareOp::kIsNull);
+}
+
+// The WHERE tree as text: AND binds tighter than OR, NOT tightest, parentheses group.
+std::string Shape(const Predicate& p) {
+  switch (p.kind) {
+    case Predicate::Kind::kCompare:
+      return p.condition.column.source;
+    case Predicate::Kind::kNot:
+      return "!" + Shape(p.operands[0]);
+    default: {
+      std::string out = p.kind == Predicate::Kind::kAnd ? "and(" : "or(";
+      for (size_t i = 0; i < p.operands.size(); ++i) out += (i ? "," : "") + Shape(p.operands[i]);
+      return out + ")";
+    }
+  }
+}
+
+TEST(SqlParserTest, WhereCombinesWithAndOrNot) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"a = 1", "a"},
+      {"a = 1 AND b = 2 OR c = 3", "or(and(a,b),c)"},
+      {"a = 1 OR b = 2 AND c = 3 OR d IS NULL", "or(a,and(b,c),d)"},
+      {"NOT a = 1 AND NOT (b = 2 OR c = 3)", "and(!a,!or(b,c))"},
+      {"((a = 1))", "a"},
+      {"NOT NOT a IS NOT NULL", "!!a"},
+  };
+  for (const auto& [where, shape] : cases) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(Shape(*ParseAs<SelectStatement>("SELECT * FROM t WHERE " + where).where), shape);
+    EXPECT_EQ(Shape(*ParseAs<DeleteStatement>("DELETE FROM t WHERE " + where).where), shape);
+  }
+}
+
+TEST(SqlParserTest, UpdateDeleteAndForeignKeys) {
+  const auto update =
+      ParseAs<UpdateStatement>("UPDATE [My T] SET a = 'x', [b c] = NULL WHERE a = 1");
+  EXPECT_EQ(update.table.text, u"My T");
+  ASSERT_EQ(update.assignments.size(), 2u);
+  EXPECT_EQ(update.assignments[0].literal.value, Value(std::u16string(u"x")));
+  EXPECT_EQ(update.assignments[1].column.text, u"b c");
+  EXPECT_TRUE(update.assignments[1].literal.value.is_null());
+  EXPECT_FALSE(ParseAs<DeleteStatement>("DELETE * FROM t").where.has_value());
+  EXPECT_EQ(ParseAs<DeleteStatement>("DELETE t.* FROM t;").table.text, u"t");
+
+  const auto fk = ParseAs<ForeignKeyStatement>(
+      "ALTER TABLE Orders ADD CONSTRAINT CO FOREIGN KEY (CustID, X) REFERENCES Customers (ID, Y) "
+      "ON UPDATE CASCADE ON DELETE SET NULL");
+  EXPECT_EQ(fk.name, u"CO");
+  EXPECT_EQ(fk.table.text, u"Orders");
+  EXPECT_EQ(fk.referenced.text, u"Customers");
+  ASSERT_EQ(fk.columns.size(), 2u);
+  ASSERT_EQ(fk.referenced_columns.size(), 2u);
+  EXPECT_TRUE(fk.cascade_update);
+  EXPECT_FALSE(fk.cascade_delete);
+  EXPECT_TRUE(fk.cascade_null);
+  const auto plain = ParseAs<ForeignKeyStatement>(
+      "ALTER TABLE a ADD CONSTRAINT f FOREIGN KEY (x) REFERENCES b "
+      "ON DELETE CASCADE ON UPDATE NO ACTION");
+  EXPECT_TRUE(plain.referenced_columns.empty());
+  EXPECT_TRUE(plain.cascade_delete);
+  EXPECT_FALSE(plain.cascade_update);
+  const auto drop = ParseAs<DropConstraintStatement>("ALTER TABLE a DROP CONSTRAINT f");
+  EXPECT_EQ(drop.name.text, u"f");
+  const auto create = ParseAs<CreateTableStatement>(
+      "CREATE TABLE c (id LONG PRIMARY KEY, p LONG, CONSTRAINT cp FOREIGN KEY (p) REFERENCES "
+      "par (id) ON DELETE CASCADE)");
+  ASSERT_EQ(create.foreign_keys.size(), 1u);
+  EXPECT_EQ(create.foreign_keys[0].name, u"cp");
+  EXPECT_EQ(create.foreign_keys[0].table.text, u"c");
+  EXPECT_TRUE(create.foreign_keys[0].cascade_delete);
+  EXPECT_EQ(create.spec.columns.size(), 2u);
 }
 
 TEST(SqlParserTest, ComparisonOperators) {
@@ -174,7 +246,7 @@ TEST(SqlParserTest, ComparisonOperators) {
       {"<", CompareOp::kLess},    {"<=", CompareOp::kLessEqual},
       {">", CompareOp::kGreater}, {">=", CompareOp::kGreaterEqual}};
   for (const auto& [op, expected] : cases) {
-    EXPECT_EQ(ParseAs<SelectStatement>("SELECT * FROM t WHERE c " + op + " 1").where[0].op,
+    EXPECT_EQ(ParseAs<SelectStatement>("SELECT * FROM t WHERE c " + op + " 1").where->condition.op,
               expected)
         << op;
   }
@@ -362,8 +434,12 @@ TEST(SqlParserTest, CreateTableKeysAndNullability) {
 TEST(SqlParserTest, SyntaxErrorsNameClauseExpectationAndPlace) {
   using K = Error::Kind;
   const std::vector<ErrorCase> cases = {
-      {"", K::kInvalidArgument, {"at the end of the statement", "SELECT, INSERT, CREATE or ALTER"}},
-      {"SHOW TABLES", K::kInvalidArgument, {"near 'SHOW'", "SELECT, INSERT, CREATE or ALTER"}},
+      {"",
+       K::kInvalidArgument,
+       {"at the end of the statement", "SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER"}},
+      {"SHOW TABLES",
+       K::kInvalidArgument,
+       {"near 'SHOW'", "SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER"}},
       {"SELECT * FORM t", K::kInvalidArgument, {"SELECT statement near 'FORM'", "expected FROM"}},
       {"SELECT * FROM",
        K::kInvalidArgument,
@@ -381,9 +457,20 @@ TEST(SqlParserTest, SyntaxErrorsNameClauseExpectationAndPlace) {
        K::kInvalidArgument,
        {"WHERE clause near 'LIKE'", "a comparison"}},
       {"SELECT * FROM t WHERE c IS 1", K::kInvalidArgument, {"near '1'", "expected NULL"}},
-      {"SELECT * FROM t WHERE c = 1 AND d = 2",
+      {"SELECT * FROM t WHERE c = 1 AND d = 2 e",
        K::kInvalidArgument,
-       {"WHERE clause near 'AND'", "expected ORDER BY or the end"}},
+       {"WHERE clause near 'e'", "expected AND, OR, ORDER BY or the end"}},
+      {"SELECT * FROM t WHERE (c = 1 OR d = 2", K::kInvalidArgument, {"expected AND, OR or ')'"}},
+      {"SELECT * FROM t WHERE NOT", K::kInvalidArgument, {"at the end", "a column name"}},
+      {"UPDATE t SET a 1", K::kInvalidArgument, {"UPDATE statement near '1'", "'='"}},
+      {"UPDATE t WHERE a = 1", K::kInvalidArgument, {"expected SET"}},
+      {"DELETE t.* FROM u", K::kInvalidArgument, {"Specify the table"}},
+      {"ALTER TABLE t ADD CONSTRAINT f FOREIGN KEY (a, b) REFERENCES u (c)",
+       K::kInvalidArgument,
+       {"names 2 columns but REFERENCES names 1"}},
+      {"ALTER TABLE t ADD CONSTRAINT f FOREIGN KEY (a) REFERENCES u ON DELETE RESTRICT",
+       K::kInvalidArgument,
+       {"expected CASCADE, SET NULL or NO ACTION"}},
       {"SELECT * FROM t WHERE d = #2001-13-01#",
        K::kInvalidArgument,
        {"Syntax error in date", "#2001-13-01#"}},
@@ -398,8 +485,6 @@ TEST(SqlParserTest, SyntaxErrorsNameClauseExpectationAndPlace) {
       {"INSERT INTO t(a) VALUES(- 'x')", K::kInvalidArgument, {"near ''x''", "a value"}},
       {"INSERT INTO t(a) VALUE(1)", K::kInvalidArgument, {"near 'VALUE'", "expected VALUES"}},
       {"INSERT INTO t(a) SELECT * FROM u", K::kNotSupported, {"INSERT INTO ... SELECT"}},
-      {"UPDATE t SET a = 1", K::kNotSupported, {"UPDATE statements are not supported"}},
-      {"delete from t", K::kNotSupported, {"DELETE statements are not supported"}},
       {"DROP TABLE t", K::kNotSupported, {"DROP"}},
       {"ALTER TABLE t ADD COLUMN x LONG", K::kNotSupported, {"ADD COLUMN"}},
       {"ALTER TABLE t ADD PRIMARY KEY CLUSTERED",
