@@ -10,14 +10,10 @@
 
 namespace jet {
 
-void RequireWritableJet4(const DatabaseImpl& impl) {
+void RequireWritable(const DatabaseImpl& impl) {
   if (!impl.file().writable()) {
     throw Error(Error::Kind::kInvalidArgument,
                 impl.file().path() + ": the database is open read-only");
-  }
-  if (impl.file().format() != Format::kJet4) {
-    throw Error(Error::Kind::kNotSupported,
-                impl.file().path() + ": Access 97 (Jet3) databases are a read-only format here");
   }
 }
 
@@ -27,7 +23,7 @@ namespace {
 template <typename Fn>
 auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   impl.Refresh();
-  RequireWritableJet4(impl);
+  RequireWritable(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
   PageTxn txn(impl.file());
   TableWriter writer(impl.file(), impl.codec(), txn, *info);

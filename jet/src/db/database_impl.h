@@ -55,8 +55,7 @@ class DatabaseImpl {
   mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
 };
 
-// Refuses writes the engine cannot make: a handle opened read-only (kInvalidArgument) or a Jet3
-// file (kNotSupported, a read-only format here).
-void RequireWritableJet4(const DatabaseImpl& db);
+// Refuses writes through a handle opened read-only (kInvalidArgument).
+void RequireWritable(const DatabaseImpl& db);
 
 }  // namespace jet

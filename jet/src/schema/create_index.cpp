@@ -2,8 +2,8 @@
 // table already holds. Everything that can fail (names, columns, NULLs in a primary key, duplicate
 // keys) is checked before the transaction commits, so a refused index changes nothing.
 //
-// The definition grows by a count block (12 bytes), a real-index definition (52), a logical-index
-// definition (28) and the name; the index gets a root page and an inline usage map (on the
+// The definition grows by a count block (12 bytes; Jet3 8), a real-index definition (52; 39), a
+// logical-index definition (28; 20) and the name; the index gets a root page and an inline usage map (on the
 // table's usage-map page when it has room, else on a new data page owned by 0); the tree is bulk
 // built into the root and the distinct-key count stored.
 
@@ -70,8 +70,9 @@ std::vector<IndexColumn> ResolveSpec(const TableInfo& t, const IndexSpec& spec) 
   return cols;
 }
 
-uint8_t RealFlags(const IndexSpec& spec) {
-  uint8_t f = 0x80;
+// Index flags; Jet4 sets 0x80 on every index, Jet3 does not have it.
+uint8_t RealFlags(const IndexSpec& spec, Format format) {
+  uint8_t f = format == Format::kJet4 ? 0x80 : 0x00;
   if (spec.primary) f |= 0x01 | 0x08;
   if (spec.unique) f |= 0x01;
   if (spec.ignore_nulls) f |= 0x02;
@@ -145,7 +146,7 @@ std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& 
   ScanRows(db.file(), t, [&](RowId id, const PageReader& row) {
     decoder.Decode(row, values);
     bool all_null = false;
-    IndexKey key = RealIndexKey(t, real, values, &all_null);
+    IndexKey key = RealIndexKey(t, real, values, &all_null, db.file().format());
     for (size_t i : positions) {
       if (spec.primary && values[i].is_null()) {
         Refuse(Error::Kind::kConstraint, "Cannot create primary key '" + ToUtf8(spec.name) +
@@ -156,7 +157,7 @@ std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& 
     if (all_null && spec.ignore_nulls) return true;
     if (all_null) keyless.insert({id.page, id.row});
     if (unique && text && !all_null) {
-      const bool trusted = KeyBytesTrusted(t, real, values, key);
+      const bool trusted = KeyBytesTrusted(t, real, values, key, db.file().format());
       if (!trusted) approximate.insert({id.page, id.row});
       forms.emplace_back(EqualityForm(t, real, values), trusted);
     }
@@ -177,41 +178,66 @@ void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& raw, size_t f
              raw.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
-// The definition string of `t` with one more real and logical index.
-std::vector<uint8_t> DefinitionWithIndex(const TableInfo& t, const TdefSections& s,
-                                         const IndexSpec& spec, const RealIndex& ri,
-                                         uint32_t distinct) {
+// The stored form of index name `name`: u16 byte length + UCS-2 (Jet4), u8 byte length + code
+// page bytes (Jet3; a character outside the code page is refused).
+std::vector<uint8_t> StoredName(const FormatInfo& f, const TextCodec& codec,
+                                std::u16string_view name) {
+  std::vector<uint8_t> out;
+  if (f.tdef_name_length_size == 2) {
+    wr::AppendU16(out, static_cast<uint16_t>(name.size() * 2));
+    for (char16_t c : name) wr::AppendU16(out, c);
+    return out;
+  }
+  std::vector<uint8_t> bytes;
+  if (codec.EncodeCodePage(name, bytes)) {
+    Refuse(Error::Kind::kInvalidArgument,
+           "Name '" + ToUtf8(name) + "' holds a character that the database's code page " +
+               std::to_string(codec.code_page()) + " does not have");
+  }
+  if (bytes.size() > 255) Refuse(Error::Kind::kInvalidArgument, "Index name is too long");
+  out.push_back(static_cast<uint8_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  return out;
+}
+
+// The definition string of `t` with one more real and logical index, in the layout of `f`.
+std::vector<uint8_t> DefinitionWithIndex(const FormatInfo& f, const TableInfo& t,
+                                         const TdefSections& s, const IndexSpec& spec,
+                                         const RealIndex& ri, uint32_t distinct,
+                                         const std::vector<uint8_t>& name) {
+  const bool jet4 = f.format == Format::kJet4;
   const std::vector<uint8_t>& raw = t.raw;
   std::vector<uint8_t> def(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(s.count_blocks));
-  wr::StoreU32(def, 0x2F, static_cast<uint32_t>(t.logical_indexes.size() + 1));
-  wr::StoreU32(def, 0x33, static_cast<uint32_t>(t.real_indexes.size() + 1));
+  wr::StoreU32(def, f.tdef_logical_index_count, static_cast<uint32_t>(t.logical_indexes.size() + 1));
+  wr::StoreU32(def, f.tdef_real_index_count, static_cast<uint32_t>(t.real_indexes.size() + 1));
   Append(def, raw, s.count_blocks, s.columns);
-  for (uint32_t v : {0u, distinct, 0u}) wr::AppendU32(def, v);
+  std::vector<uint8_t> count_block(f.tdef_index_count_block, 0);
+  wr::StoreU32(count_block, 4, distinct);
+  def.insert(def.end(), count_block.begin(), count_block.end());
   Append(def, raw, s.columns, s.logical_defs);
-  std::vector<uint8_t> real(52, 0);
-  wr::StoreU32(real, 0, 0x0783);
+  std::vector<uint8_t> real(f.ridx_size, 0);
+  if (jet4) wr::StoreU32(real, 0, 0x0783);
   for (size_t k = 0; k < 10; ++k) {
     const bool used = k < ri.columns.size();
-    wr::StoreU16(real, 4 + 3 * k, used ? ri.columns[k].column_number : 0xFFFF);
-    real[6 + 3 * k] = used && ri.columns[k].ascending ? 0x01 : 0x00;
+    wr::StoreU16(real, f.ridx_columns + 3 * k, used ? ri.columns[k].column_number : 0xFFFF);
+    real[f.ridx_columns + 2 + 3 * k] = used && ri.columns[k].ascending ? 0x01 : 0x00;
   }
-  wr::StoreU32(real, 0x22, ri.usage_map);
-  wr::StoreU32(real, 0x26, ri.root_page);
-  real[0x2E] = ri.flags;
+  wr::StoreU32(real, f.ridx_usage_map, ri.usage_map);
+  wr::StoreU32(real, f.ridx_root_page, ri.root_page);
+  real[f.ridx_flags] = ri.flags;
   def.insert(def.end(), real.begin(), real.end());
   Append(def, raw, s.logical_defs, s.logical_names);
   uint32_t number = 0;
   for (const LogicalIndex& li : t.logical_indexes) number = std::max(number, li.number + 1);
-  std::vector<uint8_t> logical(28, 0);
-  wr::StoreU32(logical, 0, 0x0659);
-  wr::StoreU32(logical, 4, number);
-  wr::StoreU32(logical, 8, static_cast<uint32_t>(t.real_indexes.size()));
-  wr::StoreU32(logical, 0x0D, 0xFFFFFFFFu);
-  logical[0x17] = spec.primary ? 0x01 : 0x00;
+  std::vector<uint8_t> logical(f.lidx_size, 0);
+  if (jet4) wr::StoreU32(logical, 0, 0x0659);
+  wr::StoreU32(logical, f.lidx_number, number);
+  wr::StoreU32(logical, f.lidx_real_index, static_cast<uint32_t>(t.real_indexes.size()));
+  wr::StoreU32(logical, f.lidx_fk_index, 0xFFFFFFFFu);
+  logical[f.lidx_index_type] = spec.primary ? 0x01 : 0x00;
   def.insert(def.end(), logical.begin(), logical.end());
   Append(def, raw, s.logical_names, s.trailer);
-  wr::AppendU16(def, static_cast<uint16_t>(spec.name.size() * 2));
-  for (char16_t c : spec.name) wr::AppendU16(def, c);
+  def.insert(def.end(), name.begin(), name.end());
   Append(def, raw, s.trailer, s.end);
   return def;
 }
@@ -220,22 +246,26 @@ std::vector<uint8_t> DefinitionWithIndex(const TableInfo& t, const TdefSections&
 
 void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
   impl_->Refresh();
-  RequireWritableJet4(*impl_);
+  RequireWritable(*impl_);
   std::shared_ptr<const TableInfo> info = impl_->TableByName(table);
   IndexSpec full = spec;
   if (full.primary) full.unique = true;
   std::vector<IndexColumn> cols = ResolveSpec(*info, full);
-  const TdefSections sections = LocateSections(*info, impl_->file().path());
+  const FormatInfo& f = impl_->file().info();
+  const std::vector<uint8_t> name = StoredName(f, impl_->codec(), full.name);
+  const TdefSections sections = LocateSections(*info, impl_->file().path(), f);
   PageTxn txn(impl_->file());
   const uint32_t root = txn.Allocate();
   TableInfo t = *info;
-  t.real_indexes.push_back(RealIndex{cols, NewIndexMap(txn, *info, root), root, RealFlags(full), 0});
+  t.real_indexes.push_back(
+      RealIndex{cols, NewIndexMap(txn, *info, root), root, RealFlags(full, f.format), 0});
   const RealIndex& ri = t.real_indexes.back();
   std::vector<IndexEntry> entries = CollectEntries(*impl_, t, t.real_indexes.size() - 1, full);
   std::unique_ptr<IndexPageStore> store = MakeIndexStore(txn, ri.usage_map);
   BTree tree(*store, txn.info(), root, info->def.tdef_page);
   const uint32_t distinct = tree.BulkBuild(entries);
-  WriteTdefChain(txn, info->pages, DefinitionWithIndex(*info, sections, full, ri, distinct));
+  WriteTdefChain(txn, info->pages,
+                 DefinitionWithIndex(f, *info, sections, full, ri, distinct, name));
   txn.Commit();
   impl_->InvalidateCaches();
 }
