@@ -146,7 +146,7 @@ void RandomWrites(Database& db, const std::string& file, const std::u16string& t
       if (w < 85) {
         std::vector<Value> v = RandomRow(def, db.format(), rng);
         for (size_t c = 0; c < def.columns.size(); ++c) {
-          if (def.columns[c].autonumber()) v[c] = it->second[c];
+          if (def.columns[c].autonumber() || def.columns[c].auto_guid()) v[c] = it->second[c];
         }
         const uint64_t before = testutil::HashFile(file);
         try {
@@ -204,6 +204,8 @@ struct Jet3Case {
   const char16_t* table;
   uint32_t seed;
 };
+
+void PrintTo(const Jet3Case& c, std::ostream* os) { *os << c.fixture << " " << ToUtf8(c.table); }
 
 class Jet3RoundTripTest : public testing::TestWithParam<Jet3Case> {};
 
@@ -268,8 +270,8 @@ TEST(RoundTripRowsTest, CreatedTableWithTextKey) {
 // every Jet3 type, CREATE INDEX on a populated Access-written table, ALTER TABLE ... ADD PRIMARY
 // KEY on one.
 void RunRoundTripOnJet3(const std::vector<std::string>& statements, const std::u16string& table,
-                        uint32_t seed) {
-  const std::string fixture = "access/jackcess-V1997-testV1997.mdb";
+                        uint32_t seed,
+                        const std::string& fixture = "access/jackcess-V1997-testV1997.mdb") {
   if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "no ../shared";
   TempDir dir;
   const std::string file = testutil::CopyFixture(dir, fixture);
@@ -295,7 +297,12 @@ TEST(RoundTripRowsTest, Jet3IndexesAddedToPopulatedTables) {
   RunRoundTripOnJet3({"CREATE INDEX ByE ON Table1 (E DESC, A)",
                       "CREATE UNIQUE INDEX ByD ON Table1 (D) WITH IGNORE NULL"},
                      u"Table1", 97);
-  RunRoundTripOnJet3({"ALTER TABLE Table1 ADD PRIMARY KEY CLUSTERED (E)"}, u"Table1", 98);
+  // 512 rows, some without CD_AGENTE.
+  RunRoundTripOnJet3({"CREATE INDEX ByAgent ON Table1 (CD_AGENTE, RS_AGENTE DESC)"}, u"Table1",
+                     98, "access/jackcess-V1997-compIndexTestV1997.mdb");
+  // A table with a dropped column and no primary key.
+  RunRoundTripOnJet3({"ALTER TABLE Table1 ADD PRIMARY KEY CLUSTERED (id2)"}, u"Table1", 99,
+                     "access/jackcess-V1997-delColTestV1997.mdb");
 }
 
 TEST(RoundTripRowsTest, UnindexedTableWithMemos) {
