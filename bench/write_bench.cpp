@@ -95,20 +95,24 @@ void BM_Jet3BesideJet4(benchmark::State& state) {
       jet::Database::Create(path);
     }
     auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
-    db->Execute("CREATE TABLE StdItems (Idx LONG PRIMARY KEY, Name TEXT(40), Kind BYTE, A SHORT, "
-                "B SHORT, C SHORT, D SHORT, Price LONG, E SHORT, Note MEMO)");
+    db->Execute(
+        "CREATE TABLE StdItems (Idx LONG PRIMARY KEY, Name TEXT(40), Kind BYTE, A SHORT, "
+        "B SHORT, C SHORT, D SHORT, Price LONG, E SHORT, Note MEMO)");
     db->Execute("CREATE INDEX ByName ON StdItems (Name)");
     std::mt19937 rng(1);
     std::vector<jet::RowId> ids;
     state.ResumeTiming();
     const auto t0 = Clock::now();
-    for (int i = 0; i < inserts; ++i) ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
+    for (int i = 0; i < inserts; ++i)
+      ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
     const auto t1 = Clock::now();
     for (int i = 0; i < inserts / 10; ++i) {
-      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()], StdItem(50000000 + i, rng));
+      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()],
+                    StdItem(50000000 + i, rng));
     }
     const auto t2 = Clock::now();
-    for (int i = 0; i < inserts / 10; ++i) db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
+    for (int i = 0; i < inserts / 10; ++i)
+      db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
     const auto t3 = Clock::now();
     state.PauseTiming();
     state.SetLabel(jet3 ? "Jet3" : "Jet4");

@@ -128,7 +128,9 @@ bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const Ind
     const RowId other{e.page, e.row};
     if (self && other == *self) continue;
     std::optional<std::vector<Value>> theirs = reader.Read(other);
-    if (!theirs || KeyBytesTrusted(table_, r, *theirs, RealIndexKey(table_, r, *theirs, nullptr, txn_.info().format), txn_.info().format)) {
+    if (!theirs || KeyBytesTrusted(table_, r, *theirs,
+                                   RealIndexKey(table_, r, *theirs, nullptr, txn_.info().format),
+                                   txn_.info().format)) {
       return true;
     }
     if (EqualityForm(table_, r, *theirs) == EqualityForm(table_, r, values)) return true;

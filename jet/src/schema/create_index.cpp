@@ -3,9 +3,9 @@
 // keys) is checked before the transaction commits, so a refused index changes nothing.
 //
 // The definition grows by a count block (12 bytes; Jet3 8), a real-index definition (52; 39), a
-// logical-index definition (28; 20) and the name; the index gets a root page and an inline usage map (on the
-// table's usage-map page when it has room, else on a new data page owned by 0); the tree is bulk
-// built into the root and the distinct-key count stored.
+// logical-index definition (28; 20) and the name; the index gets a root page and an inline usage
+// map (on the table's usage-map page when it has room, else on a new data page owned by 0); the
+// tree is bulk built into the root and the distinct-key count stored.
 
 #include <algorithm>
 #include <set>
@@ -190,9 +190,9 @@ std::vector<uint8_t> StoredName(const FormatInfo& f, const TextCodec& codec,
   }
   std::vector<uint8_t> bytes;
   if (codec.EncodeCodePage(name, bytes)) {
-    Refuse(Error::Kind::kInvalidArgument,
-           "Name '" + ToUtf8(name) + "' holds a character that the database's code page " +
-               std::to_string(codec.code_page()) + " does not have");
+    Refuse(Error::Kind::kInvalidArgument, "Name '" + ToUtf8(name) +
+                                              "' holds a character that the database's code page " +
+                                              std::to_string(codec.code_page()) + " does not have");
   }
   if (bytes.size() > 255) Refuse(Error::Kind::kInvalidArgument, "Index name is too long");
   out.push_back(static_cast<uint8_t>(bytes.size()));
@@ -208,7 +208,8 @@ std::vector<uint8_t> DefinitionWithIndex(const FormatInfo& f, const TableInfo& t
   const bool jet4 = f.format == Format::kJet4;
   const std::vector<uint8_t>& raw = t.raw;
   std::vector<uint8_t> def(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(s.count_blocks));
-  wr::StoreU32(def, f.tdef_logical_index_count, static_cast<uint32_t>(t.logical_indexes.size() + 1));
+  wr::StoreU32(def, f.tdef_logical_index_count,
+               static_cast<uint32_t>(t.logical_indexes.size() + 1));
   wr::StoreU32(def, f.tdef_real_index_count, static_cast<uint32_t>(t.real_indexes.size() + 1));
   Append(def, raw, s.count_blocks, s.columns);
   std::vector<uint8_t> count_block(f.tdef_index_count_block, 0);

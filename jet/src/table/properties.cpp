@@ -111,7 +111,8 @@ std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block,
 
 std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& columns,
                                              const TextCodec* jet3_codec) {
-  std::vector<uint8_t> out(jet3_codec ? kJet3Magic : kMagic, (jet3_codec ? kJet3Magic : kMagic) + 4);
+  std::vector<uint8_t> out(jet3_codec ? kJet3Magic : kMagic,
+                           (jet3_codec ? kJet3Magic : kMagic) + 4);
   std::vector<uint8_t> names;
   AppendName(names, kRequired, jet3_codec);
   wr::AppendU32(out, static_cast<uint32_t>(6 + names.size()));

@@ -2,9 +2,10 @@
 
 // Property blocks (MSysObjects.LvProp of a table; Jet4 "MR2", Jet3 "KKD"): a 4-byte magic, then
 // chunks of `u32 length (inclusive) | u16 kind`. Kind 0x80 lists the property names (u16 byte
-// length + UCS-2 each; in a Jet3 block, bytes in the database code page, as are column names); kind 0x00 holds the properties of the object itself and kind 0x01 those
-// of one column. Both start with `u32 header length | u16 name byte length | name`, followed by
-// entries `u16 length | u8 DDL flag | u8 type | u16 name index | u16 value length | value`.
+// length + UCS-2 each; in a Jet3 block, bytes in the database code page, as are column names); kind
+// 0x00 holds the properties of the object itself and kind 0x01 those of one column. Both start with
+// `u32 header length | u16 name byte length | name`, followed by entries `u16 length | u8 DDL flag
+// | u8 type | u16 name index | u16 value length | value`.
 //
 // The engine uses one property: "Required" (Yes/No) on a column, which is how NOT NULL is
 // recorded. Reading is lenient: a block that does not parse yields no properties, because

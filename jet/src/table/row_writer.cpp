@@ -29,7 +29,8 @@ namespace {
 // Jet4 trailer: u16 EOD, u16 offsets V-1..0, u16 V.
 void AppendJet4Trailer(std::vector<uint8_t>& row, const std::vector<uint32_t>& offsets) {
   wr::AppendU16(row, static_cast<uint16_t>(offsets.back()));  // EOD
-  for (size_t k = offsets.size() - 1; k-- > 0;) wr::AppendU16(row, static_cast<uint16_t>(offsets[k]));
+  for (size_t k = offsets.size() - 1; k-- > 0;)
+    wr::AppendU16(row, static_cast<uint16_t>(offsets[k]));
   wr::AppendU16(row, static_cast<uint16_t>(offsets.size() - 1));
 }
 

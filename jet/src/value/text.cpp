@@ -193,7 +193,8 @@ char32_t CodePointAt(std::u16string_view text, size_t i) {
 std::optional<char32_t> TextCodec::EncodeMultiByte(std::u16string_view text,
                                                    std::vector<uint8_t>& out) const {
   out.clear();
-  if (!IconvOk(from_utf16_)) return text.empty() ? std::nullopt : std::optional(CodePointAt(text, 0));
+  if (!IconvOk(from_utf16_))
+    return text.empty() ? std::nullopt : std::optional(CodePointAt(text, 0));
   iconv(from_utf16_, nullptr, nullptr, nullptr, nullptr);
   char* in_ptr = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
   size_t in_left = text.size() * 2;

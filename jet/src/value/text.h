@@ -11,12 +11,12 @@
 #include <iconv.h>
 
 #include <array>
-#include <optional>
-#include <vector>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jet/schema.h"
 

@@ -2,16 +2,16 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <variant>
 
 #include "jet/error.h"
-#include "value/text_encode.h"
 #include "util/write_bytes.h"
+#include "value/text_encode.h"
 
 namespace jet {
 namespace {
@@ -503,11 +503,12 @@ Value TextColumnValue(const Value& v, const Column& column, std::u16string_view 
   if (codec && codec->format() == Format::kJet3) {
     const std::vector<uint8_t> bytes = CodePageBytes(text, column, table, *codec);
     if (column.type == ColumnType::kText && bytes.size() > column.length) {
-      throw Error(Error::Kind::kConstraint,
-                  "Text of " + std::to_string(bytes.size()) + " bytes is too long for " +
-                      Where(column, table) + " (at most " + std::to_string(column.length) + ")");
+      throw Error(Error::Kind::kConstraint, "Text of " + std::to_string(bytes.size()) +
+                                                " bytes is too long for " + Where(column, table) +
+                                                " (at most " + std::to_string(column.length) + ")");
     }
-    if (column.type == ColumnType::kMemo && bytes.size() > 0x3FFFFFFFu) OutOfRange(v, column, table);
+    if (column.type == ColumnType::kMemo && bytes.size() > 0x3FFFFFFFu)
+      OutOfRange(v, column, table);
     return text;
   }
   if (column.type == ColumnType::kText) {
@@ -560,7 +561,8 @@ Value ConvertValue(const Value& v, const Column& column, std::u16string_view tab
     case ColumnType::kDateTime: return DateFor(v, column, table);
     case ColumnType::kNumeric: return DecimalFor(v, column, table);
     case ColumnType::kText:
-    case ColumnType::kMemo: return TextColumnValue(v, column, table, codec);
+    case ColumnType::kMemo:
+      return TextColumnValue(v, column, table, codec);
     case ColumnType::kBinary:
     case ColumnType::kOle:
     case ColumnType::kUnknown0D: return BytesColumnValue(v, column, table);

@@ -127,20 +127,31 @@ TEST(RejectedWrites, Jet3RowWrites) {
     return r;
   };
   using K = Error::Kind;
-  ExpectAllRefused(path, {
-      {"duplicate key", [&] { db->InsertRow(u"People", with(1, Value(u"Other"))); },
-       K::kConstraint, {"PrimaryKey", "People"}},
-      {"text too long", [&] { db->InsertRow(u"People", with(1, Value(u"Twelve chars"))); },
-       K::kConstraint, {"Name"}},
-      {"NULL in a required column", [&] { db->UpdateRow(u"People", id, with(1, Value())); },
-       K::kConstraint, {"People.Name", "Required"}},
-      {"character outside the code page",
-       [&] { db->InsertRow(u"People", {Value(int32_t{2}), Value(u"Жuk"), Value()}); },
-       K::kConstraint, {"Name", "U+0416", "1252"}},
-      {"memo character outside the code page",
-       [&] { db->UpdateRow(u"People", id, with(2, Value(u"ok 中"))); },
-       K::kConstraint, {"Note", "U+4E2D"}},
-  });
+  ExpectAllRefused(path,
+                   {
+                       {"duplicate key",
+                        [&] { db->InsertRow(u"People", with(1, Value(u"Other"))); },
+                        K::kConstraint,
+                        {"PrimaryKey", "People"}},
+                       {"text too long",
+                        [&] { db->InsertRow(u"People", with(1, Value(u"Twelve chars"))); },
+                        K::kConstraint,
+                        {"Name"}},
+                       {"NULL in a required column",
+                        [&] { db->UpdateRow(u"People", id, with(1, Value())); },
+                        K::kConstraint,
+                        {"People.Name", "Required"}},
+                       {"character outside the code page",
+                        [&] {
+                          db->InsertRow(u"People", {Value(int32_t{2}), Value(u"Жuk"), Value()});
+                        },
+                        K::kConstraint,
+                        {"Name", "U+0416", "1252"}},
+                       {"memo character outside the code page",
+                        [&] { db->UpdateRow(u"People", id, with(2, Value(u"ok 中"))); },
+                        K::kConstraint,
+                        {"Note", "U+4E2D"}},
+                   });
   EXPECT_EQ(db->ReadRow(db->GetTable(u"People"), id), row);
 }
 

@@ -91,7 +91,8 @@ std::vector<Value> RandomRow(const TableDef& def, Format format, std::mt19937& r
       case ColumnType::kDouble: v.emplace_back(static_cast<double>(small(rng)) / 8); break;
       case ColumnType::kDateTime: v.emplace_back(DateTime{static_cast<double>(k * 500)}); break;
       case ColumnType::kText:
-        v.push_back(Value(RandomText(rng, std::min<size_t>(c.length / bytes_per_char, k < 20 ? 255 : 40), format)));
+        v.push_back(Value(RandomText(
+            rng, std::min<size_t>(c.length / bytes_per_char, k < 20 ? 255 : 40), format)));
         break;
       case ColumnType::kMemo:
         v.push_back(Value(RandomText(rng, k < 50 ? 60 : k < 90 ? 3000 : 12000, format)));
@@ -298,8 +299,8 @@ TEST(RoundTripRowsTest, Jet3IndexesAddedToPopulatedTables) {
                       "CREATE UNIQUE INDEX ByD ON Table1 (D) WITH IGNORE NULL"},
                      u"Table1", 97);
   // 512 rows, some without CD_AGENTE.
-  RunRoundTripOnJet3({"CREATE INDEX ByAgent ON Table1 (CD_AGENTE, RS_AGENTE DESC)"}, u"Table1",
-                     98, "access/jackcess-V1997-compIndexTestV1997.mdb");
+  RunRoundTripOnJet3({"CREATE INDEX ByAgent ON Table1 (CD_AGENTE, RS_AGENTE DESC)"}, u"Table1", 98,
+                     "access/jackcess-V1997-compIndexTestV1997.mdb");
   // A table with a dropped column and no primary key.
   RunRoundTripOnJet3({"ALTER TABLE Table1 ADD PRIMARY KEY CLUSTERED (id2)"}, u"Table1", 99,
                      "access/jackcess-V1997-delColTestV1997.mdb");
