@@ -230,13 +230,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Jet3Case{"jackcess-V1997-overflowTestV1997.mdb", u"Table1", 11},
                     Jet3Case{"jackcess-V1997-queryTestV1997.mdb", u"Table2", 12},
                     Jet3Case{"jackcess-V1997-testIndexCodesV1997.mdb", u"Table12_asc_desc", 13}),
-    [](const testing::TestParamInfo<Jet3Case>& info) {
-      std::string name = info.param.fixture;
+    [](const testing::TestParamInfo<Jet3Case>& param_info) {
+      std::string name = param_info.param.fixture;
       name = name.substr(0, name.find('.'));
       for (char& ch : name) {
         if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
       }
-      return name + "_" + std::to_string(info.index);
+      return name + "_" + std::to_string(param_info.index);
     });
 
 // The same on a database and table the engine created itself.
