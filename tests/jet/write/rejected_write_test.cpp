@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
 
@@ -153,6 +154,37 @@ TEST(RejectedWrites, Jet3RowWrites) {
                         {"Note", "U+4E2D"}},
                    });
   EXPECT_EQ(db->ReadRow(db->GetTable(u"People"), id), row);
+}
+
+// A byte that Windows-1252 leaves undefined reads as U+FFFD and cannot be written back; a row
+// holding one still takes updates of its other columns, and the byte stays as it was.
+TEST(RejectedWrites, Jet3UndefinedBytesSurviveUpdatesOfOtherColumns) {
+  const std::string fixture = "access/jackcess-V1997-testIndexCodesV1997.mdb";
+  if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "no ../shared";
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, fixture);
+  auto db = Database::Open(path, OpenMode::kReadWrite);
+  const TableDef def = db->GetTable(u"Table1");  // name TEXT (primary key), data TEXT
+  std::optional<RowId> id;
+  std::vector<Value> row;
+  db->Scan(def, [&](RowId at, std::vector<Value>& v) {
+    if (!v[1].is<std::u16string>() || v[1].as<std::u16string>().find(u'\uFFFD') == std::u16string::npos) {
+      return true;
+    }
+    id = at;
+    row = v;
+    return false;
+  });
+  ASSERT_TRUE(id.has_value());
+  std::vector<Value> renamed = row;
+  renamed[0] = Value(u"renamed");
+  db->UpdateRow(u"Table1", *id, renamed);
+  EXPECT_EQ(db->ReadRow(def, *id), renamed);
+  std::vector<Value> retyped = renamed;
+  retyped[1] = Value(row[1].as<std::u16string>() + u"x");
+  ExpectAllRefused(path, {{"U+FFFD in changed text", [&] { db->UpdateRow(u"Table1", *id, retyped); },
+                           Error::Kind::kConstraint, {"U+FFFD", "data"}}});
+  EXPECT_TRUE(CheckFile(path).ok());
 }
 
 }  // namespace
