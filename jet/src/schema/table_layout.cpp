@@ -149,10 +149,10 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
         Invalid("Table '" + table + "' is given more than one primary key");
       }
     }
-    uint8_t flags = 0x80;
-    if (s.primary || s.unique) flags |= 0x01;
-    if (s.ignore_nulls) flags |= 0x02;
-    if (s.primary || s.required) flags |= 0x08;
+    uint8_t flags = kIndexAlwaysSet;
+    if (s.primary || s.unique) flags |= kIndexUnique;
+    if (s.ignore_nulls) flags |= kIndexIgnoreNulls;
+    if (s.primary || s.required) flags |= kIndexRequired;
     t.indexes.push_back({s.name, IndexColumns(t, s, what), flags, s.primary});
   }
   if (t.indexes.size() > kMaxIndexes) {
@@ -297,8 +297,9 @@ void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
     }
     wr::StoreU32(real, f.ridx_usage_map, p.index_maps[k]);
     wr::StoreU32(real, f.ridx_root_page, p.index_roots[k]);
-    // Jet4 sets 0x80 on every index; Jet3 has no such bit.
-    real[f.ridx_flags] = jet4 ? t.indexes[k].real_flags : t.indexes[k].real_flags & 0x7F;
+    // Jet4 sets kIndexAlwaysSet on every index; Jet3 has no such bit.
+    const uint8_t flags = t.indexes[k].real_flags;
+    real[f.ridx_flags] = jet4 ? flags : static_cast<uint8_t>(flags & ~kIndexAlwaysSet);
     def.insert(def.end(), real.begin(), real.end());
   }
   // One logical index per real index, same number, in creation order; Access stores the logical
@@ -401,7 +402,7 @@ class MapSink {
       WritableDataPage::Init(txn_.Edit(page_), h, 0);
     }
     WritableDataPage p(txn_.Edit(page_), h, txn_.file().path(), page_);
-    return wr::PackRowPointer(page_, static_cast<uint8_t>(p.Insert(row)));
+    return PackRowPointer(page_, static_cast<uint8_t>(p.Insert(row)));
   }
 
  private:
