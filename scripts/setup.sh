@@ -8,6 +8,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev          # tests and benchmarks
   qt6-base-dev qt6-base-dev-tools libgl-dev                      # the editor window
   zlib1g-dev                                                     # gzipped expected dumps
+  libsqlite3-dev                                                 # query layer: SQLite exports
+  sqlite3 postgresql                                             # export tests and bench/compare_export.sh
   mdbtools nodejs                                                # independent reader for conformance
   fonts-noto-cjk xvfb xauth imagemagick                          # screenshots of the window
   time gzip                                                      # bench/compare_read.sh

@@ -59,6 +59,10 @@ class Database {
   // The definition of a local table (user or system), found case-insensitively. Throws kNotFound.
   TableDef GetTable(std::u16string_view name) const;
 
+  // Every relationship of MSysRelationships, by name; columns in their stored order. A file
+  // without that table has none. Throws kCorrupt when its rows are inconsistent.
+  std::vector<Relationship> Relationships() const;
+
   // Calls `fn` for every live row in table-scan order (owned data pages in page order, rows in
   // slot order), values in the order of `table.columns`. `fn` returns false to stop early.
   void Scan(const TableDef& table,

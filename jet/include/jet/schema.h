@@ -119,6 +119,21 @@ struct TableListEntry {
   std::string type;  // "TABLE" or "VIEW"
 };
 
+// A relationship between two tables as MSysRelationships records it: the referencing table's
+// columns point at the referenced table's columns, pairwise in order.
+struct Relationship {
+  std::u16string name;
+  std::u16string referenced_table;  // the "one" side, whose key is pointed at
+  std::vector<std::u16string> referenced_columns;
+  std::u16string referencing_table;  // the "many" side, holding the foreign key
+  std::vector<std::u16string> referencing_columns;
+  uint32_t flags = 0;           // the stored grbit, for bits not named below
+  bool enforced = false;        // referential integrity
+  bool cascade_update = false;  // a changed key is copied to the referencing rows
+  bool cascade_delete = false;  // deleting a referenced row deletes the referencing rows
+  bool cascade_null = false;    // deleting a referenced row sets the referencing columns to NULL
+};
+
 // What CREATE INDEX / ALTER TABLE ... ADD PRIMARY KEY ask for.
 struct IndexSpec {
   std::u16string name;
