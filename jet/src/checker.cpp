@@ -283,6 +283,10 @@ std::string Checker::WhyApproximate(const TableInfo& t, size_t r,
       return "column " + ToUtf8(c.name) + " uses sort order 0x" + Hex(c.sort_order, 4) +
              " version " + std::to_string(c.sort_version) + ", whose key encoding is not known";
     }
+    if (!IsGeneralSortOrder(format, c.sort_order, c.sort_version, c.code_page)) {
+      return "column " + ToUtf8(c.name) + " uses code page " + std::to_string(c.code_page) +
+             ", whose key codes are not known";
+    }
   }
   for (const auto& [id, values] : rows) {
     for (size_t i : positions) {

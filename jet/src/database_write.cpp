@@ -11,14 +11,10 @@
 
 namespace jet {
 
-void RequireWritableJet4(const DatabaseImpl& impl) {
+void RequireWritable(const DatabaseImpl& impl) {
   if (!impl.file().writable()) {
     throw Error(Error::Kind::kInvalidArgument,
                 impl.file().path() + ": the database is open read-only");
-  }
-  if (impl.file().format() != Format::kJet4) {
-    throw Error(Error::Kind::kNotSupported,
-                impl.file().path() + ": Access 97 (Jet3) databases are a read-only format here");
   }
 }
 
@@ -43,7 +39,7 @@ class ImplTables : public TableSource {
 template <typename Fn>
 auto WriteRelated(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   impl.Refresh();
-  RequireWritableJet4(impl);
+  RequireWritable(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
   ImplTables tables(impl);
   PageTxn txn(impl.file());

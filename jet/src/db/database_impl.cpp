@@ -61,7 +61,6 @@ std::shared_ptr<const TableInfo> DatabaseImpl::TableAt(uint32_t tdef_page,
 }
 
 void DatabaseImpl::ApplyColumnProperties(TableInfo& table) const {
-  if (file_->format() != Format::kJet4) return;
   const Catalog& cat = catalog();
   const std::optional<RowId> id = cat.TableRow(table.def.tdef_page);
   const Column* lv_prop = cat.table().def.FindColumn(u"LvProp");
@@ -80,7 +79,7 @@ void DatabaseImpl::ApplyColumnProperties(TableInfo& table) const {
     return;
   }
   if (values.empty() || !values[0].is<Bytes>()) return;
-  for (const std::u16string& name : RequiredColumns(values[0].as<Bytes>())) {
+  for (const std::u16string& name : RequiredColumns(values[0].as<Bytes>(), codec_.get())) {
     for (Column& c : table.def.columns) {
       if (EqualsIgnoreCase(c.name, name)) c.required = true;
     }

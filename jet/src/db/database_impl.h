@@ -60,8 +60,7 @@ class DatabaseImpl {
   mutable std::optional<std::vector<Relationship>> relationships_;  // unset until first needed
 };
 
-// Refuses writes the engine cannot make: a handle opened read-only (kInvalidArgument) or a Jet3
-// file (kNotSupported, a read-only format here).
-void RequireWritableJet4(const DatabaseImpl& db);
+// Refuses writes through a handle opened read-only (kInvalidArgument).
+void RequireWritable(const DatabaseImpl& db);
 
 }  // namespace jet

@@ -40,11 +40,11 @@ bool HasTextKey(const TableInfo& table, size_t real) {
 }
 
 bool KeyBytesTrusted(const TableInfo& table, size_t real, const std::vector<Value>& values,
-                     const IndexKey& key) {
+                     const IndexKey& key, Format format) {
   if (!key.exact) return false;
   for (size_t i : KeyPositions(table, real)) {
     if (!IsText(table.def.columns[i]) || !values[i].is<std::u16string>()) continue;
-    if (!TextCaseVariantsEstablished(values[i].as<std::u16string>())) return false;
+    if (!TextCaseVariantsEstablished(values[i].as<std::u16string>(), format)) return false;
   }
   return true;
 }

@@ -37,7 +37,7 @@ bool HasTextKey(const TableInfo& table, size_t real);
 
 // Whether `key`, the key of `values` (all columns, table order) in real index `real`, is trusted.
 bool KeyBytesTrusted(const TableInfo& table, size_t real, const std::vector<Value>& values,
-                     const IndexKey& key);
+                     const IndexKey& key, Format format = Format::kJet4);
 
 // The equality form of the key of `values` (all columns, table order) in real index `real`.
 Bytes EqualityForm(const TableInfo& table, size_t real, const std::vector<Value>& values);

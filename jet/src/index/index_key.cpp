@@ -134,7 +134,7 @@ int64_t IntegerOf(const KeyColumn& col, const Value& v) {
 
 bool AppendText(Format format, const KeyColumn& col, const Value& v, Bytes* out) {
   const std::u16string_view text = Get<std::u16string>(col, v);
-  const bool known = IsGeneralSortOrder(format, col.sort_order, col.sort_version);
+  const bool known = IsGeneralSortOrder(format, col.sort_order, col.sort_version, col.code_page);
   const bool exact = format == Format::kJet4
                          ? EncodeTextGeneralLegacy(text, col.ascending, out)
                          : EncodeTextGeneral97(text, col.ascending, out);
@@ -182,12 +182,13 @@ KeyColumn KeyColumn::From(const Column& column, bool ascending) {
   k.sort_order = column.sort_order;
   k.sort_version = column.sort_version;
   k.scale = column.scale;
+  k.code_page = column.code_page;
   return k;
 }
 
-bool IsGeneralSortOrder(Format format, uint16_t lcid, uint8_t version) {
+bool IsGeneralSortOrder(Format format, uint16_t lcid, uint8_t version, uint16_t code_page) {
   if (format == Format::kJet4) return lcid == 0x0409 && version == 0;
-  return lcid == 0x0409;
+  return lcid == 0x0409 && (code_page == 0 || code_page == 1252);
 }
 
 bool AppendKeyField(Format format, const KeyColumn& col, const Value& v, Bytes* out) {

@@ -26,6 +26,7 @@ struct KeyColumn {
   bool ascending = true;
   uint16_t sort_order = 0x0409;  // text: LCID from the column descriptor
   uint8_t sort_version = 0;      // text, Jet4: sort-order version
+  uint16_t code_page = 0;        // text, Jet3: code page (0 = not recorded, taken as 1252)
   uint8_t scale = 0;             // NUMERIC: column scale
 
   // Builds the description of `column` for an index column with the given direction.
@@ -52,8 +53,9 @@ bool AppendKeyField(Format format, const KeyColumn& column, const Value& value, 
 bool EncodeTextGeneralLegacy(std::u16string_view text, bool ascending, Bytes* out);
 bool EncodeTextGeneral97(std::u16string_view text, bool ascending, Bytes* out);
 
-// Whether a text sort order has a known key encoding in this format.
-bool IsGeneralSortOrder(Format format, uint16_t lcid, uint8_t version);
+// Whether a text sort order has a known key encoding in this format. Jet3 codes are known for
+// the Windows-1252 code page only.
+bool IsGeneralSortOrder(Format format, uint16_t lcid, uint8_t version, uint16_t code_page = 0);
 
 // Access's equality for unique-index checks on text: case-insensitive and, like the General sort
 // orders, blind to trailing spaces and to characters the collation ignores. Used when a key is
@@ -67,7 +69,7 @@ std::u16string TextEqualityForm(std::u16string_view text);
 // Whether every character of `text`, and every character that differs from one of them only in
 // case, has an established General-legacy code. When this holds for a value whose key is exact,
 // any value equal to it under TextEqualForIndex has the same exact key bytes.
-bool TextCaseVariantsEstablished(std::u16string_view text);
+bool TextCaseVariantsEstablished(std::u16string_view text, Format format = Format::kJet4);
 
 // The first character of `text` (as it goes into a key) whose code in the General order of
 // `format` is not established, if any.

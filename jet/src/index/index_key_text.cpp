@@ -199,14 +199,20 @@ bool Ignored(char16_t c) {
   return collation::Jet4Lookup(c).cls == collation::Jet4Class::kIgnored;
 }
 
+bool Established(Format format, char16_t c) {
+  if (format == Format::kJet4) return collation::Jet4Lookup(c).exact;
+  const std::optional<uint8_t> byte = collation::ToWindows1252(c);
+  return byte && collation::Jet3Lookup(*byte).exact;
+}
+
 // Whether `c` and every character that folds to the same as `c` has an established code.
-bool CaseClassEstablished(char16_t c) {
+bool CaseClassEstablished(Format format, char16_t c) {
   const uint32_t folded = Fold(c);
   for (uint32_t partner : {folded, folded + 0x20, folded + 0x50, folded + 1,
                            folded == 0x178 ? 0xFFu : folded, folded == 0x3A3 ? 0x3C2u : folded}) {
     if (partner > 0xFFFF) continue;
     const auto p = static_cast<char16_t>(partner);
-    if (Fold(p) == folded && !collation::Jet4Lookup(p).exact) return false;
+    if (Fold(p) == folded && !Established(format, p)) return false;
   }
   return true;
 }
@@ -228,17 +234,14 @@ bool TextEqualForIndex(std::u16string_view a, std::u16string_view b) {
 
 std::optional<char16_t> FirstUnestablishedChar(Format format, std::u16string_view text) {
   for (char16_t c : Trimmed(text)) {
-    if (format == Format::kJet4 && !collation::Jet4Lookup(c).exact) return c;
-    if (format != Format::kJet4) {
-      const std::optional<uint8_t> byte = collation::ToWindows1252(c);
-      if (!byte || !collation::Jet3Lookup(*byte).exact) return c;
-    }
+    if (!Established(format, c)) return c;
   }
   return std::nullopt;
 }
 
-bool TextCaseVariantsEstablished(std::u16string_view text) {
-  return std::all_of(text.begin(), text.end(), CaseClassEstablished);
+bool TextCaseVariantsEstablished(std::u16string_view text, Format format) {
+  return std::all_of(text.begin(), text.end(),
+                     [format](char16_t c) { return CaseClassEstablished(format, c); });
 }
 
 }  // namespace jet

@@ -123,10 +123,10 @@ bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const Ind
       const RowId other{e.page, e.row};
       if (self && other == *self) continue;
       std::optional<std::vector<Value>> theirs = reader.Read(other);
-      if (!theirs || RealIndexKey(table_, r, *theirs, nullptr).exact) return true;
+      if (!theirs || RealIndexKey(table_, r, *theirs, nullptr, txn_.info().format).exact) return true;
     }
   }
-  if (!KeyBytesTrusted(table_, r, values, key)) {
+  if (!KeyBytesTrusted(table_, r, values, key, txn_.info().format)) {
     bytes_decide_[r] = false;
     return reader.FindEqual(EqualityForm(table_, r, values), self).has_value();
   }
@@ -136,7 +136,9 @@ bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const Ind
     const RowId other{e.page, e.row};
     if (self && other == *self) continue;
     std::optional<std::vector<Value>> theirs = reader.Read(other);
-    if (!theirs || KeyBytesTrusted(table_, r, *theirs, RealIndexKey(table_, r, *theirs, nullptr))) {
+    if (!theirs || KeyBytesTrusted(table_, r, *theirs,
+                                   RealIndexKey(table_, r, *theirs, nullptr, txn_.info().format),
+                                   txn_.info().format)) {
       return true;
     }
     if (EqualityForm(table_, r, *theirs) == EqualityForm(table_, r, values)) return true;
@@ -150,7 +152,7 @@ void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> s
     RequireValues(r, values);
     if (!(table_.real_indexes[r].flags & kIndexUnique)) continue;
     bool all_null = false;
-    IndexKey key = RealIndexKey(table_, r, values, &all_null);
+    IndexKey key = RealIndexKey(table_, r, values, &all_null, txn_.info().format);
     if (all_null) continue;  // rows without a key never collide
     if (Collides(r, values, key, self)) {
       throw Error(Error::Kind::kConstraint,
@@ -163,7 +165,7 @@ void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> s
 void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
   const RealIndex& ri = table_.real_indexes[r];
   bool all_null = false;
-  IndexKey key = RealIndexKey(table_, r, values, &all_null);
+  IndexKey key = RealIndexKey(table_, r, values, &all_null, txn_.info().format);
   if (!Indexed(r, all_null)) return;
   TxnIndexStore store(txn_, ri.usage_map);
   BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
@@ -177,7 +179,7 @@ void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
 void IndexWriter::RemoveOne(size_t r, const std::vector<Value>& values, RowId id) {
   const RealIndex& ri = table_.real_indexes[r];
   bool all_null = false;
-  IndexKey key = RealIndexKey(table_, r, values, &all_null);
+  IndexKey key = RealIndexKey(table_, r, values, &all_null, txn_.info().format);
   TxnIndexStore store(txn_, ri.usage_map);
   BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
   if (tree.Delete(EntryFor(std::move(key.bytes), id))) return;
@@ -200,8 +202,8 @@ void IndexWriter::Remove(const std::vector<Value>& values, RowId id) {
 void IndexWriter::Replace(const std::vector<Value>& old_values,
                           const std::vector<Value>& new_values, RowId id) {
   for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
-    if (RealIndexKey(table_, r, old_values, nullptr).bytes ==
-        RealIndexKey(table_, r, new_values, nullptr).bytes) {
+    if (RealIndexKey(table_, r, old_values, nullptr, txn_.info().format).bytes ==
+        RealIndexKey(table_, r, new_values, nullptr, txn_.info().format).bytes) {
       continue;
     }
     RemoveOne(r, old_values, id);

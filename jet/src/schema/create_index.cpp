@@ -2,10 +2,10 @@
 // table already holds. Everything that can fail (names, columns, NULLs in a primary key, duplicate
 // keys) is checked before the transaction commits, so a refused index changes nothing.
 //
-// The definition grows by a count block (12 bytes), a real-index definition (52), a logical-index
-// definition (28) and the name; the index gets a root page and an inline usage map (on the
-// table's usage-map page when it has room, else on a new data page owned by 0); the tree is bulk
-// built into the root and the distinct-key count stored.
+// The definition grows by a count block (12 bytes; Jet3 8), a real-index definition (52; 39), a
+// logical-index definition (28; 20) and the name; the index gets a root page and an inline usage
+// map (on the table's usage-map page when it has room, else on a new data page owned by 0); the
+// tree is bulk built into the root and the distinct-key count stored.
 
 #include <algorithm>
 #include <set>
@@ -72,8 +72,9 @@ std::vector<IndexColumn> ResolveSpec(const TableInfo& t, const IndexSpec& spec) 
   return cols;
 }
 
-uint8_t RealFlags(const IndexSpec& spec) {
-  uint8_t f = kIndexAlwaysSet;
+// Index flags; Jet4 sets kIndexAlwaysSet on every index, Jet3 does not have that bit.
+uint8_t RealFlags(const IndexSpec& spec, Format format) {
+  uint8_t f = format == Format::kJet4 ? kIndexAlwaysSet : 0x00;
   if (spec.primary) f |= kIndexUnique | kIndexRequired;
   if (spec.unique) f |= kIndexUnique;
   if (spec.ignore_nulls) f |= kIndexIgnoreNulls;
@@ -152,7 +153,7 @@ std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& 
   ScanRows(db.file(), t, [&](RowId id, const PageReader& row) {
     decoder.Decode(row, values);
     bool all_null = false;
-    IndexKey key = RealIndexKey(t, real, values, &all_null);
+    IndexKey key = RealIndexKey(t, real, values, &all_null, db.file().format());
     for (size_t i : positions) {
       if (spec.primary && values[i].is_null()) {
         Refuse(Error::Kind::kConstraint, "Cannot create primary key '" + ToUtf8(spec.name) +
@@ -163,7 +164,7 @@ std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& 
     if (all_null && spec.ignore_nulls) return true;
     if (all_null) keyless.insert({id.page, id.row});
     if (unique && text && !all_null) {
-      const bool trusted = KeyBytesTrusted(t, real, values, key);
+      const bool trusted = KeyBytesTrusted(t, real, values, key, db.file().format());
       if (!trusted) approximate.insert({id.page, id.row});
       forms.emplace_back(EqualityForm(t, real, values), trusted);
     }
@@ -188,48 +189,74 @@ void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& raw, size_t f
 
 }  // namespace
 
-std::vector<uint8_t> DefinitionWithIndex(const TableInfo& t, const TdefSections& s,
-                                         const std::u16string& name, const RealIndex* new_real,
-                                         uint32_t distinct, const LogicalIndex& logical_fields) {
+// The stored form of index name `name`: u16 byte length + UCS-2 (Jet4), u8 byte length + code
+// page bytes (Jet3; a character outside the code page is refused).
+std::vector<uint8_t> StoredName(const FormatInfo& f, const TextCodec& codec,
+                                std::u16string_view name) {
+  std::vector<uint8_t> out;
+  if (f.tdef_name_length_size == 2) {
+    wr::AppendU16(out, static_cast<uint16_t>(name.size() * 2));
+    for (char16_t c : name) wr::AppendU16(out, c);
+    return out;
+  }
+  std::vector<uint8_t> bytes;
+  if (codec.EncodeCodePage(name, bytes)) {
+    Refuse(Error::Kind::kInvalidArgument, "Name '" + ToUtf8(name) +
+                                              "' holds a character that the database's code page " +
+                                              std::to_string(codec.code_page()) + " does not have");
+  }
+  if (bytes.size() > 255) Refuse(Error::Kind::kInvalidArgument, "Index name is too long");
+  out.push_back(static_cast<uint8_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  return out;
+}
+
+std::vector<uint8_t> DefinitionWithIndex(const FormatInfo& f, const TableInfo& t,
+                                         const TdefSections& s, const std::vector<uint8_t>& name,
+                                         const RealIndex* new_real, uint32_t distinct,
+                                         const LogicalIndex& logical_fields) {
+  const bool jet4 = f.format == Format::kJet4;
   const std::vector<uint8_t>& raw = t.raw;
   const uint32_t reals = static_cast<uint32_t>(t.real_indexes.size()) + (new_real ? 1 : 0);
   std::vector<uint8_t> def(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(s.count_blocks));
-  wr::StoreU32(def, 0x2F, static_cast<uint32_t>(t.logical_indexes.size() + 1));
-  wr::StoreU32(def, 0x33, reals);
+  wr::StoreU32(def, f.tdef_logical_index_count,
+               static_cast<uint32_t>(t.logical_indexes.size() + 1));
+  wr::StoreU32(def, f.tdef_real_index_count, reals);
   Append(def, raw, s.count_blocks, s.columns);
   if (new_real) {
-    for (uint32_t v : {0u, distinct, 0u}) wr::AppendU32(def, v);
+    std::vector<uint8_t> count_block(f.tdef_index_count_block, 0);
+    wr::StoreU32(count_block, 4, distinct);
+    def.insert(def.end(), count_block.begin(), count_block.end());
   }
   Append(def, raw, s.columns, s.logical_defs);
   if (new_real) {
     const RealIndex& ri = *new_real;
-    std::vector<uint8_t> real(52, 0);
-    wr::StoreU32(real, 0, 0x0783);
+    std::vector<uint8_t> real(f.ridx_size, 0);
+    if (jet4) wr::StoreU32(real, 0, 0x0783);
     for (size_t k = 0; k < 10; ++k) {
       const bool used = k < ri.columns.size();
-      wr::StoreU16(real, 4 + 3 * k, used ? ri.columns[k].column_number : 0xFFFF);
-      real[6 + 3 * k] = used && ri.columns[k].ascending ? 0x01 : 0x00;
+      wr::StoreU16(real, f.ridx_columns + 3 * k, used ? ri.columns[k].column_number : 0xFFFF);
+      real[f.ridx_columns + 2 + 3 * k] = used && ri.columns[k].ascending ? 0x01 : 0x00;
     }
-    wr::StoreU32(real, 0x22, ri.usage_map);
-    wr::StoreU32(real, 0x26, ri.root_page);
-    real[0x2E] = ri.flags;
+    wr::StoreU32(real, f.ridx_usage_map, ri.usage_map);
+    wr::StoreU32(real, f.ridx_root_page, ri.root_page);
+    real[f.ridx_flags] = ri.flags;
     def.insert(def.end(), real.begin(), real.end());
   }
   Append(def, raw, s.logical_defs, s.logical_names);
-  std::vector<uint8_t> logical(28, 0);
-  wr::StoreU32(logical, 0, 0x0659);
-  wr::StoreU32(logical, 4, logical_fields.number);
-  wr::StoreU32(logical, 8, logical_fields.real_index);
-  logical[0x0C] = logical_fields.fk_table_type;
-  wr::StoreU32(logical, 0x0D, logical_fields.fk_index);
-  wr::StoreU32(logical, 0x11, logical_fields.fk_tdef);
-  logical[0x15] = logical_fields.cascade_update;
-  logical[0x16] = logical_fields.cascade_delete;
-  logical[0x17] = logical_fields.index_type;
+  std::vector<uint8_t> logical(f.lidx_size, 0);
+  if (jet4) wr::StoreU32(logical, 0, 0x0659);
+  wr::StoreU32(logical, f.lidx_number, logical_fields.number);
+  wr::StoreU32(logical, f.lidx_real_index, logical_fields.real_index);
+  logical[f.lidx_fk_table_type] = logical_fields.fk_table_type;
+  wr::StoreU32(logical, f.lidx_fk_index, logical_fields.fk_index);
+  wr::StoreU32(logical, f.lidx_fk_tdef, logical_fields.fk_tdef);
+  logical[f.lidx_cascade_update] = logical_fields.cascade_update;
+  logical[f.lidx_cascade_delete] = logical_fields.cascade_delete;
+  logical[f.lidx_index_type] = logical_fields.index_type;
   def.insert(def.end(), logical.begin(), logical.end());
   Append(def, raw, s.logical_names, s.trailer);
-  wr::AppendU16(def, static_cast<uint16_t>(name.size() * 2));
-  for (char16_t c : name) wr::AppendU16(def, c);
+  def.insert(def.end(), name.begin(), name.end());
   Append(def, raw, s.trailer, s.end);
   return def;
 }
@@ -242,17 +269,19 @@ uint32_t NextLogicalNumber(const TableInfo& t) {
 
 void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
   impl_->Refresh();
-  RequireWritableJet4(*impl_);
+  RequireWritable(*impl_);
   std::shared_ptr<const TableInfo> info = impl_->TableByName(table);
   IndexSpec full = spec;
   if (full.primary) full.unique = true;
   std::vector<IndexColumn> cols = ResolveSpec(*info, full);
-  const TdefSections sections = LocateSections(*info, impl_->file().path());
+  const FormatInfo& f = impl_->file().info();
+  const std::vector<uint8_t> name = StoredName(f, impl_->codec(), full.name);
+  const TdefSections sections = LocateSections(*info, impl_->file().path(), f);
   PageTxn txn(impl_->file());
   const uint32_t root = txn.Allocate();
   TableInfo t = *info;
   t.real_indexes.push_back(
-      RealIndex{cols, NewIndexMap(txn, *info, root), root, RealFlags(full), 0});
+      RealIndex{cols, NewIndexMap(txn, *info, root), root, RealFlags(full, f.format), 0});
   const RealIndex& ri = t.real_indexes.back();
   std::vector<IndexEntry> entries = CollectEntries(*impl_, t, t.real_indexes.size() - 1, full);
   std::unique_ptr<IndexPageStore> store = MakeIndexStore(txn, ri.usage_map);
@@ -264,7 +293,7 @@ void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
   logical.fk_index = 0xFFFFFFFFu;
   logical.index_type = full.primary ? 0x01 : 0x00;
   WriteTdefChain(txn, info->pages,
-                 DefinitionWithIndex(*info, sections, full.name, &ri, distinct, logical));
+                 DefinitionWithIndex(f, *info, sections, name, &ri, distinct, logical));
   txn.Commit();
   impl_->InvalidateCaches();
 }

@@ -127,7 +127,13 @@ void InsertRelationshipRows(DatabaseImpl& db, PageTxn& txn, const Relationship& 
 
 void Database::AddRelationship(const Relationship& spec) {
   impl_->Refresh();
-  RequireWritableJet4(*impl_);
+  RequireWritable(*impl_);
+  // The relationship rows and foreign-key index fields are laid out for Access 2000 files only.
+  if (impl_->file().format() != Format::kJet4) {
+    Refuse(Error::Kind::kNotSupported,
+           "Relationships cannot be created in Access 97 databases here");
+  }
+  const FormatInfo& f = impl_->file().info();
   if (spec.name.empty() || spec.name.size() > kMaxNameChars) {
     Refuse(Error::Kind::kInvalidArgument, "Relationship name must have 1 to 64 characters");
   }
@@ -190,8 +196,8 @@ void Database::AddRelationship(const Relationship& spec) {
                  ToUtf8(parent->def.name) + "'.");
     }
     RequireExistingRows(*impl_, *parent, *unique, parent_cols, *child, child_cols);
-    const TdefSections child_sections = LocateSections(*child, impl_->file().path());
-    const TdefSections parent_sections = LocateSections(*parent, impl_->file().path());
+    const TdefSections child_sections = LocateSections(*child, impl_->file().path(), f);
+    const TdefSections parent_sections = LocateSections(*parent, impl_->file().path(), f);
     const std::u16string parent_index = ReferencedIndexName(*parent);
     for (const Index& idx : child->def.indexes) {
       if (EqualsIgnoreCase(idx.name, r.name)) {
@@ -231,7 +237,8 @@ void Database::AddRelationship(const Relationship& spec) {
     fk.cascade_delete = cascade_delete;
     fk.index_type = 2;
     WriteTdefChain(txn, child->pages,
-                   DefinitionWithIndex(*child, child_sections, r.name, &ri, distinct, fk));
+                   DefinitionWithIndex(f, *child, child_sections, StoredName(f, impl_->codec(), r.name), &ri,
+                                       distinct, fk));
 
     // The referenced side: a logical index on the unique real index, pointing back.
     LogicalIndex back = fk;
@@ -241,7 +248,9 @@ void Database::AddRelationship(const Relationship& spec) {
     back.fk_index = child_number;
     back.fk_tdef = child->def.tdef_page;
     WriteTdefChain(txn, parent->pages,
-                   DefinitionWithIndex(*parent, parent_sections, parent_index, nullptr, 0, back));
+                   DefinitionWithIndex(f, *parent, parent_sections,
+                                       StoredName(f, impl_->codec(), parent_index), nullptr, 0,
+                                       back));
   }
   InsertRelationshipRows(*impl_, txn, r);
   txn.Commit();

@@ -23,6 +23,13 @@ uint8_t FileSortVersion(const DatabaseImpl& db) {
   return name != nullptr ? name->sort_version : db.file().header().sort_version;
 }
 
+// Jet3: the sort order of the file's own text columns (General unless Access made the file for
+// another language).
+uint16_t FileSortOrder(const DatabaseImpl& db) {
+  const Column* name = db.catalog().table().def.FindColumn(u"Name");
+  return name != nullptr && name->sort_order != 0 ? name->sort_order : kGeneralSortOrder;
+}
+
 void RefuseExistingName(const DatabaseImpl& db, std::u16string_view name, int32_t parent) {
   for (const CatalogObject& obj : db.catalog().objects()) {
     if (obj.parent_id == parent && EqualsIgnoreCase(obj.name, name)) {
@@ -35,8 +42,11 @@ void RefuseExistingName(const DatabaseImpl& db, std::u16string_view name, int32_
 
 void Database::CreateTable(const TableSpec& spec) {
   impl_->Refresh();
-  RequireWritableJet4(*impl_);
-  const TableLayout layout = LayoutFromSpec(spec, kGeneralSortOrder, FileSortVersion(*impl_));
+  RequireWritable(*impl_);
+  const bool jet3 = impl_->file().format() == Format::kJet3;
+  const TableLayout layout =
+      LayoutFromSpec(spec, jet3 ? FileSortOrder(*impl_) : kGeneralSortOrder,
+                     FileSortVersion(*impl_), jet3 ? &impl_->codec() : nullptr);
   const int32_t parent = TablesContainerId(impl_->catalog());
   RefuseExistingName(*impl_, spec.name, parent);
   PageTxn txn(impl_->file());
@@ -52,7 +62,9 @@ void Database::CreateTable(const TableSpec& spec) {
   for (const ColumnSpec& c : spec.columns) {
     if (c.not_null) required.push_back(c.name);
   }
-  if (!required.empty()) row.lv_prop = RequiredPropertiesBlock(required);
+  if (!required.empty()) {
+    row.lv_prop = RequiredPropertiesBlock(required, jet3 ? &impl_->codec() : nullptr);
+  }
   InsertCatalogRow(impl_->file(), impl_->codec(), impl_->catalog(), txn, row);
   txn.Commit();
   impl_->InvalidateCaches();

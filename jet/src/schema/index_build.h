@@ -16,6 +16,8 @@ namespace jet {
 
 class DatabaseImpl;
 class PageTxn;
+class TextCodec;
+struct FormatInfo;
 
 // A usage-map row for a new index, holding `root`. Returns its row pointer.
 uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root);
@@ -25,12 +27,18 @@ uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root);
 std::vector<IndexEntry> CollectEntries(const DatabaseImpl& db, const TableInfo& t, size_t real,
                                        const IndexSpec& spec);
 
-// The definition string of `t` with one more logical index named `name`, whose fields are
-// `logical`, and, when `new_real` is given, one more real index (its count block holding
-// `distinct`) as the last real index.
-std::vector<uint8_t> DefinitionWithIndex(const TableInfo& t, const TdefSections& s,
-                                         const std::u16string& name, const RealIndex* new_real,
-                                         uint32_t distinct, const LogicalIndex& logical);
+// The stored form of index name `name`: u16 byte length + UCS-2 (Jet4), u8 byte length + code
+// page bytes (Jet3; a character outside the code page is refused).
+std::vector<uint8_t> StoredName(const FormatInfo& f, const TextCodec& codec,
+                                std::u16string_view name);
+
+// The definition string of `t`, in the layout of `f`, with one more logical index whose stored
+// name is `name` (from StoredName) and whose fields are `logical`, and, when `new_real` is given,
+// one more real index (its count block holding `distinct`) as the last real index.
+std::vector<uint8_t> DefinitionWithIndex(const FormatInfo& f, const TableInfo& t,
+                                         const TdefSections& s, const std::vector<uint8_t>& name,
+                                         const RealIndex* new_real, uint32_t distinct,
+                                         const LogicalIndex& logical);
 
 // The number a new logical index of `t` gets.
 uint32_t NextLogicalNumber(const TableInfo& t);

@@ -51,7 +51,8 @@ bool IsLongValue(uint8_t type) {
          type == static_cast<uint8_t>(ColumnType::kOle);
 }
 
-ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::string& table) {
+ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::string& table,
+                          Format format) {
   CheckName(c.name, "Column name");
   ColumnLayout col;
   col.name = c.name;
@@ -65,7 +66,7 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
       if (chars < 1 || chars > kMaxTextChars) {
         Invalid("Text " + where + " must hold 1 to 255 characters");
       }
-      col.length = static_cast<uint16_t>(chars * 2);
+      col.length = static_cast<uint16_t>(format == Format::kJet3 ? chars : chars * 2);
       col.flags = kUpdatable;
       col.extra_flags = 0x01;
       return col;
@@ -160,6 +161,7 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
 }
 
 void CheckRowSize(const TableLayout& t, const std::string& table) {
+  const FormatInfo& f = FormatFor(t.format);
   size_t fixed = 0, var = 0;
   for (const ColumnLayout& c : t.columns) {
     if (c.flags & kFixed) {
@@ -168,21 +170,36 @@ void CheckRowSize(const TableLayout& t, const std::string& table) {
       ++var;
     }
   }
-  const size_t overhead = 2 + (t.columns.size() + 7) / 8 + 2 * (var + 2);
-  if (fixed + overhead > FormatFor(Format::kJet4).max_row_size) {
+  const size_t overhead = f.row_field_size * (var + 3) + (t.columns.size() + 7) / 8;
+  if (fixed + overhead > f.max_row_size) {
     Invalid("The fixed-size columns of table '" + table + "' do not fit in a row");
   }
 }
 
 }  // namespace
 
-TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t sort_version) {
+// Jet3 names are stored in the code page: a name it cannot hold is refused.
+void CheckStorable(const TextCodec* codec, std::u16string_view name, const std::string& what) {
+  std::vector<uint8_t> bytes;
+  if (codec && codec->EncodeCodePage(name, bytes)) {
+    Invalid(what + " '" + ToUtf8(name) + "' holds a character that the database's code page " +
+            std::to_string(codec->code_page()) + " does not have");
+  }
+}
+
+TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t sort_version,
+                           const TextCodec* jet3_codec) {
   CheckName(spec.name, "Table name");
+  CheckStorable(jet3_codec, spec.name, "Table name");
   const std::string table = ToUtf8(spec.name);
   if (spec.columns.empty()) Invalid("Table '" + table + "' needs at least one column");
   if (spec.columns.size() > kMaxColumns) Invalid("Table '" + table + "' has more than 255 columns");
   TableLayout t;
   t.name = spec.name;
+  if (jet3_codec) {
+    t.format = Format::kJet3;
+    t.codec = jet3_codec;
+  }
   t.sort_order = sort_order;
   t.sort_version = sort_version;
   for (size_t i = 0; i < spec.columns.size(); ++i) {
@@ -192,8 +209,10 @@ TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t s
                 "' is defined more than once in table '" + table + "'");
       }
     }
-    t.columns.push_back(LayoutColumn(spec.columns[i], static_cast<uint16_t>(i), table));
+    t.columns.push_back(LayoutColumn(spec.columns[i], static_cast<uint16_t>(i), table, t.format));
+    CheckStorable(jet3_codec, spec.columns[i].name, "Column name");
   }
+  for (const IndexSpec& s : spec.indexes) CheckStorable(jet3_codec, s.name, "Index name");
   CheckRowSize(t, table);
   AddIndexes(t, spec);
   return t;
@@ -201,40 +220,59 @@ TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t s
 
 namespace {
 
-void AppendName(std::vector<uint8_t>& out, std::u16string_view name) {
+// Jet4: u16 byte length + UCS-2; Jet3: u8 byte length + code-page bytes (checked storable by
+// LayoutFromSpec).
+void AppendName(std::vector<uint8_t>& out, std::u16string_view name, const TableLayout& t) {
+  if (t.format == Format::kJet3 && t.codec) {
+    std::vector<uint8_t> bytes;
+    if (t.codec->EncodeCodePage(name, bytes) || bytes.size() > 255) {
+      Invalid("Name '" + ToUtf8(name) + "' cannot be stored in this database");
+    }
+    out.push_back(static_cast<uint8_t>(bytes.size()));
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return;
+  }
   wr::AppendU16(out, static_cast<uint16_t>(name.size() * 2));
   for (char16_t c : name) wr::AppendU16(out, c);
 }
 
-// Descriptors of every column, with variable slots and fixed offsets assigned.
+// Descriptors of every column, with variable slots and fixed offsets assigned. Jet3 descriptors
+// carry the code page after the sort order and 0x0001 in the word Access always sets there.
 std::vector<std::vector<uint8_t>> Descriptors(const TableLayout& t, uint16_t* var_count) {
+  const FormatInfo& f = FormatFor(t.format);
+  const bool jet4 = t.format == Format::kJet4;
   std::vector<std::vector<uint8_t>> out;
   uint16_t var = 0, offset = 0;
   for (const ColumnLayout& c : t.columns) {
-    std::vector<uint8_t> d(25, 0);
-    d[0] = c.type;
-    wr::StoreU32(d, 0x01, 0x0659);
-    wr::StoreU16(d, 0x05, c.number);
-    wr::StoreU16(d, 0x07, var);
-    wr::StoreU16(d, 0x09, t.number_in_descriptor ? c.number : 0);
-    if (c.type == static_cast<uint8_t>(ColumnType::kNumeric)) {
-      d[0x0B] = c.precision;
-      d[0x0C] = c.scale;
+    std::vector<uint8_t> d(f.col_desc_size, 0);
+    d[f.col_type] = c.type;
+    if (jet4) wr::StoreU32(d, 0x01, 0x0659);
+    wr::StoreU16(d, f.col_number, c.number);
+    wr::StoreU16(d, f.col_var_index, var);
+    if (jet4) {
+      wr::StoreU16(d, 0x09, t.number_in_descriptor ? c.number : 0);
     } else {
-      wr::StoreU16(d, 0x0B, t.sort_order);
-      d[0x0E] = t.sort_version;
+      wr::StoreU16(d, 0x07, 0x0001);
     }
-    d[0x0F] = c.flags;
-    d[0x10] = c.extra_flags;
+    if (c.type == static_cast<uint8_t>(ColumnType::kNumeric)) {
+      d[f.col_precision] = c.precision;
+      d[f.col_scale] = c.scale;
+    } else {
+      wr::StoreU16(d, f.col_sort_order, t.sort_order);
+      if (f.col_sort_version != 0) d[f.col_sort_version] = t.sort_version;
+      if (f.col_code_page != 0 && t.codec) wr::StoreU16(d, f.col_code_page, t.codec->code_page());
+    }
+    d[f.col_flags] = c.flags;
+    if (f.col_extra_flags != 0) d[f.col_extra_flags] = c.extra_flags;
     if (c.flags & kFixed) {
       if (c.type != static_cast<uint8_t>(ColumnType::kBoolean)) {
-        wr::StoreU16(d, 0x15, offset);
+        wr::StoreU16(d, f.col_fixed_offset, offset);
         offset = static_cast<uint16_t>(offset + c.length);
       }
     } else {
       ++var;
     }
-    wr::StoreU16(d, 0x17, c.length);
+    wr::StoreU16(d, f.col_length, c.length);
     out.push_back(std::move(d));
   }
   *var_count = var;
@@ -247,17 +285,21 @@ namespace {
 
 void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
                             const TablePlacement& p) {
+  const FormatInfo& f = FormatFor(t.format);
+  const bool jet4 = t.format == Format::kJet4;
   for (size_t k = 0; k < t.indexes.size(); ++k) {
-    std::vector<uint8_t> real(52, 0);
-    wr::StoreU32(real, 0, 0x0783);
+    std::vector<uint8_t> real(f.ridx_size, 0);
+    if (jet4) wr::StoreU32(real, 0, 0x0783);
     const std::vector<IndexColumn>& cols = t.indexes[k].columns;
     for (size_t s = 0; s < 10; ++s) {
-      wr::StoreU16(real, 4 + 3 * s, s < cols.size() ? cols[s].column_number : 0xFFFF);
-      real[6 + 3 * s] = s < cols.size() && cols[s].ascending ? 0x01 : 0x00;
+      wr::StoreU16(real, f.ridx_columns + 3 * s, s < cols.size() ? cols[s].column_number : 0xFFFF);
+      real[f.ridx_columns + 2 + 3 * s] = s < cols.size() && cols[s].ascending ? 0x01 : 0x00;
     }
-    wr::StoreU32(real, 0x22, p.index_maps[k]);
-    wr::StoreU32(real, 0x26, p.index_roots[k]);
-    real[0x2E] = t.indexes[k].real_flags;
+    wr::StoreU32(real, f.ridx_usage_map, p.index_maps[k]);
+    wr::StoreU32(real, f.ridx_root_page, p.index_roots[k]);
+    // Jet4 sets kIndexAlwaysSet on every index; Jet3 has no such bit.
+    const uint8_t flags = t.indexes[k].real_flags;
+    real[f.ridx_flags] = jet4 ? flags : static_cast<uint8_t>(flags & ~kIndexAlwaysSet);
     def.insert(def.end(), real.begin(), real.end());
   }
   // One logical index per real index, same number, in creation order; Access stores the logical
@@ -269,17 +311,17 @@ void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
     return CompareIgnoreCase(t.indexes[a].name, t.indexes[b].name) < 0;
   });
   for (size_t k : order) {
-    std::vector<uint8_t> logical(28, 0);
-    wr::StoreU32(logical, 0, 0x0659);
-    wr::StoreU32(logical, 4, static_cast<uint32_t>(k));
-    wr::StoreU32(logical, 8, static_cast<uint32_t>(k));
-    wr::StoreU32(logical, 0x0D, 0xFFFFFFFFu);
-    logical[0x15] = 0x04;
-    logical[0x16] = 0x04;
-    logical[0x17] = t.indexes[k].primary ? 0x01 : 0x00;
+    std::vector<uint8_t> logical(f.lidx_size, 0);
+    if (jet4) wr::StoreU32(logical, 0, 0x0659);
+    wr::StoreU32(logical, f.lidx_number, static_cast<uint32_t>(k));
+    wr::StoreU32(logical, f.lidx_real_index, static_cast<uint32_t>(k));
+    wr::StoreU32(logical, f.lidx_fk_index, 0xFFFFFFFFu);
+    logical[f.lidx_cascade_update] = 0x04;
+    logical[f.lidx_cascade_delete] = 0x04;
+    logical[f.lidx_index_type] = t.indexes[k].primary ? 0x01 : 0x00;
     def.insert(def.end(), logical.begin(), logical.end());
   }
-  for (size_t k : order) AppendName(def, t.indexes[k].name);
+  for (size_t k : order) AppendName(def, t.indexes[k].name, t);
 }
 
 // Column usage-map pointers of the MEMO/OLE columns, in descriptor order.
@@ -297,24 +339,27 @@ void AppendLongValueTrailer(std::vector<uint8_t>& def, const TableLayout& t,
 }  // namespace
 
 std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement& p) {
-  std::vector<uint8_t> def(0x3F, 0);
+  const FormatInfo& f = FormatFor(t.format);
+  std::vector<uint8_t> def(f.tdef_header_end, 0);
   def[0] = 0x02;
   def[1] = 0x01;
-  wr::StoreU32(def, 0x0C, 0x0659);
-  def[0x18] = 0x01;  // Access sets it in every definition; autonumbering relies on it
-  def[0x28] = t.system ? 'S' : 'N';
+  if (t.format == Format::kJet4) {
+    wr::StoreU32(def, 0x0C, 0x0659);
+    def[0x18] = 0x01;  // Access sets it in every definition; autonumbering relies on it
+  }
+  def[f.tdef_table_type] = t.system ? 'S' : 'N';
   uint16_t var_count = 0;
   std::vector<std::vector<uint8_t>> descs = Descriptors(t, &var_count);
   const auto ncols = static_cast<uint16_t>(t.columns.size());
   const auto nidx = static_cast<uint32_t>(t.indexes.size());
-  wr::StoreU16(def, 0x29, ncols);
-  wr::StoreU16(def, 0x2B, var_count);
-  wr::StoreU16(def, 0x2D, ncols);
-  wr::StoreU32(def, 0x2F, nidx);
-  wr::StoreU32(def, 0x33, nidx);
-  wr::StoreU32(def, 0x37, p.owned_map);
-  wr::StoreU32(def, 0x3B, p.free_map);
-  def.resize(def.size() + 12 * nidx, 0);  // real-index count blocks: no keys yet
+  wr::StoreU16(def, f.tdef_max_cols, ncols);
+  wr::StoreU16(def, f.tdef_var_cols, var_count);
+  wr::StoreU16(def, f.tdef_column_count, ncols);
+  wr::StoreU32(def, f.tdef_logical_index_count, nidx);
+  wr::StoreU32(def, f.tdef_real_index_count, nidx);
+  wr::StoreU32(def, f.tdef_owned_map, p.owned_map);
+  wr::StoreU32(def, f.tdef_free_map, p.free_map);
+  def.resize(def.size() + f.tdef_index_count_block * nidx, 0);  // count blocks: no keys yet
   std::vector<size_t> order(t.columns.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   if (t.descriptors_by_name) {
@@ -323,7 +368,7 @@ std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement&
     });
   }
   for (size_t i : order) def.insert(def.end(), descs[i].begin(), descs[i].end());
-  for (size_t i : order) AppendName(def, t.columns[i].name);
+  for (size_t i : order) AppendName(def, t.columns[i].name, t);
   AppendIndexDefinitions(def, t, p);
   AppendLongValueTrailer(def, t, p, order);
   return def;

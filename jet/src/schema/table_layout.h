@@ -3,7 +3,7 @@
 // New table definitions: the columns and indexes of a table about to be created, laid out as
 // Access lays them out, and the TDEF string that describes them.
 //
-// Layout rules (Jet4): columns are numbered in declaration order; variable columns take the
+// Layout rules (both formats): columns are numbered in declaration order; variable columns take the
 // variable-offset slots in that order; fixed columns are packed in the fixed area in that order
 // (Yes/No columns live in the null mask only and sit at offset 0); a fixed column's var-index
 // field holds the number of variable columns before it. Every non-DECIMAL column carries the
@@ -19,6 +19,7 @@
 
 #include "jet/schema.h"
 #include "page/format.h"
+#include "value/text.h"
 
 namespace jet {
 
@@ -44,6 +45,8 @@ struct IndexLayout {
 
 struct TableLayout {
   std::u16string name;
+  Format format = Format::kJet4;     // Jet3: text lengths in characters, 1-byte name lengths
+  const TextCodec* codec = nullptr;  // Jet3: encodes names in the file's code page
   bool system = false;               // table type 'S'
   bool number_in_descriptor = true;  // descriptor bytes 0x09-0x0A: column number (else 0)
   bool descriptors_by_name = false;  // store descriptors alphabetically (MSysObjects does)
@@ -64,8 +67,10 @@ struct TablePlacement {
 };
 
 // Checks `spec` (names, counts, types, keys) and lays it out. Throws kInvalidArgument (or
-// kNotSupported for a type CREATE TABLE cannot make) before anything is written.
-TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t sort_version);
+// kNotSupported for a type CREATE TABLE cannot make) before anything is written. For a Jet3
+// file pass its codec: every name must then be representable in its code page.
+TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t sort_version,
+                           const TextCodec* jet3_codec = nullptr);
 
 // The complete definition string (first page header included, tdef_len filled by the writer).
 std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement& p);

@@ -23,10 +23,12 @@ WritableDataPage EditPage(PageTxn& txn, uint32_t n) {
   return WritableDataPage(txn.Edit(n), txn.info().data_header_size, txn.file().path(), n);
 }
 
-// A page of the column's free map with room for `len` bytes, or a new one recorded in its maps.
+// A page of the column's free map (Jet3 columns have none: its owned map) with room for `len`
+// bytes, or a new one recorded in its maps.
 uint32_t PageForRow(PageTxn& txn, const LongValueMaps* maps, size_t len) {
-  if (maps && maps->free_map != 0) {
-    UsageMapEditor free_map(txn, maps->free_map, UsageMapEditor::Kind::kOwned);
+  const uint32_t candidates = !maps ? 0 : maps->free_map != 0 ? maps->free_map : maps->owned_map;
+  if (candidates != 0) {
+    UsageMapEditor free_map(txn, candidates, UsageMapEditor::Kind::kOwned);
     std::vector<uint32_t> pages = free_map.Pages();
     for (auto it = pages.rbegin(); it != pages.rend() && it - pages.rbegin() < 8; ++it) {
       if (*it >= txn.page_count()) continue;

@@ -9,6 +9,7 @@ namespace jet {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'M', 'R', '2', 0};
+constexpr uint8_t kJet3Magic[4] = {'K', 'K', 'D', 0};
 constexpr uint16_t kNamesChunk = 0x80;
 constexpr uint16_t kColumnChunk = 0x01;
 constexpr uint8_t kBooleanType = 0x01;
@@ -21,14 +22,25 @@ std::u16string Ucs2(std::span<const uint8_t> b) {
   return s;
 }
 
+// How the names of one block are stored: UCS-2 (Jet4) or code-page bytes (Jet3).
+struct NameReader {
+  const TextCodec* codec;  // null: Jet4, or Jet3 without a codec (Latin-1)
+  bool jet3;
+  std::u16string operator()(std::span<const uint8_t> b) const {
+    if (!jet3) return Ucs2(b);
+    if (codec) return codec->Decode(b);
+    return std::u16string(b.begin(), b.end());
+  }
+};
+
 // The names of a kind-0x80 chunk body; stops at the first name that runs past it.
-std::vector<std::u16string> Names(std::span<const uint8_t> body) {
+std::vector<std::u16string> Names(std::span<const uint8_t> body, const NameReader& read) {
   std::vector<std::u16string> names;
   size_t pos = 0;
   while (pos + 2 <= body.size()) {
     const size_t len = wr::LoadU16(body, pos);
     if (pos + 2 + len > body.size()) break;
-    names.push_back(Ucs2(body.subspan(pos + 2, len)));
+    names.push_back(read(body.subspan(pos + 2, len)));
     pos += 2 + len;
   }
   return names;
@@ -36,12 +48,12 @@ std::vector<std::u16string> Names(std::span<const uint8_t> body) {
 
 // Whether a kind-0x01 chunk body sets Required to Yes; `column` gets the column's name.
 bool ColumnRequired(std::span<const uint8_t> body, const std::vector<std::u16string>& names,
-                    std::u16string* column) {
+                    const NameReader& read, std::u16string* column) {
   if (body.size() < 6) return false;
   const size_t header = wr::LoadU32(body, 0);
   const size_t name_len = wr::LoadU16(body, 4);
   if (6 + name_len > body.size() || header < 6 + name_len || header > body.size()) return false;
-  *column = Ucs2(body.subspan(6, name_len));
+  *column = read(body.subspan(6, name_len));
   size_t pos = header;
   while (pos + 8 <= body.size()) {
     const size_t len = wr::LoadU16(body, pos);
@@ -58,16 +70,27 @@ bool ColumnRequired(std::span<const uint8_t> body, const std::vector<std::u16str
   return false;
 }
 
-void AppendName(std::vector<uint8_t>& out, std::u16string_view name) {
+void AppendName(std::vector<uint8_t>& out, std::u16string_view name, const TextCodec* jet3) {
+  if (jet3) {
+    std::vector<uint8_t> bytes;
+    jet3->EncodeCodePage(name, bytes);
+    wr::AppendU16(out, static_cast<uint16_t>(bytes.size()));
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return;
+  }
   wr::AppendU16(out, static_cast<uint16_t>(name.size() * 2));
   for (char16_t c : name) wr::AppendU16(out, c);
 }
 
 }  // namespace
 
-std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block) {
+std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block,
+                                            const TextCodec* codec) {
   std::vector<std::u16string> out;
-  if (block.size() < 4 || !std::equal(block.begin(), block.begin() + 4, kMagic)) return out;
+  if (block.size() < 4) return out;
+  const bool jet3 = std::equal(block.begin(), block.begin() + 4, kJet3Magic);
+  if (!jet3 && !std::equal(block.begin(), block.begin() + 4, kMagic)) return out;
+  const NameReader read{codec, jet3};
   std::vector<std::u16string> names;
   size_t pos = 4;
   while (pos + 6 <= block.size()) {
@@ -77,8 +100,8 @@ std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block) {
     const std::span<const uint8_t> body = block.subspan(pos + 6, len - 6);
     std::u16string column;
     if (kind == kNamesChunk) {
-      names = Names(body);
-    } else if (kind == kColumnChunk && ColumnRequired(body, names, &column)) {
+      names = Names(body, read);
+    } else if (kind == kColumnChunk && ColumnRequired(body, names, read, &column)) {
       out.push_back(std::move(column));
     }
     pos += len;
@@ -86,17 +109,21 @@ std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block) {
   return out;
 }
 
-std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& columns) {
-  std::vector<uint8_t> out(kMagic, kMagic + 4);
+std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& columns,
+                                             const TextCodec* jet3_codec) {
+  std::vector<uint8_t> out(jet3_codec ? kJet3Magic : kMagic,
+                           (jet3_codec ? kJet3Magic : kMagic) + 4);
   std::vector<uint8_t> names;
-  AppendName(names, kRequired);
+  AppendName(names, kRequired, jet3_codec);
   wr::AppendU32(out, static_cast<uint32_t>(6 + names.size()));
   wr::AppendU16(out, kNamesChunk);
   out.insert(out.end(), names.begin(), names.end());
   for (const std::u16string& column : columns) {
     std::vector<uint8_t> body;
-    wr::AppendU32(body, static_cast<uint32_t>(6 + column.size() * 2));
-    AppendName(body, column);
+    std::vector<uint8_t> name;
+    AppendName(name, column, jet3_codec);
+    wr::AppendU32(body, static_cast<uint32_t>(4 + name.size()));
+    body.insert(body.end(), name.begin(), name.end());
     // Required = Yes: entry length 9, DDL flag, Yes/No type, name 0, one byte of value.
     const uint8_t entry[] = {9, 0, 1, kBooleanType, 0, 0, 1, 0, 1};
     body.insert(body.end(), std::begin(entry), std::end(entry));

@@ -24,11 +24,53 @@ uint32_t FixedAreaSize(const RowLayout& layout) {
   return size;
 }
 
-std::vector<uint8_t> EncodeJet4Row(const RowLayout& layout, const std::vector<RowCell>& cells) {
+namespace {
+
+// Jet4 trailer: u16 EOD, u16 offsets V-1..0, u16 V.
+void AppendJet4Trailer(std::vector<uint8_t>& row, const std::vector<uint32_t>& offsets) {
+  wr::AppendU16(row, static_cast<uint16_t>(offsets.back()));  // EOD
+  for (size_t k = offsets.size() - 1; k-- > 0;)
+    wr::AppendU16(row, static_cast<uint16_t>(offsets[k]));
+  wr::AppendU16(row, static_cast<uint16_t>(offsets.size() - 1));
+}
+
+// Jet3 trailer: low bytes of EOD and offsets V-1..0, J jump entries (J-1..0), u8 V. J depends on
+// the whole row length (mask included), which depends on J: grow it until it holds. Jump entry j
+// is the first offset-table index (V = EOD) whose offset reaches 256 * (j + 1), 0xFF if none.
+void AppendJet3Trailer(std::vector<uint8_t>& row, const std::vector<uint32_t>& offsets,
+                       size_t mask_len) {
+  const size_t v = offsets.size() - 1;
+  const size_t fixed_part = row.size() + (v + 1) + 1 + mask_len;
+  size_t jumps = 0;
+  while ((fixed_part + jumps - 1) / 256 > jumps) ++jumps;
+  row.push_back(static_cast<uint8_t>(offsets.back() & 0xFF));
+  for (size_t k = v; k-- > 0;) row.push_back(static_cast<uint8_t>(offsets[k] & 0xFF));
+  for (size_t j = jumps; j-- > 0;) {
+    uint8_t entry = 0xFF;
+    for (size_t i = 0; i <= v; ++i) {
+      if (offsets[i] >= 256 * (j + 1)) {
+        entry = static_cast<uint8_t>(i);
+        break;
+      }
+    }
+    row.push_back(entry);
+  }
+  row.push_back(static_cast<uint8_t>(v));
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeRow(const FormatInfo& format, const RowLayout& layout,
+                               const std::vector<RowCell>& cells) {
   assert(cells.size() == layout.columns.size());
+  const size_t fs = format.row_field_size;
   std::vector<uint8_t> row;
-  wr::AppendU16(row, layout.max_cols);
-  row.resize(2 + FixedAreaSize(layout), 0);
+  if (fs == 1) {
+    row.push_back(static_cast<uint8_t>(layout.max_cols));
+  } else {
+    wr::AppendU16(row, layout.max_cols);
+  }
+  row.resize(fs + FixedAreaSize(layout), 0);
   std::vector<uint8_t> mask((layout.max_cols + 7u) / 8u, 0);
   // Variable values by slot, so they can be laid out in slot order.
   std::vector<const std::vector<uint8_t>*> var_values(layout.var_slots, nullptr);
@@ -43,53 +85,27 @@ std::vector<uint8_t> EncodeJet4Row(const RowLayout& layout, const std::vector<Ro
     SetMaskBit(mask, c.number);
     if (c.fixed()) {
       assert(cell.bytes->size() == c.length);
-      std::copy(cell.bytes->begin(), cell.bytes->end(), row.begin() + 2 + c.fixed_offset);
+      std::copy(cell.bytes->begin(), cell.bytes->end(), row.begin() + fs + c.fixed_offset);
     } else if (c.var_index < var_values.size()) {
       var_values[c.var_index] = &*cell.bytes;
     }
   }
   if (layout.var_slots > 0) {
-    std::vector<uint16_t> offsets;
-    offsets.reserve(layout.var_slots);
+    std::vector<uint32_t> offsets;  // V + 1 entries, the last is EOD
+    offsets.reserve(layout.var_slots + 1u);
     for (const std::vector<uint8_t>* value : var_values) {
-      offsets.push_back(static_cast<uint16_t>(row.size()));
+      offsets.push_back(static_cast<uint32_t>(row.size()));
       if (value) row.insert(row.end(), value->begin(), value->end());
     }
-    wr::AppendU16(row, static_cast<uint16_t>(row.size()));  // EOD
-    for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) wr::AppendU16(row, *it);
-    wr::AppendU16(row, layout.var_slots);
+    offsets.push_back(static_cast<uint32_t>(row.size()));
+    if (format.row_jump_table) {
+      AppendJet3Trailer(row, offsets, mask.size());
+    } else {
+      AppendJet4Trailer(row, offsets);
+    }
   }
   row.insert(row.end(), mask.begin(), mask.end());
   return row;
-}
-
-}  // namespace jet
-
-#include "page/page_reader.h"
-
-namespace jet {
-
-std::optional<std::vector<uint8_t>> Jet4VarField(const PageReader& row, const Column& column) {
-  const uint16_t count = row.U16(0);
-  if (column.number >= count) return std::nullopt;
-  const size_t mask_len = (count + 7u) / 8u;
-  if (row.size() < 4 + mask_len) row.Fail("row shorter than its null mask");
-  const size_t mask_pos = row.size() - mask_len;
-  if ((row.U8(mask_pos + column.number / 8u) & (1u << (column.number % 8u))) == 0) {
-    return std::nullopt;
-  }
-  const size_t count_pos = mask_pos - 2;
-  const uint16_t var_count = row.U16(count_pos);
-  if (column.var_index >= var_count) return std::nullopt;
-  if (count_pos < 2 + 2 * (static_cast<size_t>(var_count) + 1)) {
-    row.Fail("row too short for its offset table");
-  }
-  const size_t data_end = count_pos - 2 * (static_cast<size_t>(var_count) + 1);
-  const uint16_t start = row.U16(count_pos - 2 - 2 * static_cast<size_t>(column.var_index));
-  const uint16_t end = row.U16(count_pos - 4 - 2 * static_cast<size_t>(column.var_index));
-  if (start > end || end > data_end) row.Fail("variable column offsets out of order");
-  std::span<const uint8_t> b = row.Bytes(start, end - start);
-  return std::vector<uint8_t>(b.begin(), b.end());
 }
 
 }  // namespace jet

@@ -1,13 +1,15 @@
 #pragma once
 
-// Encoding of a Jet4 row (the inverse of row decoding):
+// Encoding of a row (the inverse of row decoding, layouts in row.h):
 //
-//   u16 column count C (= TDEF max_cols)
-//   fixed area: every fixed column at 2 + fixed_offset, zero-filled when NULL
+//   column count C (= TDEF max_cols)
+//   fixed area: every fixed column at (field size) + fixed_offset, zero-filled when NULL
 //   variable data, in variable-table-index order
-//   u16 EOD | u16 offset of var slot V-1 ... var slot 0 (reversed) | u16 V
+//   EOD | offset of var slot V-1 ... var slot 0 (reversed) | [Jet3: jump table] | V
 //   null mask, ceil(C/8) bytes by column number, 1 = has a value
 //
+// Fields are u16 in Jet4 and u8 in Jet3, whose jump table records where offsets pass each
+// multiple of 256.
 // V is the TDEF's variable-slot count; a slot no live column uses (a dropped column) repeats the
 // current offset so it reads as empty. Booleans live only in the null mask. A table without
 // variable slots has no EOD, offsets or V: just count, fixed area and mask.
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "jet/schema.h"
+#include "page/format.h"
 
 namespace jet {
 
@@ -37,20 +40,10 @@ struct RowCell {
 
 // Encodes one row; `cells` follow `layout.columns`. The caller checks the result against the
 // format's maximum row size.
-std::vector<uint8_t> EncodeJet4Row(const RowLayout& layout, const std::vector<RowCell>& cells);
+std::vector<uint8_t> EncodeRow(const FormatInfo& format, const RowLayout& layout,
+                               const std::vector<RowCell>& cells);
 
 // Size of the fixed area of rows of `layout`.
 uint32_t FixedAreaSize(const RowLayout& layout);
-
-}  // namespace jet
-
-namespace jet {
-
-class PageReader;
-
-// The bytes of variable column `column` in the Jet4 row `row` of a table with variable slots;
-// nullopt when the value is NULL or the row predates the column. Throws kCorrupt (naming the
-// row's page) when the row's offset table does not fit its bytes.
-std::optional<std::vector<uint8_t>> Jet4VarField(const PageReader& row, const Column& column);
 
 }  // namespace jet

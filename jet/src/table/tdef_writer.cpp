@@ -63,23 +63,25 @@ void TdefFields::set_distinct_keys(size_t i, uint32_t n) {
 
 namespace jet {
 
-TdefSections LocateSections(const TableInfo& t, const std::string& file) {
+TdefSections LocateSections(const TableInfo& t, const std::string& file, const FormatInfo& f) {
   PageReader r(t.raw, file, t.pages.empty() ? 0 : t.pages.front());
-  constexpr size_t kHeaderEnd = 0x3F;
-  const uint16_t ncols = r.U16(0x2D);
-  const uint32_t nlogical = r.U32(0x2F);
-  const uint32_t nreal = r.U32(0x33);
+  const uint16_t ncols = r.U16(f.tdef_column_count);
+  const uint32_t nlogical = r.U32(f.tdef_logical_index_count);
+  const uint32_t nreal = r.U32(f.tdef_real_index_count);
+  auto name_length = [&](size_t pos) -> size_t {
+    return f.tdef_name_length_size == 1 ? r.U8(pos) : r.U16(pos);
+  };
   TdefSections s;
-  s.count_blocks = kHeaderEnd;
-  s.columns = s.count_blocks + 12 * static_cast<size_t>(nreal);
-  s.column_names = s.columns + 25 * static_cast<size_t>(ncols);
+  s.count_blocks = f.tdef_header_end;
+  s.columns = s.count_blocks + f.tdef_index_count_block * static_cast<size_t>(nreal);
+  s.column_names = s.columns + f.col_desc_size * static_cast<size_t>(ncols);
   size_t pos = s.column_names;
-  for (uint16_t i = 0; i < ncols; ++i) pos += 2 + r.U16(pos);
+  for (uint16_t i = 0; i < ncols; ++i) pos += f.tdef_name_length_size + name_length(pos);
   s.real_defs = pos;
-  s.logical_defs = s.real_defs + 52 * static_cast<size_t>(nreal);
-  s.logical_names = s.logical_defs + 28 * static_cast<size_t>(nlogical);
+  s.logical_defs = s.real_defs + f.ridx_size * static_cast<size_t>(nreal);
+  s.logical_names = s.logical_defs + f.lidx_size * static_cast<size_t>(nlogical);
   pos = s.logical_names;
-  for (uint32_t i = 0; i < nlogical; ++i) pos += 2 + r.U16(pos);
+  for (uint32_t i = 0; i < nlogical; ++i) pos += f.tdef_name_length_size + name_length(pos);
   s.trailer = pos;
   while (r.U16(pos) != 0xFFFF) pos += 10;
   s.end = pos + 2;
@@ -107,7 +109,12 @@ void WriteTdefChain(PageTxn& txn, const std::vector<uint32_t>& pages, std::vecto
     page[0] = 0x02;
     page[1] = 0x01;
     const size_t unused = page_size - start - take;
-    wr::StoreU16(page, 2, static_cast<uint16_t>(unused > 8 ? unused - 8 : 0));
+    if (txn.info().format == Format::kJet3) {
+      page[2] = 'V';  // Jet3 pages carry this mark where Jet4 keeps the free space
+      page[3] = 'C';
+    } else {
+      wr::StoreU16(page, 2, static_cast<uint16_t>(unused > 8 ? unused - 8 : 0));
+    }
     wr::StoreU32(page, 4, k + 1 < chain.size() ? chain[k + 1] : 0);
   }
 }

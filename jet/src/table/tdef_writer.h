@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "page/format.h"
 #include "table/table_def.h"
 
 namespace jet {
@@ -43,7 +44,7 @@ class TdefFields {
 
 namespace jet {
 
-// Where the sections of a Jet4 definition string start (offsets into TableInfo::raw).
+// Where the sections of a definition string start (offsets into TableInfo::raw).
 struct TdefSections {
   size_t count_blocks = 0;   // real-index count blocks
   size_t columns = 0;        // column descriptors
@@ -56,7 +57,7 @@ struct TdefSections {
 };
 
 // Finds the sections of `t`'s definition. Throws kCorrupt when they run past its bytes.
-TdefSections LocateSections(const TableInfo& t, const std::string& file);
+TdefSections LocateSections(const TableInfo& t, const std::string& file, const FormatInfo& format);
 
 // Writes the definition string `def` (its first 8 bytes are the first page's header) over the
 // pages of `t`, reusing them in order and allocating continuation pages as needed; sets tdef_len,

@@ -2,6 +2,7 @@
 
 #include "value/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -94,6 +95,7 @@ TextCodec::TextCodec(Format format, uint16_t code_page) : format_(format), code_
     iconv_ = OpenToUtf16(code_page_);
     if (IconvOk(iconv_)) {
       multi_byte_ = true;
+      from_utf16_ = iconv_open(("CP" + std::to_string(code_page_)).c_str(), "UTF-16LE");
       return;
     }
     code_page_ = kFallbackCodePage;
@@ -103,6 +105,7 @@ TextCodec::TextCodec(Format format, uint16_t code_page) : format_(format), code_
 
 TextCodec::~TextCodec() {
   if (IconvOk(iconv_)) iconv_close(iconv_);
+  if (IconvOk(from_utf16_)) iconv_close(from_utf16_);
 }
 
 void TextCodec::BuildSingleByteTable() {
@@ -171,6 +174,69 @@ std::u16string TextCodec::DecodeName(std::span<const uint8_t> bytes) const {
     Decode(bytes, s);
   }
   return s;
+}
+
+namespace {
+
+// The code point starting at text[i] (a surrogate pair counts as one).
+char32_t CodePointAt(std::u16string_view text, size_t i) {
+  const char16_t c = text[i];
+  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+      text[i + 1] <= 0xDFFF) {
+    return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  }
+  return c;
+}
+
+}  // namespace
+
+std::optional<char32_t> TextCodec::EncodeMultiByte(std::u16string_view text,
+                                                   std::vector<uint8_t>& out) const {
+  out.clear();
+  if (!IconvOk(from_utf16_))
+    return text.empty() ? std::nullopt : std::optional(CodePointAt(text, 0));
+  iconv(from_utf16_, nullptr, nullptr, nullptr, nullptr);
+  char* in_ptr = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
+  size_t in_left = text.size() * 2;
+  std::vector<char> buf(text.size() * 4 + 16);
+  char* out_ptr = buf.data();
+  size_t out_left = buf.size();
+  if (iconv(from_utf16_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
+    const size_t at = (text.size() * 2 - in_left) / 2;
+    return CodePointAt(text, std::min(at, text.size() - 1));
+  }
+  if (iconv(from_utf16_, nullptr, nullptr, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
+    return CodePointAt(text, text.size() - 1);
+  }
+  out.assign(buf.data(), out_ptr);
+  // iconv may map a character to a look-alike instead of failing; only a round trip is proof.
+  std::u16string back;
+  DecodeMultiByte(out, back);
+  if (back != text) {
+    size_t i = 0;
+    while (i < back.size() && i < text.size() && back[i] == text[i]) ++i;
+    return CodePointAt(text, std::min(i, text.size() - 1));
+  }
+  return std::nullopt;
+}
+
+std::optional<char32_t> TextCodec::EncodeCodePage(std::u16string_view text,
+                                                  std::vector<uint8_t>& out) const {
+  if (multi_byte_) return EncodeMultiByte(text, out);
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    // Single-byte tables are tiny: a byte-for-byte search beats building a reverse map.
+    const uint8_t guess = static_cast<uint8_t>(c);
+    if (c < 0x80 && table_[guess] == c) {
+      out[i] = guess;
+      continue;
+    }
+    const auto it = c == u'\uFFFD' ? table_.end() : std::find(table_.begin(), table_.end(), c);
+    if (it == table_.end()) return CodePointAt(text, i);
+    out[i] = static_cast<uint8_t>(it - table_.begin());
+  }
+  return std::nullopt;
 }
 
 }  // namespace jet

@@ -2,15 +2,16 @@
 
 #include <array>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <variant>
 
 #include "jet/error.h"
-#include "value/text_encode.h"
 #include "util/write_bytes.h"
+#include "value/text_encode.h"
 
 namespace jet {
 namespace {
@@ -400,8 +401,47 @@ std::u16string TextFor(const Value& v, const Column& column, std::u16string_view
   return TextOf(*n);
 }
 
-Value TextColumnValue(const Value& v, const Column& column, std::u16string_view table) {
+std::string CodePointName(char32_t c) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
+  std::u16string s;
+  if (c < 0x10000) {
+    s.push_back(static_cast<char16_t>(c));
+  } else {
+    s.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+    s.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+  }
+  return "'" + ToUtf8(s) + "' (" + buf + ")";
+}
+
+// Jet3 text: bytes in the database code page. A character it cannot hold is refused, and a TEXT
+// column's length counts those bytes.
+std::vector<uint8_t> CodePageBytes(const std::u16string& text, const Column& column,
+                                   std::u16string_view table, const TextCodec& codec) {
+  std::vector<uint8_t> bytes;
+  if (std::optional<char32_t> bad = codec.EncodeCodePage(text, bytes)) {
+    throw Error(Error::Kind::kConstraint,
+                "The character " + CodePointName(*bad) + " cannot be stored in " +
+                    Where(column, table) + ": the database's code page " +
+                    std::to_string(codec.code_page()) + " has no such character");
+  }
+  return bytes;
+}
+
+Value TextColumnValue(const Value& v, const Column& column, std::u16string_view table,
+                      const TextCodec* codec) {
   std::u16string text = TextFor(v, column, table);
+  if (codec && codec->format() == Format::kJet3) {
+    const std::vector<uint8_t> bytes = CodePageBytes(text, column, table, *codec);
+    if (column.type == ColumnType::kText && bytes.size() > column.length) {
+      throw Error(Error::Kind::kConstraint, "Text of " + std::to_string(bytes.size()) +
+                                                " bytes is too long for " + Where(column, table) +
+                                                " (at most " + std::to_string(column.length) + ")");
+    }
+    if (column.type == ColumnType::kMemo && bytes.size() > 0x3FFFFFFFu)
+      OutOfRange(v, column, table);
+    return text;
+  }
   if (column.type == ColumnType::kText) {
     const size_t max_chars = column.length / 2u;
     if (text.size() > max_chars) {
@@ -429,7 +469,8 @@ Value BytesColumnValue(const Value& v, const Column& column, std::u16string_view
 
 }  // namespace
 
-Value ConvertValue(const Value& v, const Column& column, std::u16string_view table) {
+Value ConvertValue(const Value& v, const Column& column, std::u16string_view table,
+                   const TextCodec* codec) {
   if (column.type == ColumnType::kBoolean) return BooleanOf(v, column, table);
   if (v.is_null()) return v;
   switch (column.type) {
@@ -451,7 +492,8 @@ Value ConvertValue(const Value& v, const Column& column, std::u16string_view tab
     case ColumnType::kDateTime: return DateFor(v, column, table);
     case ColumnType::kNumeric: return DecimalFor(v, column, table);
     case ColumnType::kText:
-    case ColumnType::kMemo: return TextColumnValue(v, column, table);
+    case ColumnType::kMemo:
+      return TextColumnValue(v, column, table, codec);
     case ColumnType::kBinary:
     case ColumnType::kOle:
     case ColumnType::kUnknown0D: return BytesColumnValue(v, column, table);
@@ -487,7 +529,13 @@ std::vector<uint8_t> DecimalBytes(const Decimal& d) {
   return out;
 }
 
-std::vector<uint8_t> TextBytes(const std::u16string& text, const Column& column) {
+std::vector<uint8_t> TextBytes(const std::u16string& text, const Column& column,
+                               const TextCodec* codec) {
+  if (codec && codec->format() == Format::kJet3) {
+    std::vector<uint8_t> out = CodePageBytes(text, column, u"", *codec);
+    if (column.fixed() && column.type == ColumnType::kText) out.resize(column.length, ' ');
+    return out;
+  }
   if (!column.fixed()) {
     return EncodeJet4Text(text, column.compressed_unicode(), column.type == ColumnType::kMemo);
   }
@@ -502,7 +550,8 @@ std::vector<uint8_t> TextBytes(const std::u16string& text, const Column& column)
 
 }  // namespace
 
-std::vector<uint8_t> EncodeValueBytes(const Value& native, const Column& column) {
+std::vector<uint8_t> EncodeValueBytes(const Value& native, const Column& column,
+                                      const TextCodec* codec) {
   const Value::Storage& s = native.storage();
   if (auto* x = std::get_if<uint8_t>(&s)) return {*x};
   if (auto* x = std::get_if<int16_t>(&s)) return LittleEndian(*x);
@@ -514,7 +563,7 @@ std::vector<uint8_t> EncodeValueBytes(const Value& native, const Column& column)
   if (auto* x = std::get_if<DateTime>(&s)) return LittleEndian(x->days);
   if (auto* x = std::get_if<Guid>(&s)) return {x->bytes.begin(), x->bytes.end()};
   if (auto* x = std::get_if<Decimal>(&s)) return DecimalBytes(*x);
-  if (auto* x = std::get_if<std::u16string>(&s)) return TextBytes(*x, column);
+  if (auto* x = std::get_if<std::u16string>(&s)) return TextBytes(*x, column, codec);
   if (auto* x = std::get_if<Bytes>(&s)) return *x;
   throw Error(Error::Kind::kInvalidArgument,
               "Cannot encode a value for column '" + ToUtf8(column.name) + "'");

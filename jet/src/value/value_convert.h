@@ -20,16 +20,22 @@
 
 #include "jet/schema.h"
 #include "jet/value.h"
+#include "value/text.h"
 
 namespace jet {
 
-// Converts `v` for `column` of `table` (for messages). Jet4 text lengths.
-Value ConvertValue(const Value& v, const Column& column, std::u16string_view table);
+// Converts `v` for `column` of `table` (for messages). Text lengths are Jet4's (characters)
+// unless `codec` is a Jet3 codec: then text must be representable in its code page (else
+// kConstraint naming the column and the character) and a TEXT column's length counts its bytes.
+Value ConvertValue(const Value& v, const Column& column, std::u16string_view table,
+                   const TextCodec* codec = nullptr);
 
 // The stored bytes of a converted, non-NULL value of any column except MEMO/OLE (those are long
 // values) and BOOLEAN (the null mask): numbers little-endian, text per the Jet4 rules (a fixed
-// TEXT column is uncompressed and padded with spaces to its length), binary as is.
-std::vector<uint8_t> EncodeValueBytes(const Value& native, const Column& column);
+// TEXT column is uncompressed and padded with spaces to its length) or, with a Jet3 `codec`, in
+// its code page, binary as is. MEMO text is encoded the same way for its long value.
+std::vector<uint8_t> EncodeValueBytes(const Value& native, const Column& column,
+                                      const TextCodec* codec = nullptr);
 
 // Days since 1899-12-30 for a civil date and time (Jet's date double, with its rule for dates
 // before the epoch). Returns nullopt for a date Access does not accept (years 100-9999).

@@ -26,6 +26,7 @@ struct RelatedWriter::Link {
   std::vector<size_t> child_cols;           // positions in child->def.columns, pairwise
   // The real index of the parent whose key columns are exactly parent_cols, in order.
   std::optional<size_t> parent_index;
+  Format format = Format::kJet4;  // the file's: keys are sought in its stored indexes
 
   // The key the referenced side gives `values[positions]` (positions pairwise with parent_cols).
   // nullopt when a value cannot be a key of the referenced column (another type that does not
@@ -41,11 +42,11 @@ struct RelatedWriter::Link {
       if (parent_index) {
         std::vector<Value> shaped(pcols.size());
         for (size_t k = 0; k < parent_cols.size(); ++k) shaped[parent_cols[k]] = picked[k];
-        return RealIndexKey(*parent, *parent_index, shaped, nullptr).bytes;
+        return RealIndexKey(*parent, *parent_index, shaped, nullptr, format).bytes;
       }
       std::vector<KeyColumn> columns;
       for (size_t k : parent_cols) columns.push_back(KeyColumn::From(pcols[k], true));
-      return EncodeIndexKey(Format::kJet4, columns, picked).bytes;
+      return EncodeIndexKey(format, columns, picked).bytes;
     } catch (const Error& e) {
       if (e.kind() != Error::Kind::kInvalidArgument) throw;
       return std::nullopt;
@@ -112,6 +113,7 @@ void RelatedWriter::ResolveLinks() {
     }
     Link link;
     link.relationship = &r;
+    link.format = file_.format();
     try {
       link.parent = tables_.Table(r.referenced_table);
       link.child = tables_.Table(r.referencing_table);

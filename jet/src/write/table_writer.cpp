@@ -28,9 +28,9 @@ bool IsLongValue(const Column& c) {
   return c.type == ColumnType::kMemo || c.type == ColumnType::kOle;
 }
 
-std::vector<uint8_t> LongValueBytes(const Value& v, const Column& c) {
+std::vector<uint8_t> LongValueBytes(const Value& v, const Column& c, const TextCodec& codec) {
   if (v.is<Bytes>()) return v.as<Bytes>();
-  return EncodeValueBytes(v, c);  // memo text
+  return EncodeValueBytes(v, c, &codec);  // memo text
 }
 
 }  // namespace
@@ -84,7 +84,13 @@ std::vector<Value> TableWriter::Convert(const std::vector<Value>& values, const 
       native[i] = g;
       continue;
     }
-    native[i] = ConvertValue(values[i], c, table_.def.name);
+    if (old && old->texts[i] && values[i] == old->values[i]) {
+      // Unchanged text keeps its stored bytes, even bytes the code page leaves undefined (they
+      // read as U+FFFD and could not be encoded again).
+      native[i] = old->values[i];
+      continue;
+    }
+    native[i] = ConvertValue(values[i], c, table_.def.name, &codec_);
     if (c.required && native[i].is_null()) {
       throw Error(Error::Kind::kConstraint,
                   "The field '" + ToUtf8(table_.def.name) + "." + ToUtf8(c.name) +
@@ -119,25 +125,28 @@ std::vector<uint8_t> TableWriter::Encode(const std::vector<Value>& native, const
       cells[i].boolean = native[i].is<bool>() && native[i].as<bool>();
     } else if (native[i].is_null()) {
       continue;
-    } else if (IsLongValue(c) && old && old->fields[i] && old->values[i] == native[i]) {
+    } else if (IsLongValue(c) && allow_inline && old && old->fields[i] &&
+               old->values[i] == native[i]) {
       cells[i].bytes = old->fields[i];  // unchanged: keep the stored value
     } else if (IsLongValue(c)) {
-      std::vector<uint8_t> data = LongValueBytes(native[i], c);
+      std::vector<uint8_t> data = LongValueBytes(native[i], c, codec_);
       cells[i].bytes = allow_inline && data.size() <= kMaxInlineLongValue
                            ? InlineLongValueField(data)
                            : WriteLongValue(txn_, MapsOf(c), data);
+    } else if (old && old->texts[i] && old->values[i] == native[i]) {
+      cells[i].bytes = old->texts[i];
     } else {
-      cells[i].bytes = EncodeValueBytes(native[i], c);
+      cells[i].bytes = EncodeValueBytes(native[i], c, &codec_);
     }
   }
-  return EncodeJet4Row(layout, cells);
+  return EncodeRow(txn_.info(), layout, cells);
 }
 
 std::vector<uint8_t> TableWriter::EncodeChecked(const std::vector<Value>& native,
                                                 const OldRow* old) {
   const uint32_t limit = txn_.info().max_row_size;
   std::vector<uint8_t> row = Encode(native, old, true);
-  if (row.size() > limit) row = Encode(native, nullptr, false);  // move inline long values out
+  if (row.size() > limit) row = Encode(native, old, false);  // move inline long values out
   if (row.size() > limit) {
     throw Error(Error::Kind::kConstraint,
                 "Row of " + std::to_string(row.size()) + " bytes is too large for table '" +
@@ -220,9 +229,14 @@ TableWriter::OldRow TableWriter::ReadOld(RowId id) {
   RowDecoder decoder(file_, codec_, table_, table_.def.columns);
   decoder.Decode(row, old.values);
   old.fields.resize(table_.def.columns.size());
+  old.texts.resize(table_.def.columns.size());
   for (size_t i = 0; i < table_.def.columns.size(); ++i) {
     const Column& c = table_.def.columns[i];
-    if (IsLongValue(c) && !c.fixed()) old.fields[i] = Jet4VarField(row, c);
+    const bool text = c.type == ColumnType::kText;
+    if ((!IsLongValue(c) && !text) || c.fixed()) continue;
+    if (std::optional<std::span<const uint8_t>> f = decoder.VarField(row, c)) {
+      (text ? old.texts : old.fields)[i] = std::vector<uint8_t>(f->begin(), f->end());
+    }
   }
   return old;
 }

@@ -44,6 +44,7 @@ class TableWriter {
   struct OldRow {
     std::vector<Value> values;                                // decoded, per column
     std::vector<std::optional<std::vector<uint8_t>>> fields;  // raw long-value fields
+    std::vector<std::optional<std::vector<uint8_t>>> texts;   // raw variable TEXT fields
   };
 
   std::vector<Value> Convert(const std::vector<Value>& values, const OldRow* old);

@@ -138,7 +138,7 @@ TEST(CreateDatabaseTest, RefusesAnExistingPathAndLeavesItAlone) {
 // unknown word at 0x2A of a real index).
 std::vector<uint8_t> ComparableDefinition(const Database& db, std::u16string_view name) {
   const TableInfo& t = *db.impl().TableByName(name);
-  const TdefSections sec = LocateSections(t, db.path());
+  const TdefSections sec = LocateSections(t, db.path(), FormatFor(Format::kJet4));
   std::vector<uint8_t> raw = t.raw;
   std::fill(raw.begin() + 0x10, raw.begin() + 0x14, uint8_t{0});
   std::fill(raw.begin() + static_cast<long>(sec.count_blocks),

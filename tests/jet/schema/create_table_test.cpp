@@ -308,7 +308,7 @@ TEST_F(CreateTableTest, RefusedSpecsLeaveTheFileUnchanged) {
   EXPECT_TRUE(CheckFile(file_).ok());
 }
 
-TEST_F(CreateTableTest, ReadOnlyHandlesAndJet3FilesAreRefused) {
+TEST_F(CreateTableTest, ReadOnlyHandlesAreRefused) {
   const std::string other = dir_.File("ro.mdb");
   Database::Create(other);
   auto ro = Database::Open(other);
@@ -323,16 +323,6 @@ TEST_F(CreateTableTest, ReadOnlyHandlesAndJet3FilesAreRefused) {
     EXPECT_EQ(e.kind(), Error::Kind::kInvalidArgument) << e.what();
   }
   EXPECT_EQ(testutil::HashFile(other), before);
-  if (testutil::FixturePath("access/jackcess-V1997-testV1997.mdb").empty()) return;
-  const std::string jet3 = testutil::CopyFixture(dir_, "access/jackcess-V1997-testV1997.mdb");
-  const uint64_t jet3_before = testutil::HashFile(jet3);
-  try {
-    Database::Open(jet3, OpenMode::kReadWrite)->CreateTable(spec);
-    ADD_FAILURE() << "Jet3 file written";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.kind(), Error::Kind::kNotSupported) << e.what();
-  }
-  EXPECT_EQ(testutil::HashFile(jet3), jet3_before);
 }
 
 TEST_F(CreateTableTest, LongDefinitionsSpanSeveralPages) {

@@ -1,4 +1,4 @@
-// Jet4 row encoding, text compression and value conversion of the write path.
+// Row encoding (Jet4 and Jet3), text compression and value conversion of the write path.
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,8 @@ TEST(RowEncodeTest, ReproducesTheThreeTextColumnSample) {
   auto b = Ascii("row1col2");
   v0.insert(v0.end(), a.begin(), a.end());
   v1.insert(v1.end(), b.begin(), b.end());
-  std::vector<uint8_t> row = EncodeJet4Row(layout, {Cell(v0), Cell(v1), RowCell{}});
+  std::vector<uint8_t> row =
+      EncodeRow(FormatFor(Format::kJet4), layout, {Cell(v0), Cell(v1), RowCell{}});
   std::vector<uint8_t> expected = {0x03, 0x00};
   expected.insert(expected.end(), v0.begin(), v0.end());
   expected.insert(expected.end(), v1.begin(), v1.end());
@@ -68,7 +69,8 @@ TEST(RowEncodeTest, FixedAreaBooleansAndDroppedVarSlots) {
   RowCell yes;
   yes.boolean = true;
   std::vector<uint8_t> row =
-      EncodeJet4Row(layout, {Cell({1, 2, 3, 4}), yes, RowCell{}, Cell({'h', 0, 'i', 0})});
+      EncodeRow(FormatFor(Format::kJet4), layout,
+                {Cell({1, 2, 3, 4}), yes, RowCell{}, Cell({'h', 0, 'i', 0})});
   const std::vector<uint8_t> expected = {
       0x05, 0x00,                    // column count
       1, 2, 3, 4, 0, 0,              // fixed area; the NULL INT stays zero-filled
@@ -80,11 +82,40 @@ TEST(RowEncodeTest, FixedAreaBooleansAndDroppedVarSlots) {
   EXPECT_EQ(row, expected);
 }
 
+// Jet3 rows: u8 fields and a jump table once the row passes 256 bytes. Cases: a short row (no
+// jumps), a row whose data passes 256 (entry = first offset-table index at or past 256), and one
+// whose trailer alone pushes it past 256 (the entry is the 0xFF dummy).
+TEST(RowEncodeTest, Jet3RowsCarryAJumpTable) {
+  const FormatInfo& jet3 = FormatFor(Format::kJet3);
+  RowLayout layout{
+      3, 2, {FixedColumn(ColumnType::kInt, 0, 0, 2), TextColumn(1, 0), TextColumn(2, 1)}};
+  std::vector<uint8_t> row =
+      EncodeRow(jet3, layout, {Cell({7, 0}), Cell(Ascii("ab")), Cell(Ascii("c"))});
+  EXPECT_EQ(row, (std::vector<uint8_t>{0x03, 7, 0, 'a', 'b', 'c', 0x06, 0x05, 0x03, 0x02, 0x07}));
+
+  const std::vector<uint8_t> a(200, 'a');
+  const std::vector<uint8_t> b(100, 'b');
+  row = EncodeRow(jet3, layout, {Cell({7, 0}), Cell(a), Cell(b)});
+  // 3 + 300 data bytes, EOD 303, offsets 3 and 203, then one jump entry, V, mask.
+  ASSERT_EQ(row.size(), 303u + 1 + 2 + 1 + 1 + 1);
+  EXPECT_EQ(row[303], 303 & 0xFF);  // EOD low byte
+  EXPECT_EQ(row[304], 203);         // var 1
+  EXPECT_EQ(row[305], 3);           // var 0
+  EXPECT_EQ(row[306], 2);           // jump 0: index 2 (the EOD) is the first past 255
+  EXPECT_EQ(row[307], 2);           // V
+
+  const std::vector<uint8_t> c(250, 'c');
+  row = EncodeRow(jet3, layout, {Cell({7, 0}), Cell(c), RowCell{}});
+  // Data ends at 253: the trailer makes the row 259 bytes, so a jump entry exists but is unused.
+  ASSERT_EQ(row.size(), 253u + 1 + 2 + 1 + 1 + 1);
+  EXPECT_EQ(row[256], 0xFF);
+}
+
 TEST(RowEncodeTest, OnlyFixedColumnsHaveNoVarTable) {
   RowLayout layout{9, 0, {FixedColumn(ColumnType::kByte, 8, 0, 1)}};
-  std::vector<uint8_t> row = EncodeJet4Row(layout, {Cell({0x7F})});
+  std::vector<uint8_t> row = EncodeRow(FormatFor(Format::kJet4), layout, {Cell({0x7F})});
   EXPECT_EQ(row, (std::vector<uint8_t>{0x09, 0x00, 0x7F, 0x00, 0x01}));
-  row = EncodeJet4Row(layout, {RowCell{}});
+  row = EncodeRow(FormatFor(Format::kJet4), layout, {RowCell{}});
   EXPECT_EQ(row, (std::vector<uint8_t>{0x09, 0x00, 0x00, 0x00, 0x00}));
 }
 

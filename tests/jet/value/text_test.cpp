@@ -40,6 +40,41 @@ TEST(Jet3Text, UsesTheCodePage) {
   EXPECT_EQ(1252, unknown.code_page());
 }
 
+// Writing Jet3 text: bytes of the code page, or the first character it has no bytes for (never a
+// replacement), in single- and double-byte code pages.
+TEST(Jet3Text, EncodesIntoTheCodePageOrNamesTheMissingCharacter) {
+  struct Case {
+    uint16_t code_page;
+    std::u16string text;
+    std::vector<uint8_t> bytes;  // expected when `missing` is 0
+    char32_t missing;
+  };
+  const Case cases[] = {
+      {1252, u"Caf\u00e9 \u20ac\u2019", {'C', 'a', 'f', 0xE9, ' ', 0x80, 0x92}, 0},
+      {1252, u"", {}, 0},
+      {1252, u"ab\u0416c", {}, 0x0416},
+      {1252, u"\uFFFD", {}, 0xFFFD},  // what an undefined byte reads as cannot be written back
+      {1251, u"\u041f\u0440\u0438", {0xCF, 0xF0, 0xE8}, 0},
+      {1251, u"\u00e9", {}, 0xE9},
+      {936, u"\u4E2D\u6587a", {0xD6, 0xD0, 0xCE, 0xC4, 'a'}, 0},
+      {936, u"a\u0E01", {}, 0x0E01},
+      {936, u"x\U0001F600", {}, 0x1F600},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code_page);
+    TextCodec codec(Format::kJet3, c.code_page);
+    std::vector<uint8_t> out;
+    const std::optional<char32_t> missing = codec.EncodeCodePage(c.text, out);
+    if (c.missing != 0) {
+      EXPECT_EQ(missing, std::optional<char32_t>(c.missing));
+    } else {
+      EXPECT_EQ(missing, std::nullopt);
+      EXPECT_EQ(out, c.bytes);
+      EXPECT_EQ(codec.Decode(out), c.text);
+    }
+  }
+}
+
 TEST(NameFolding, ComparesCaseInsensitively) {
   EXPECT_TRUE(EqualsIgnoreCase(u"Order Details", u"ORDER details"));
   EXPECT_TRUE(EqualsIgnoreCase(u"\u00C9t\u00E9", u"\u00E9T\u00C9"));

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
 
@@ -107,6 +108,83 @@ TEST(RejectedWrites, PrimaryKeysOverDuplicatesOrNulls) {
   });
   // The refusals left a table that still takes the key once the rows allow it.
   EXPECT_NO_THROW(db->Execute("ALTER TABLE Settings ADD CONSTRAINT ByValue UNIQUE (Value)"));
+}
+
+// The same refusals on an Access 97 file, in a table created there (so NOT NULL is the Required
+// property of a Jet3 property block), plus text the Windows-1252 code page cannot hold.
+TEST(RejectedWrites, Jet3RowWrites) {
+  if (testutil::FixturePath("access/jackcess-V1997-testV1997.mdb").empty()) {
+    GTEST_SKIP() << "no ../shared";
+  }
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, "access/jackcess-V1997-testV1997.mdb");
+  auto db = Database::Open(path, OpenMode::kReadWrite);
+  db->Execute("CREATE TABLE People (ID LONG PRIMARY KEY, Name TEXT(10) NOT NULL, Note MEMO)");
+  const std::vector<Value> row = {Value(int32_t{1}), Value(u"Zoë €"), Value(u"x")};
+  const RowId id = db->InsertRow(u"People", row);
+  auto with = [&](size_t column, Value v) {
+    std::vector<Value> r = row;
+    r[column] = std::move(v);
+    return r;
+  };
+  using K = Error::Kind;
+  ExpectAllRefused(path,
+                   {
+                       {"duplicate key",
+                        [&] { db->InsertRow(u"People", with(1, Value(u"Other"))); },
+                        K::kConstraint,
+                        {"PrimaryKey", "People"}},
+                       {"text too long",
+                        [&] { db->InsertRow(u"People", with(1, Value(u"Twelve chars"))); },
+                        K::kConstraint,
+                        {"Name"}},
+                       {"NULL in a required column",
+                        [&] { db->UpdateRow(u"People", id, with(1, Value())); },
+                        K::kConstraint,
+                        {"People.Name", "Required"}},
+                       {"character outside the code page",
+                        [&] {
+                          db->InsertRow(u"People", {Value(int32_t{2}), Value(u"Жuk"), Value()});
+                        },
+                        K::kConstraint,
+                        {"Name", "U+0416", "1252"}},
+                       {"memo character outside the code page",
+                        [&] { db->UpdateRow(u"People", id, with(2, Value(u"ok 中"))); },
+                        K::kConstraint,
+                        {"Note", "U+4E2D"}},
+                   });
+  EXPECT_EQ(db->ReadRow(db->GetTable(u"People"), id), row);
+}
+
+// A byte that Windows-1252 leaves undefined reads as U+FFFD and cannot be written back; a row
+// holding one still takes updates of its other columns, and the byte stays as it was.
+TEST(RejectedWrites, Jet3UndefinedBytesSurviveUpdatesOfOtherColumns) {
+  const std::string fixture = "access/jackcess-V1997-testIndexCodesV1997.mdb";
+  if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "no ../shared";
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, fixture);
+  auto db = Database::Open(path, OpenMode::kReadWrite);
+  const TableDef def = db->GetTable(u"Table1");  // name TEXT (primary key), data TEXT
+  std::optional<RowId> id;
+  std::vector<Value> row;
+  db->Scan(def, [&](RowId at, std::vector<Value>& v) {
+    if (!v[1].is<std::u16string>() || v[1].as<std::u16string>().find(u'\uFFFD') == std::u16string::npos) {
+      return true;
+    }
+    id = at;
+    row = v;
+    return false;
+  });
+  ASSERT_TRUE(id.has_value());
+  std::vector<Value> renamed = row;
+  renamed[0] = Value(u"renamed");
+  db->UpdateRow(u"Table1", *id, renamed);
+  EXPECT_EQ(db->ReadRow(def, *id), renamed);
+  std::vector<Value> retyped = renamed;
+  retyped[1] = Value(row[1].as<std::u16string>() + u"x");
+  ExpectAllRefused(path, {{"U+FFFD in changed text", [&] { db->UpdateRow(u"Table1", *id, retyped); },
+                           Error::Kind::kConstraint, {"U+FFFD", "data"}}});
+  EXPECT_TRUE(CheckFile(path).ok());
 }
 
 }  // namespace
