@@ -9,5 +9,5 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return cli::RunMdbtool(args, std::cout, std::cerr);
+  return cli::RunMdbtool(args, std::cout, std::cerr, std::cin);
 }

@@ -1,5 +1,6 @@
-// The write side of jet::Database: row writes. Every call runs in one page transaction that is
-// committed only when all of its checks have passed, so a rejected write changes nothing.
+// The write side of jet::Database: row writes and transactions. Every row write runs in one page
+// transaction that is committed only when all of its checks have passed, so a rejected write
+// changes nothing; inside Begin()/Commit() its pages join the file's batch instead of the disk.
 
 #include <string>
 
@@ -12,8 +13,9 @@ namespace jet {
 
 void RequireWritableJet4(const DatabaseImpl& impl) {
   if (!impl.file().writable()) {
+    const std::string& reason = impl.file().read_only_reason();
     throw Error(Error::Kind::kInvalidArgument,
-                impl.file().path() + ": the database is open read-only");
+                reason.empty() ? impl.file().path() + ": the database is open read-only" : reason);
   }
   if (impl.file().format() != Format::kJet4) {
     throw Error(Error::Kind::kNotSupported,
@@ -26,7 +28,7 @@ namespace {
 // Runs `fn(writer)` on `table` in a transaction and commits it.
 template <typename Fn>
 auto WriteTable(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
-  impl.Refresh();
+  const ReadScope scope = impl.Refresh();
   RequireWritableJet4(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
   PageTxn txn(impl.file());
@@ -56,5 +58,26 @@ void Database::UpdateRow(std::u16string_view table, RowId id, const std::vector<
 void Database::DeleteRow(std::u16string_view table, RowId id) {
   WriteTable(*impl_, table, [&](TableWriter& w) { w.Delete(id); });
 }
+
+void Database::Begin() {
+  RequireWritableJet4(*impl_);
+  impl_->file().BeginBatch();
+}
+
+void Database::Commit() {
+  try {
+    impl_->file().CommitBatch();
+  } catch (...) {
+    impl_->InvalidateCaches();
+    throw;
+  }
+}
+
+void Database::Rollback() {
+  impl_->file().RollbackBatch();
+  impl_->InvalidateCaches();
+}
+
+bool Database::in_transaction() const { return impl_->file().in_batch(); }
 
 }  // namespace jet

@@ -19,7 +19,9 @@ bool HoldsNothing(std::span<const uint8_t> page) {
 
 PageTxn::PageTxn(File& file) : file_(file), next_new_page_(file.page_count()) {
   if (!file.writable()) {
-    throw Error(Error::Kind::kInvalidArgument, file.path() + ": the database is open read-only");
+    throw Error(Error::Kind::kInvalidArgument, file.read_only_reason().empty()
+                                                   ? file.path() + ": the database is open read-only"
+                                                   : file.read_only_reason());
   }
 }
 

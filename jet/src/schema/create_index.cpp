@@ -219,7 +219,7 @@ std::vector<uint8_t> DefinitionWithIndex(const TableInfo& t, const TdefSections&
 }  // namespace
 
 void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   RequireWritableJet4(*impl_);
   std::shared_ptr<const TableInfo> info = impl_->TableByName(table);
   IndexSpec full = spec;

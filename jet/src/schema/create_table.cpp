@@ -33,7 +33,7 @@ void RefuseExistingName(const DatabaseImpl& db, std::u16string_view name, int32_
 }  // namespace
 
 void Database::CreateTable(const TableSpec& spec) {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   RequireWritableJet4(*impl_);
   const TableLayout layout = LayoutFromSpec(spec, kGeneralSortOrder, FileSortVersion(*impl_));
   const int32_t parent = TablesContainerId(impl_->catalog());
