@@ -513,12 +513,13 @@ void File::Commit(const PageList& pages) {
   int err = ClearJournal(*journal_);
   if (err == 0 && full) err = journal_->Sync();
   if (err != 0) {
-    // The pages are in place but the journal would undo them at the next open.
-    poisoned_ = true;
-    cache_.clear();
-    throw Error(Error::Kind::kIo, path_ + ": cannot clear the journal " + JournalPath(path_) +
-                                      ": " + std::strerror(err) +
-                                      "; the commit will be undone when the database is reopened");
+    // Whether the cleared header reached the disk is unknown: put it back and undo the commit,
+    // so that the file and the journal agree on "nothing was written".
+    size_t done = 0;
+    journal_->Write(0, std::span<const uint8_t>(journal).first(kJournalHeaderSize), done);
+    Restore(originals, length,
+            Error(Error::Kind::kIo, path_ + ": cannot clear the journal " + JournalPath(path_) +
+                                        ": " + std::strerror(err)));
   }
   for (const auto& [n, bytes] : pages) {
     CacheInsert(n, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
