@@ -61,7 +61,8 @@ std::string State(const jet::Database& db) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 // Puts `files` (the database and maybe its journal) on disk, opens them as a reader would
@@ -125,7 +126,8 @@ Bytes BaseImage(const fixtures::ScratchDir& dir) {
     db->Execute("CREATE TABLE Items (Id LONG PRIMARY KEY, Name TEXT(200), Body MEMO)");
     db->Execute("CREATE INDEX ByName ON Items (Name)");
     for (int i = 0; i < 30; ++i) {
-      Insert(*db, i, "name " + std::to_string(i) + LongText(i, 120), i % 3 ? "" : LongText(i, 9000));
+      Insert(*db, i, "name " + std::to_string(i) + LongText(i, 120),
+             i % 3 ? "" : LongText(i, 9000));
     }
   }
   return fixtures::ReadBytes(path);
@@ -139,31 +141,41 @@ struct Scenario {
 const std::vector<Scenario>& Scenarios() {
   static const std::vector<Scenario> kScenarios = {
       {"insert", [](jet::Database& db) { Insert(db, 100, "plain", ""); }},
-      {"insert with a long value", [](jet::Database& db) { Insert(db, 101, "memo", LongText(5, 12000)); }},
+      {"insert with a long value",
+       [](jet::Database& db) { Insert(db, 101, "memo", LongText(5, 12000)); }},
       {"insert splitting an index page",
        [](jet::Database& db) { Insert(db, 102, "split " + LongText(9, 190), ""); }},
-      {"update", [](jet::Database& db) {
-         db.UpdateRow(u"Items", RowOf(db, 4), {jet::Value(int32_t{4}), jet::Value(Text("renamed")), jet::Value()});
+      {"update",
+       [](jet::Database& db) {
+         db.UpdateRow(u"Items", RowOf(db, 4),
+                      {jet::Value(int32_t{4}), jet::Value(Text("renamed")), jet::Value()});
        }},
-      {"update to a long value", [](jet::Database& db) {
+      {"update to a long value",
+       [](jet::Database& db) {
          db.UpdateRow(u"Items", RowOf(db, 5),
-                      {jet::Value(int32_t{5}), jet::Value(Text("five")), jet::Value(Text(LongText(1, 7000)))});
+                      {jet::Value(int32_t{5}), jet::Value(Text("five")),
+                       jet::Value(Text(LongText(1, 7000)))});
        }},
-      {"update freeing a long value", [](jet::Database& db) {
-         db.UpdateRow(u"Items", RowOf(db, 6), {jet::Value(int32_t{6}), jet::Value(Text("six")), jet::Value()});
+      {"update freeing a long value",
+       [](jet::Database& db) {
+         db.UpdateRow(u"Items", RowOf(db, 6),
+                      {jet::Value(int32_t{6}), jet::Value(Text("six")), jet::Value()});
        }},
       {"delete", [](jet::Database& db) { db.DeleteRow(u"Items", RowOf(db, 7)); }},
       {"delete with a long value", [](jet::Database& db) { db.DeleteRow(u"Items", RowOf(db, 9)); }},
       {"create index on a populated table",
        [](jet::Database& db) { db.Execute("CREATE INDEX ByBody ON Items (Name DESC, Id)"); }},
-      {"create table", [](jet::Database& db) {
+      {"create table",
+       [](jet::Database& db) {
          db.Execute("CREATE TABLE Other (Code TEXT(10) PRIMARY KEY, Note MEMO, N LONG)");
        }},
-      {"transaction", [](jet::Database& db) {
+      {"transaction",
+       [](jet::Database& db) {
          db.Execute("BEGIN");
          Insert(db, 200, "t1", LongText(3, 6000));
          Insert(db, 201, "t2", "");
-         db.UpdateRow(u"Items", RowOf(db, 10), {jet::Value(int32_t{10}), jet::Value(Text("ten")), jet::Value()});
+         db.UpdateRow(u"Items", RowOf(db, 10),
+                      {jet::Value(int32_t{10}), jet::Value(Text("ten")), jet::Value()});
          db.DeleteRow(u"Items", RowOf(db, 12));
          db.Execute("CREATE INDEX ByBody ON Items (Name DESC)");
          db.Execute("COMMIT");
@@ -278,8 +290,8 @@ TEST_F(CommitFaultTest, EveryWriteAndSyncBrokenInTurnLeavesBeforeOrAfter) {
               if (now != base) {
                 size_t at = 0;
                 while (at < std::min(now.size(), base.size()) && now[at] == base[at]) ++at;
-                ADD_FAILURE() << "not byte-identical: sizes " << now.size() << " and " << base.size()
-                              << ", first difference at " << at << ": " << error;
+                ADD_FAILURE() << "not byte-identical: sizes " << now.size() << " and "
+                              << base.size() << ", first difference at " << at << ": " << error;
               }
             }
             continue;

@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 #include <fstream>
+#include <thread>
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -181,7 +181,8 @@ TEST(IsolationTest, KilledWriterIsRolledBackByTheNextReader) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // Stop in the middle of a commit: a file layer that kills after two pages of the file are written.
+    // Stop in the middle of a commit: a file layer that kills after two pages of the file are
+    // written.
     testfs::FaultFileSystem fs;
     fs.Put("/k/shared.mdb", fixtures::ReadBytes(path));
     jet::OpenOptions o;

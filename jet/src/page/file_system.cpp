@@ -21,8 +21,8 @@ class PosixHandle : public FileHandle {
   int Read(uint64_t offset, std::span<uint8_t> out, size_t& done) override {
     done = 0;
     while (done < out.size()) {
-      ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                          static_cast<off_t>(offset + done));
+      ssize_t n =
+          ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return errno;
       if (n == 0) break;
@@ -74,9 +74,7 @@ class PosixHandle : public FileHandle {
  private:
   static struct flock Range(uint64_t offset, uint64_t len, LockType type) {
     struct flock fl {};
-    fl.l_type = type == LockType::kUnlock ? F_UNLCK
-                : type == LockType::kShared ? F_RDLCK
-                                            : F_WRLCK;
+    fl.l_type = type == LockType::kUnlock ? F_UNLCK : type == LockType::kShared ? F_RDLCK : F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(offset);
     fl.l_len = static_cast<off_t>(len);
@@ -117,7 +115,9 @@ class PosixFileSystem : public FileSystem {
 
   int SyncFolder(const std::string& path) override {
     const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     int rc = ::fsync(fd) == 0 ? 0 : errno;

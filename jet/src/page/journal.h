@@ -28,9 +28,9 @@ constexpr size_t kJournalHeaderSize = 32;
 std::string JournalPath(const std::string& db_path);
 
 // Builds a journal image: header and one record per (page, original bytes).
-std::vector<uint8_t> BuildJournal(uint32_t page_size, uint64_t original_length, uint32_t nonce,
-                                  const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>&
-                                      originals);
+std::vector<uint8_t> BuildJournal(
+    uint32_t page_size, uint64_t original_length, uint32_t nonce,
+    const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& originals);
 
 // True when `journal` starts with a valid header (a commit is in flight or was torn).
 bool JournalIsLive(FileHandle& journal);

@@ -32,10 +32,10 @@ std::optional<TransactionVerb> ParseTransactionStatement(std::string_view sql) {
   if (IsKeyword(tokens[i], "TRANSACTION") || IsKeyword(tokens[i], "WORK")) ++i;
   if (IsSymbol(tokens[i], ";")) ++i;
   if (tokens[i].kind != TokenKind::kEnd) {
-    throw Error(Error::Kind::kInvalidArgument,
-                "Unexpected '" + std::string(tokens[i].source) + "' after " +
-                    std::string(tokens[0].source) + " (at offset " +
-                    std::to_string(tokens[i].offset) + ")");
+    throw Error(Error::Kind::kInvalidArgument, "Unexpected '" + std::string(tokens[i].source) +
+                                                   "' after " + std::string(tokens[0].source) +
+                                                   " (at offset " +
+                                                   std::to_string(tokens[i].offset) + ")");
   }
   return verb;
 }

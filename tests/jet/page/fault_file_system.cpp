@@ -76,7 +76,8 @@ class FaultHandle : public FileHandle {
       n = node_->now.size() - offset;
     }
     if (n == 0) return ENOSPC;
-    Op op{false, offset, std::vector<uint8_t>(data.begin(), data.begin() + static_cast<ptrdiff_t>(n))};
+    Op op{false, offset,
+          std::vector<uint8_t>(data.begin(), data.begin() + static_cast<ptrdiff_t>(n))};
     Apply(node_->now, op);
     node_->unsynced.push_back(std::move(op));
     ++node_->mtime;
