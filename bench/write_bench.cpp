@@ -1,8 +1,8 @@
 // Write-path throughput: inserts each committed on its own (full and normal sync, and without a
-// journal for comparison), 200,000 inserts in one transaction, and 100,000 inserts into a table with a LONG primary key and a TEXT index,
-// 10,000 updates, 10,000 deletes, and building a primary key over 200,000 rows. Each benchmark
-// works on a fresh copy of a fixture in a temporary directory and reports rows/s (overall and per
-// phase) and the file size afterwards.
+// journal for comparison), 200,000 inserts in one transaction, and 100,000 inserts into a table
+// with a LONG primary key and a TEXT index, 10,000 updates, 10,000 deletes, and building a primary
+// key over 200,000 rows. Each benchmark works on a fresh copy of a fixture in a temporary directory
+// and reports rows/s (overall and per phase) and the file size afterwards.
 
 #include <benchmark/benchmark.h>
 
@@ -31,10 +31,16 @@ std::string Copy(const std::string& fixture, const std::string& name) {
 std::vector<jet::Value> StdItem(int32_t idx, std::mt19937& rng) {
   std::u16string name = u"Item" + std::u16string(1, static_cast<char16_t>(u'A' + rng() % 26));
   for (char c : std::to_string(idx)) name.push_back(static_cast<char16_t>(c));
-  return {jet::Value(idx), jet::Value(name), jet::Value(static_cast<uint8_t>(rng())),
-          jet::Value(int16_t{1}), jet::Value(int16_t{2}), jet::Value(int16_t{3}),
-          jet::Value(int16_t{4}), jet::Value(static_cast<int32_t>(rng() % 100000)),
-          jet::Value(int16_t{5}), jet::Value()};
+  return {jet::Value(idx),
+          jet::Value(name),
+          jet::Value(static_cast<uint8_t>(rng())),
+          jet::Value(int16_t{1}),
+          jet::Value(int16_t{2}),
+          jet::Value(int16_t{3}),
+          jet::Value(int16_t{4}),
+          jet::Value(static_cast<int32_t>(rng() % 100000)),
+          jet::Value(int16_t{5}),
+          jet::Value()};
 }
 
 using Clock = std::chrono::steady_clock;
@@ -44,8 +50,8 @@ double PerSecond(int rows, Clock::duration d) {
 }
 
 void Report(benchmark::State& state, const std::string& path, int64_t rows) {
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows),
-                                                benchmark::Counter::kIsRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
   state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
 }
 
@@ -61,13 +67,16 @@ void BM_InsertUpdateDelete(benchmark::State& state) {
     std::vector<jet::RowId> ids;
     state.ResumeTiming();
     const auto t0 = Clock::now();
-    for (int i = 0; i < inserts; ++i) ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
+    for (int i = 0; i < inserts; ++i)
+      ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
     const auto t1 = Clock::now();
     for (int i = 0; i < inserts / 10; ++i) {
-      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()], StdItem(50000000 + i, rng));
+      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()],
+                    StdItem(50000000 + i, rng));
     }
     const auto t2 = Clock::now();
-    for (int i = 0; i < inserts / 10; ++i) db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
+    for (int i = 0; i < inserts / 10; ++i)
+      db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
     const auto t3 = Clock::now();
     state.PauseTiming();
     Report(state, path, inserts + inserts / 5);

@@ -125,10 +125,12 @@ void File::OpenForWriting() {
   err = LockWithin(*handle_, kWriterByte, LockType::kExclusive, std::chrono::milliseconds(500));
   if (err == EAGAIN) {
     throw Error(Error::Kind::kLocked,
-                path_ + ": the database is open for writing by another program or window; "
-                        "close it there first or open this copy read-only");
+                path_ +
+                    ": the database is open for writing by another program or window; "
+                    "close it there first or open this copy read-only");
   }
-  if (err != 0) throw OpenError(path_, std::string("cannot lock: ") + std::strerror(err), Error::Kind::kIo);
+  if (err != 0)
+    throw OpenError(path_, std::string("cannot lock: ") + std::strerror(err), Error::Kind::kIo);
   if (LockFileHeld(*fs_, path_)) {
     DropWriting("it is in use by another program (its lock file " + LockFilePath(path_) +
                 " is held)");
@@ -213,8 +215,7 @@ void File::TakeSharedLock() {
 bool File::JournalIsHot() {
   if (handle_->LockedElsewhere(kJournalByte, 1, LockType::kShared)) return false;  // live writer
   int err = 0;
-  std::unique_ptr<FileHandle> journal =
-      fs_->Open(JournalPath(path_), FileSystem::Mode::kRead, err);
+  std::unique_ptr<FileHandle> journal = fs_->Open(JournalPath(path_), FileSystem::Mode::kRead, err);
   return journal && JournalIsLive(*journal);
 }
 
@@ -380,13 +381,14 @@ void File::CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> d
 
 void File::CheckWrite(uint32_t n, size_t size, uint32_t count) const {
   if (!writable_) {
-    throw Error(Error::Kind::kInvalidArgument,
-                read_only_reason_.empty() ? path_ + ": the database is open read-only"
-                                          : read_only_reason_);
+    throw Error(Error::Kind::kInvalidArgument, read_only_reason_.empty()
+                                                   ? path_ + ": the database is open read-only"
+                                                   : read_only_reason_);
   }
   if (poisoned_) {
-    throw Error(Error::Kind::kIo, path_ + ": an earlier commit failed and could not be rolled "
-                                          "back; close and reopen the database to restore it");
+    throw Error(Error::Kind::kIo, path_ +
+                                      ": an earlier commit failed and could not be rolled "
+                                      "back; close and reopen the database to restore it");
   }
   if (size != info_->page_size || n > count) {
     throw Error(Error::Kind::kInvalidArgument,
@@ -536,8 +538,8 @@ void File::Restore(const PageList& originals, uint64_t length, const Error& caus
   const int rc = RollBack(*journal_, *handle_, sync_ == SyncMode::kFull, what);
   if (rc == 0) {
     RememberStat();
-    throw Error(cause.kind(), std::string(cause.what()) +
-                                  "; the commit was rolled back and nothing was written");
+    throw Error(cause.kind(),
+                std::string(cause.what()) + "; the commit was rolled back and nothing was written");
   }
   // The journal could not be read back: try the copies in memory.
   bool restored = true;
@@ -549,8 +551,8 @@ void File::Restore(const PageList& originals, uint64_t length, const Error& caus
   }
   if (restored && handle_->Truncate(length) == 0 &&
       (sync_ != SyncMode::kFull || handle_->Sync() == 0) && ClearJournal(*journal_) == 0) {
-    throw Error(cause.kind(), std::string(cause.what()) +
-                                  "; the commit was rolled back and nothing was written");
+    throw Error(cause.kind(),
+                std::string(cause.what()) + "; the commit was rolled back and nothing was written");
   }
   poisoned_ = true;
   throw Error(cause.kind(), std::string(cause.what()) + "; rolling the commit back failed too (" +

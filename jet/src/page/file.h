@@ -145,24 +145,24 @@ class File {
   void Restore(const PageList& originals, uint64_t length, const Error& cause);
   void CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> data) const;
 
-  std::string path_;                  // as given to the constructor
-  FileSystem* fs_ = nullptr;          // where the bytes live
+  std::string path_;                     // as given to the constructor
+  FileSystem* fs_ = nullptr;             // where the bytes live
   std::unique_ptr<FileHandle> handle_;   // the database file
   std::unique_ptr<FileHandle> journal_;  // the journal, while open for writing
-  bool writable_ = false;             // opened for writing
-  std::string read_only_reason_;      // why a file asked for writing is read-only
-  SyncMode sync_ = SyncMode::kFull;   // syncs per commit
-  bool poisoned_ = false;             // a commit could not be rolled back; no further writes
-  int read_depth_ = 0;                // nesting of BeginRead
-  uint32_t nonce_ = 0;                // of the last journal written
-  const FormatInfo* info_ = nullptr;  // descriptor of the file's format
-  HeaderInfo header_;                 // decoded page 0
-  uint32_t page_count_ = 0;           // pages in the file (and the open batch)
-  uint32_t disk_page_count_ = 0;      // pages on disk
-  uint64_t stat_size_ = 0;            // size seen at the last Revalidate or write
-  int64_t stat_mtime_ns_ = 0;         // modification time seen then
-  int64_t stat_taken_ns_ = 0;         // wall-clock time of that look
-  bool in_batch_ = false;             // a batch is open
+  bool writable_ = false;                // opened for writing
+  std::string read_only_reason_;         // why a file asked for writing is read-only
+  SyncMode sync_ = SyncMode::kFull;      // syncs per commit
+  bool poisoned_ = false;                // a commit could not be rolled back; no further writes
+  int read_depth_ = 0;                   // nesting of BeginRead
+  uint32_t nonce_ = 0;                   // of the last journal written
+  const FormatInfo* info_ = nullptr;     // descriptor of the file's format
+  HeaderInfo header_;                    // decoded page 0
+  uint32_t page_count_ = 0;              // pages in the file (and the open batch)
+  uint32_t disk_page_count_ = 0;         // pages on disk
+  uint64_t stat_size_ = 0;               // size seen at the last Revalidate or write
+  int64_t stat_mtime_ns_ = 0;            // modification time seen then
+  int64_t stat_taken_ns_ = 0;            // wall-clock time of that look
+  bool in_batch_ = false;                // a batch is open
   std::map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> batch_;  // its pages
   mutable std::unordered_map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> cache_;
 };
