@@ -167,7 +167,6 @@ BENCHMARK(BM_Inserts)
     ->Args({kNormalSync, 50000})
     ->Args({kFullSync, 2000})
     ->Args({kOneTransaction, 200000})
-    ->Args({kOneTransaction, 20000})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
