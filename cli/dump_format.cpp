@@ -10,8 +10,6 @@ namespace cli {
 namespace {
 
 constexpr int64_t kMsPerDay = 86'400'000;
-// 1899-12-30, the Jet epoch, counted in days from 1970-01-01.
-constexpr int64_t kJetEpochFromUnix = -25'569;
 // Beyond this many days from the epoch (about a million years) a date is not printed as one.
 constexpr double kMaxCalendarDays = 365.0e6;
 
@@ -74,28 +72,6 @@ std::string Pad(int64_t v, int width) {
   return v < 0 ? "-" + s : s;
 }
 
-struct CivilDate {
-  int64_t year;
-  int month;
-  int day;
-};
-
-// Proleptic Gregorian date of a day count from 1970-01-01, by 400-year eras of 146,097 days
-// whose years start on March 1st (so the leap day falls at the end of each year).
-CivilDate CivilFromUnixDays(int64_t z) {
-  z += 719'468;  // shift the origin to 0000-03-01
-  const int64_t era = (z >= 0 ? z : z - 146'096) / 146'097;
-  const int64_t day_of_era = z - era * 146'097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t month_from_march = (5 * day_of_year + 2) / 153;
-  const int day = static_cast<int>(day_of_year - (153 * month_from_march + 2) / 5 + 1);
-  const int month = static_cast<int>(month_from_march < 10 ? month_from_march + 3
-                                                             : month_from_march - 9);
-  return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
 void AppendHexDigit(unsigned v, bool upper, std::string& out) {
   out += (upper ? "0123456789ABCDEF" : "0123456789abcdef")[v & 0xF];
 }
@@ -150,19 +126,6 @@ std::string FormatMoney(int64_t units) {
   return (units < 0 ? "-" : "") + std::to_string(mag / 10'000) + "." + frac;
 }
 
-std::string FormatDecimal(const jet::Decimal& d) {
-  std::string digits;
-  jet::UInt128 m = d.magnitude;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
-  } while (m != 0);
-  if (digits.size() <= d.scale) digits.insert(0, d.scale + 1 - digits.size(), '0');
-  if (d.scale > 0) digits.insert(digits.size() - d.scale, 1, '.');
-  const bool negative = d.negative && d.magnitude != 0;
-  return negative ? "-" + digits : digits;
-}
-
 std::string FormatDateTime(double days) {
   if (!std::isfinite(days) || std::fabs(days) > kMaxCalendarDays) return FormatDouble(days);
   const double whole = std::trunc(days);
@@ -172,25 +135,11 @@ std::string FormatDateTime(double days) {
     ms -= kMsPerDay;
     day += 1;
   }
-  const CivilDate date = CivilFromUnixDays(day + kJetEpochFromUnix);
+  const jet::CivilDate date = jet::CivilFromDays(day + jet::kJetEpochDays);
   std::string out = Pad(date.year, 4) + "-" + Pad(date.month, 2) + "-" + Pad(date.day, 2) + "T" +
                     Pad(ms / 3'600'000, 2) + ":" + Pad(ms / 60'000 % 60, 2) + ":" +
                     Pad(ms / 1000 % 60, 2);
   if (ms % 1000 != 0) out += "." + Pad(ms % 1000, 3);
-  return out;
-}
-
-std::string FormatGuid(const jet::Guid& g) {
-  // Data1, Data2 and Data3 are little-endian numbers; the last 8 bytes are in stored order.
-  static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  std::string out = "{";
-  for (int i = 0; i < 16; ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
-    const uint8_t b = g.bytes[static_cast<size_t>(kOrder[i])];
-    AppendHexDigit(b >> 4, true, out);
-    AppendHexDigit(b, true, out);
-  }
-  out += '}';
   return out;
 }
 
@@ -248,11 +197,11 @@ void AppendJsonValue(const jet::Value& v, std::string& out) {
         } else if constexpr (std::is_same_v<T, jet::Currency>) {
           AppendQuoted(FormatMoney(x.units), out);
         } else if constexpr (std::is_same_v<T, jet::Decimal>) {
-          AppendQuoted(FormatDecimal(x), out);
+          AppendQuoted(x.ToString(), out);
         } else if constexpr (std::is_same_v<T, jet::DateTime>) {
           AppendQuoted(FormatDateTime(x.days), out);
         } else if constexpr (std::is_same_v<T, jet::Guid>) {
-          AppendQuoted(FormatGuid(x), out);
+          AppendQuoted(x.ToString(), out);
         } else if constexpr (std::is_same_v<T, std::u16string>) {
           AppendJsonString(x, out);
         } else {
@@ -261,30 +210,6 @@ void AppendJsonValue(const jet::Value& v, std::string& out) {
         }
       },
       v.storage());
-}
-
-std::string TypeName(jet::ColumnType type) {
-  using jet::ColumnType;
-  switch (type) {
-    case ColumnType::kBoolean: return "BOOLEAN";
-    case ColumnType::kByte: return "BYTE";
-    case ColumnType::kInt: return "INT";
-    case ColumnType::kLong: return "LONG";
-    case ColumnType::kMoney: return "MONEY";
-    case ColumnType::kFloat: return "FLOAT";
-    case ColumnType::kDouble: return "DOUBLE";
-    case ColumnType::kDateTime: return "SHORT_DATE_TIME";
-    case ColumnType::kBinary: return "BINARY";
-    case ColumnType::kText: return "TEXT";
-    case ColumnType::kOle: return "OLE";
-    case ColumnType::kMemo: return "MEMO";
-    case ColumnType::kGuid: return "GUID";
-    case ColumnType::kNumeric: return "NUMERIC";
-    default: break;
-  }
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "UNKNOWN_0x%02X", static_cast<unsigned>(type));
-  return buf;
 }
 
 }  // namespace cli

@@ -19,14 +19,10 @@ std::string FormatDouble(double v);
 std::string FormatFloat(float v);
 // Currency units (value times 10,000) as plain text with exactly 4 decimals.
 std::string FormatMoney(int64_t units);
-// Plain decimal text with exactly `d.scale` decimals; a zero magnitude never carries a sign.
-std::string FormatDecimal(const jet::Decimal& d);
 // "YYYY-MM-DDTHH:MM:SS[.mmm]" of a Jet date (days since 1899-12-30, time added even before that
 // day), rounded to the millisecond. Values no calendar can hold (NaN, beyond year +-999999)
 // come out as FormatDouble of the raw number.
 std::string FormatDateTime(double days);
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from the stored bytes.
-std::string FormatGuid(const jet::Guid& g);
 // Lower-case hex of `bytes`.
 std::string FormatHex(const jet::Bytes& bytes);
 
@@ -35,8 +31,5 @@ std::string FormatHex(const jet::Bytes& bytes);
 void AppendJsonString(std::u16string_view s, std::string& out);
 // Appends the JSON form of one value (null, true/false, a number or a string).
 void AppendJsonValue(const jet::Value& v, std::string& out);
-
-// The dump's type name: BOOLEAN, BYTE, ..., NUMERIC; "UNKNOWN_0xNN" for types it has no name for.
-std::string TypeName(jet::ColumnType type);
 
 }  // namespace cli

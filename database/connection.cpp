@@ -93,7 +93,7 @@ void Connection::GetTableNames(QStringList& list) const {
   list.clear();
   for (const jet::TableListEntry& entry : Engine().ListTables()) {
     if (entry.type == "TABLE" || entry.type == "VIEW") {
-      list.append(QString::fromUtf16(entry.name.data(), static_cast<qsizetype>(entry.name.size())));
+      list.append(ToQString(entry.name));
     }
   }
 }

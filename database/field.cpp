@@ -31,7 +31,7 @@ QString Field::DisplayText() const {
 QString Field::AsString() const {
   const jet::Value& cell = query_->CurrentCell(column_);
   if (const auto* text = std::get_if<std::u16string>(&cell.storage())) {
-    return QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size()));
+    return ToQString(*text);
   }
   if (cell.is_null() && IsTaggedType(type_)) return QString();
   return database::DisplayText(cell, type_, QLocale());

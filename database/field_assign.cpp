@@ -13,9 +13,7 @@
 namespace database {
 namespace {
 
-QString NameOf(const jet::Column& column) {
-  return QString::fromUtf16(column.name.data(), static_cast<qsizetype>(column.name.size()));
-}
+QString NameOf(const jet::Column& column) { return ToQString(column.name); }
 
 [[noreturn]] void NotValid(const QString& text, const char* what) {
   Fail(jet::Error::Kind::kInvalidArgument,
@@ -166,20 +164,9 @@ jet::Value DateOfText(const QString& text, const QLocale& locale) {
 }
 
 jet::Value GuidOfText(const QString& text) {
-  QString hex = text.trimmed();
-  if (hex.startsWith(u'{') && hex.endsWith(u'}')) hex = hex.mid(1, hex.size() - 2);
-  const QStringList parts = hex.split(u'-');
-  const QByteArray raw = QByteArray::fromHex(hex.remove(u'-').toLatin1());
-  const bool shape = parts.size() == 5 && parts[0].size() == 8 && parts[1].size() == 4 &&
-                     parts[2].size() == 4 && parts[3].size() == 4 && parts[4].size() == 12;
-  if (!shape || raw.size() != 16 || raw.toHex().compare(hex.toLatin1(), Qt::CaseInsensitive)) {
-    NotValid(text, "GUID value");
-  }
-  // The first three groups are stored little-endian, the last eight bytes as written.
-  static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  jet::Guid guid;
-  for (int i = 0; i < 16; ++i) guid.bytes[static_cast<size_t>(kOrder[i])] = static_cast<uint8_t>(raw[i]);
-  return guid;
+  const std::optional<jet::Guid> guid = jet::Guid::Parse(text.trimmed().toStdU16String());
+  if (!guid) NotValid(text, "GUID value");
+  return *guid;
 }
 
 jet::Bytes BytesOf(const QByteArray& data) { return jet::Bytes(data.begin(), data.end()); }

@@ -16,20 +16,9 @@ namespace {
 
 constexpr qint64 kMsPerDay = 86400000;
 
-// Digits of an unsigned 128-bit number, most significant first ("0" for zero).
-std::string MagnitudeDigits(jet::UInt128 m) {
-  if (m == 0) return "0";
-  std::string out;
-  while (m != 0) {
-    out.insert(out.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
-  }
-  return out;
-}
-
 // Exact decimal text without trailing fraction zeros: "-12.5", "0", "3".
 QString ExactDecimal(bool negative, jet::UInt128 magnitude, int scale, QChar point) {
-  std::string digits = MagnitudeDigits(magnitude);
+  std::string digits = jet::DigitsOf(magnitude);
   if (static_cast<int>(digits.size()) <= scale) {
     digits.insert(0, static_cast<size_t>(scale + 1) - digits.size(), '0');
   }
@@ -47,16 +36,6 @@ QString ExactDecimal(bool negative, jet::UInt128 magnitude, int scale, QChar poi
 
 jet::UInt128 CurrencyMagnitude(int64_t units) {
   return units < 0 ? static_cast<jet::UInt128>(-(units + 1)) + 1 : static_cast<jet::UInt128>(units);
-}
-
-QString GuidText(const jet::Guid& guid) {
-  const auto& b = guid.bytes;
-  char text[40];
-  std::snprintf(text, sizeof text,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
-                b[14], b[15]);
-  return QString::fromLatin1(text);
 }
 
 // The locale's short date format, with a two-digit year widened to four so that dates of
@@ -202,9 +181,9 @@ QVariant ToVariant(const jet::Value& value, TFieldType type) {
     ToDateParts(dt->days, &date, &time);
     return QDateTime(date, time, Qt::UTC);
   }
-  if (auto* g = std::get_if<jet::Guid>(&s)) return GuidText(*g);
+  if (auto* g = std::get_if<jet::Guid>(&s)) return QString::fromStdString(g->ToString());
   if (auto* t = std::get_if<std::u16string>(&s)) {
-    return QString::fromUtf16(t->data(), static_cast<qsizetype>(t->size()));
+    return ToQString(*t);
   }
   if (auto* bytes = std::get_if<jet::Bytes>(&s)) {
     return QByteArray(reinterpret_cast<const char*>(bytes->data()),
@@ -229,7 +208,7 @@ QString DisplayText(const jet::Value& value, TFieldType type, const QLocale& loc
   }
   if (auto* dt = std::get_if<jet::DateTime>(&s)) return DateTimeText(dt->days, type, locale);
   if (auto* t = std::get_if<std::u16string>(&s)) {
-    return QString::fromUtf16(t->data(), static_cast<qsizetype>(t->size()));
+    return ToQString(*t);
   }
   const QVariant v = ToVariant(value, type);
   if (v.typeId() == QMetaType::QByteArray) return QString::fromLatin1(v.toByteArray().toHex());

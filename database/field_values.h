@@ -5,6 +5,7 @@
 // field. Internal to database/.
 
 #include <cstdint>
+#include <string_view>
 
 #include <QDate>
 #include <QLocale>
@@ -18,6 +19,11 @@
 #include "jet/value.h"
 
 namespace database {
+
+// Engine text (names, text values) as a QString.
+inline QString ToQString(std::u16string_view s) {
+  return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The field type a column arrives as; ftUnknown for a column that gets no field.
 TFieldType FieldTypeOf(const jet::Column& column);

@@ -15,10 +15,6 @@ namespace {
 
 using Kind = jet::Error::Kind;
 
-QString FromU16(const std::u16string& s) {
-  return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 bool Pending(TDataSetState state) { return state == dsEdit || state == dsInsert; }
 
 }  // namespace
@@ -99,7 +95,7 @@ void Query::BuildFields() {
     if (column.type == jet::ColumnType::kText) size = column.max_chars(format);
     if (column.type == jet::ColumnType::kBinary) size = column.length;
     fields_.push_back(std::unique_ptr<Field>(new Field(this, FieldCount(), c,
-                                                       FromU16(column.name), type,
+                                                       ToQString(column.name), type,
                                                        type == ftAutoInc, size)));
   }
 }
@@ -236,9 +232,9 @@ void Query::LoadTable() {
   std::vector<int> result_column(table.columns.size(), -1);
   const auto& columns = data_->result.columns;
   for (size_t t = 0; t < table.columns.size(); ++t) {
-    const QString table_name = FromU16(table.columns[t].name);
+    const QString table_name = ToQString(table.columns[t].name);
     for (size_t r = 0; r < columns.size(); ++r) {
-      if (table_name.compare(FromU16(columns[r].name), Qt::CaseInsensitive) == 0) {
+      if (table_name.compare(ToQString(columns[r].name), Qt::CaseInsensitive) == 0) {
         result_column[t] = static_cast<int>(r);
         break;
       }
@@ -453,6 +449,6 @@ bool Query::IsNullAt(int record, int field) const {
   return data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)].is_null();
 }
 
-QString Query::TableName() const { return data_ ? FromU16(data_->result.table) : QString(); }
+QString Query::TableName() const { return data_ ? ToQString(data_->result.table) : QString(); }
 
 }  // namespace database

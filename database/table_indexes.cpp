@@ -10,6 +10,7 @@
 
 #include <QFile>
 
+#include "database/field_values.h"
 #include "jet/database.h"
 
 namespace database {
@@ -19,7 +20,7 @@ class DaoIndex {
  public:
   explicit DaoIndex(const jet::Index& index) : index_(index) {}
   QString Name() const {
-    return QString::fromUtf16(index_.name.data(), static_cast<qsizetype>(index_.name.size()));
+    return ToQString(index_.name);
   }
   bool Primary() const { return index_.primary; }
 

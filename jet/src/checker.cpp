@@ -22,11 +22,11 @@
 #include "table/row_writer.h"
 #include "table/table_scan.h"
 #include "page/usage_map.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
 
-constexpr uint32_t kGlobalMapRow = 1u << 8;
 
 struct IdLess {
   bool operator()(RowId a, RowId b) const {
@@ -41,7 +41,7 @@ class Checker {
   CheckReport Run() {
     const ReadScope scope = impl_.Refresh();  // one consistent state of the file throughout
     Protect("global usage map", [&] {
-      for (uint32_t p : ReadUsageMap(file(), kGlobalMapRow, UsageMapCheck::kAny)) free_.insert(p);
+      for (uint32_t p : ReadUsageMap(file(), kGlobalUsageMap, UsageMapCheck::kAny)) free_.insert(p);
     });
     std::vector<CatalogObject> objects;
     Protect("catalog", [&] { objects = db_->Objects(); });
@@ -222,7 +222,7 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
     bool all_null = false;
     IndexKey key = RealIndexKey(t, r, values, &all_null, file().format());
     exact = exact && key.exact;
-    if (all_null && (ri.flags & 0x02)) continue;
+    if (all_null && (ri.flags & kIndexIgnoreNulls)) continue;
     IndexEntry e;
     e.key = std::move(key.bytes);
     e.page = id.page;

@@ -36,6 +36,10 @@ enum class ColumnType : uint8_t {
   kNumeric = 0x10,
 };
 
+// The type's name as the dump and messages show it ("LONG", "SHORT_DATE_TIME"); "UNKNOWN_0xNN"
+// for a code that is none of the above.
+std::string TypeName(ColumnType type);
+
 struct Column {
   std::u16string name;
   ColumnType type = ColumnType::kText;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -27,6 +28,16 @@ struct Decimal {
   std::string ToString() const;
 };
 
+// Decimal digits of a magnitude, most significant first ("0" for zero).
+std::string DigitsOf(UInt128 magnitude);
+
+// 10^n for 0 <= n <= 38.
+constexpr UInt128 Pow10(int n) {
+  UInt128 result = 1;
+  for (int i = 0; i < n; ++i) result *= 10;
+  return result;
+}
+
 // Date/time as Jet stores it: days since 1899-12-30, time of day in the fraction (see the
 // negative-date rule of the format notes).
 struct DateTime {
@@ -34,12 +45,34 @@ struct DateTime {
   bool operator==(const DateTime&) const = default;
 };
 
+// A day of the proleptic Gregorian calendar.
+struct CivilDate {
+  int64_t year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+};
+
+// Days from 1970-01-01 to a civil date and back, by 400-year eras of 146,097 days whose years
+// start on March 1st (so the leap day falls at the end of each year).
+int64_t DaysFromCivil(int64_t year, int month, int day);
+CivilDate CivilFromDays(int64_t days);
+bool IsLeapYear(int64_t year);
+int DaysInMonth(int64_t year, int month);
+
+// 1899-12-30, the day DateTime counts from, in days from 1970-01-01.
+inline constexpr int64_t kJetEpochDays = -25'569;
+
 // GUID in stored byte order.
 struct Guid {
   std::array<uint8_t, 16> bytes{};
   bool operator==(const Guid&) const = default;
   // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case.
   std::string ToString() const;
+  // The bytes in the order the text shows them: Data1, Data2 and Data3 are stored little-endian,
+  // the last eight bytes as written.
+  std::array<uint8_t, 16> TextOrder() const;
+  // The text form above, braces optional, hex digits of either case; nothing else (no spaces).
+  static std::optional<Guid> Parse(std::u16string_view text);
 };
 
 using Bytes = std::vector<uint8_t>;

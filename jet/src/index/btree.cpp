@@ -10,7 +10,6 @@
 namespace jet {
 namespace {
 
-constexpr size_t kMaxDepth = 32;
 
 }  // namespace
 
@@ -121,7 +120,7 @@ std::vector<uint32_t> BTree::Descend(const IndexEntry& e) {
   while (true) {
     const uint32_t n = path.back();
     if (Loaded(n) ? Load(n).leaf() : View(n).leaf()) return path;
-    if (path.size() > kMaxDepth) throw CorruptPage(store_.file_name(), n, "index too deep");
+    if (path.size() > static_cast<size_t>(kMaxIndexDepth)) throw CorruptPage(store_.file_name(), n, "index too deep");
     const uint32_t child = ChildFor(n, e);
     if (std::find(path.begin(), path.end(), child) != path.end()) {
       throw CorruptPage(store_.file_name(), path.back(), "index tree has a cycle");
@@ -150,7 +149,7 @@ size_t BTree::SlotOf(const IndexPageView& parent, uint32_t child) const {
 
 // The last leaf entry below page `n`.
 IndexEntry BTree::SubtreeMax(uint32_t n) {
-  for (size_t depth = 0; depth <= kMaxDepth; ++depth) {
+  for (size_t depth = 0; depth <= static_cast<size_t>(kMaxIndexDepth); ++depth) {
     const IndexPage& p = Load(n);
     if (p.leaf()) {
       if (p.entries.empty()) break;

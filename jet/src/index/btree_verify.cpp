@@ -10,7 +10,6 @@
 namespace jet {
 namespace {
 
-constexpr int kMaxDepth = 32;
 
 struct Range {
   IndexEntry min;
@@ -69,7 +68,7 @@ class Verifier {
 
   // Checks the subtree at `n`; returns its smallest and greatest leaf entries.
   std::optional<Range> Visit(uint32_t n, int depth) {
-    if (depth > kMaxDepth) {
+    if (depth > kMaxIndexDepth) {
       Problem(n, "tree deeper than 32 levels");
       return std::nullopt;
     }

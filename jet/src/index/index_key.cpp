@@ -30,6 +30,7 @@
 // value ends in 00. Descending complements every byte.
 #include "index/index_key.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -81,12 +82,6 @@ void AppendBinary(const uint8_t* data, size_t len, bool ascending, Bytes* out) {
   }
 }
 
-UInt128 Pow10(unsigned n) {
-  UInt128 v = 1;
-  while (n-- > 0) v *= 10;
-  return v;
-}
-
 // The decimal's magnitude at the column's scale; false when digits had to be dropped.
 bool ScaledMagnitude(const Decimal& d, uint8_t scale, UInt128* out) {
   if (d.scale <= scale) {
@@ -111,10 +106,8 @@ bool AppendDecimal(const Decimal& d, const KeyColumn& col, Bytes* out) {
 }
 
 void AppendGuid(const Guid& g, bool ascending, Bytes* out) {
-  const auto& b = g.bytes;
-  const uint8_t text_order[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6],
-                                  b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
-  AppendBinary(text_order, 16, ascending, out);
+  const std::array<uint8_t, 16> text_order = g.TextOrder();
+  AppendBinary(text_order.data(), 16, ascending, out);
 }
 
 

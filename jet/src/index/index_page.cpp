@@ -16,7 +16,6 @@ namespace {
 
 constexpr size_t kLeafPointerBytes = 4;          // data page (3) + row (1)
 constexpr size_t kIntermediatePointerBytes = 8;  // + child page (4)
-constexpr int kMaxDepth = 32;
 
 uint32_t BigEndian(std::span<const uint8_t> b, size_t off, size_t n) {
   uint32_t v = 0;
@@ -264,7 +263,7 @@ void ForEachIndexEntry(PageSource& src, const FormatInfo& info, uint32_t root,
   uint32_t n = root;
   IndexPage p;
   for (int depth = 0;; ++depth) {
-    if (depth > kMaxDepth) throw CorruptPage(file, n, "index tree deeper than 32 levels");
+    if (depth > kMaxIndexDepth) throw CorruptPage(file, n, "index tree deeper than 32 levels");
     p = DecodeIndexPage(info, src.ReadPage(n), file, n);
     if (p.leaf()) break;
     const uint32_t child = p.entries.empty() ? p.tail : p.entries.front().child;

@@ -10,13 +10,11 @@
 #include "page/page_txn.h"
 #include "table/tdef_writer.h"
 #include "page/usage_map_writer.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
 
-constexpr uint8_t kUnique = 0x01;
-constexpr uint8_t kIgnoreNulls = 0x02;
-constexpr uint8_t kRequired = 0x08;
 
 // The pages of one index, kept through the transaction: new pages are recorded in the index's
 // usage map (and taken from the global map), freed pages leave both.
@@ -99,11 +97,11 @@ std::string IndexWriter::IndexName(size_t real) const {
 }
 
 bool IndexWriter::Indexed(size_t r, bool all_null) const {
-  return !(all_null && (table_.real_indexes[r].flags & kIgnoreNulls));
+  return !(all_null && (table_.real_indexes[r].flags & kIndexIgnoreNulls));
 }
 
 void IndexWriter::RequireValues(size_t r, const std::vector<Value>& values) const {
-  if (!(table_.real_indexes[r].flags & kRequired)) return;
+  if (!(table_.real_indexes[r].flags & kIndexRequired)) return;
   for (size_t i : KeyPositions(table_, r)) {
     if (!values[i].is_null()) continue;
     throw Error(Error::Kind::kConstraint,
@@ -140,7 +138,7 @@ bool IndexWriter::Collides(size_t r, const std::vector<Value>& values, const Ind
 void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> self) {
   for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
     RequireValues(r, values);
-    if (!(table_.real_indexes[r].flags & kUnique)) continue;
+    if (!(table_.real_indexes[r].flags & kIndexUnique)) continue;
     bool all_null = false;
     IndexKey key = RealIndexKey(table_, r, values, &all_null);
     if (all_null) continue;  // rows without a key never collide
@@ -159,7 +157,7 @@ void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
   if (!Indexed(r, all_null)) return;
   TxnIndexStore store(txn_, ri.usage_map);
   BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
-  const bool unique = (ri.flags & kUnique) && !all_null && bytes_decide_[r];
+  const bool unique = (ri.flags & kIndexUnique) && !all_null && bytes_decide_[r];
   if (tree.Insert(EntryFor(std::move(key.bytes), id), unique)) {
     TdefFields tdef(txn_, table_);
     tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);

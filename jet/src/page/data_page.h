@@ -15,6 +15,7 @@
 #include <span>
 
 #include "page/file.h"
+#include "page/format.h"
 
 namespace jet {
 
@@ -28,13 +29,6 @@ constexpr uint16_t kSlotDeleted = 0x8000;
 constexpr uint16_t kSlotOverflow = 0x4000;
 constexpr uint16_t kSlotOffsetMask = 0x1FFF;
 constexpr uint32_t kLvalOwner = 0x4C41564C;  // "LVAL" read as a little-endian u32
-
-// A row pointer as stored on disk: row number in the low byte, page number above it.
-struct RowPointer {
-  uint32_t page = 0;
-  uint8_t row = 0;
-  static RowPointer FromU32(uint32_t v) { return {v >> 8, static_cast<uint8_t>(v & 0xFF)}; }
-};
 
 // One slot of a data page.
 struct Slot {

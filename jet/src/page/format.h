@@ -119,4 +119,43 @@ struct FormatInfo {
 // The descriptor of `format`. The returned object lives for the whole program.
 const FormatInfo& FormatFor(Format format);
 
+// Facts shared by both formats.
+
+// A row pointer as stored (usage maps, long values, overflow rows): page << 8 | row.
+struct RowPointer {
+  uint32_t page = 0;
+  uint8_t row = 0;
+  static constexpr RowPointer FromU32(uint32_t v) {
+    return {v >> 8, static_cast<uint8_t>(v & 0xFF)};
+  }
+  constexpr uint32_t ToU32() const { return page << 8 | row; }
+};
+constexpr uint32_t PackRowPointer(uint32_t page, uint8_t row) {
+  return RowPointer{page, row}.ToU32();
+}
+
+// The global usage map (which pages are free) is row 0 of page 1.
+constexpr uint32_t kGlobalUsageMap = PackRowPointer(1, 0);
+// Its length in a database this engine creates: an inline map (type byte, first page u32) of
+// 64 bitmap bytes, covering 512 pages.
+constexpr uint32_t kNewGlobalUsageMapSize = 69;
+
+// Real-index flags (ridx_flags).
+constexpr uint8_t kIndexUnique = 0x01;
+constexpr uint8_t kIndexIgnoreNulls = 0x02;  // rows whose key columns are all NULL get no entry
+constexpr uint8_t kIndexRequired = 0x08;
+constexpr uint8_t kIndexAlwaysSet = 0x80;  // set in every index Access writes
+
+// Index trees deeper than this are taken as corrupt (a loop in the child pointers).
+constexpr int kMaxIndexDepth = 32;
+
+// MSysObjects "Type" codes.
+constexpr int16_t kObjectLocalTable = 1;
+constexpr int16_t kObjectDatabase = 2;
+constexpr int16_t kObjectContainer = 3;
+constexpr int16_t kObjectOdbcLink = 4;
+constexpr int16_t kObjectQuery = 5;
+constexpr int16_t kObjectJetLink = 6;
+constexpr int16_t kObjectDocument = -32757;
+
 }  // namespace jet

@@ -4,11 +4,11 @@
 
 #include "jet/error.h"
 #include "page/usage_map_writer.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
 
-constexpr uint32_t kGlobalMapRow = 1u << 8;  // page 1, row 0
 constexpr uint32_t kFirstReusablePage = 3;   // 0 header, 1 global map, 2 MSysObjects
 
 bool HoldsNothing(std::span<const uint8_t> page) {
@@ -46,7 +46,7 @@ std::span<uint8_t> PageTxn::Edit(uint32_t n) {
 }
 
 std::optional<uint32_t> PageTxn::FindReusablePage() {
-  UsageMapEditor global(*this, kGlobalMapRow, UsageMapEditor::Kind::kGlobal);
+  UsageMapEditor global(*this, kGlobalUsageMap, UsageMapEditor::Kind::kGlobal);
   for (uint32_t p : global.Pages()) {
     if (p < kFirstReusablePage || p >= file_.page_count() || taken_.count(p)) continue;
     if (HoldsNothing(Read(p))) return p;
@@ -66,7 +66,7 @@ uint32_t PageTxn::Allocate() {
   taken_.insert(n);
   std::span<uint8_t> bytes = Edit(n);
   std::fill(bytes.begin(), bytes.end(), uint8_t{0});
-  UsageMapEditor(*this, kGlobalMapRow, UsageMapEditor::Kind::kGlobal).Set(n, false);
+  UsageMapEditor(*this, kGlobalUsageMap, UsageMapEditor::Kind::kGlobal).Set(n, false);
   return n;
 }
 
@@ -74,7 +74,7 @@ void PageTxn::Free(uint32_t n) {
   std::span<uint8_t> bytes = Edit(n);
   std::fill(bytes.begin(), bytes.end(), uint8_t{0});
   taken_.erase(n);
-  UsageMapEditor(*this, kGlobalMapRow, UsageMapEditor::Kind::kGlobal).Set(n, true);
+  UsageMapEditor(*this, kGlobalUsageMap, UsageMapEditor::Kind::kGlobal).Set(n, true);
 }
 
 void PageTxn::Commit() {

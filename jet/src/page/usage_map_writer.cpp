@@ -7,6 +7,7 @@
 #include "jet/error.h"
 #include "page/page_txn.h"
 #include "util/write_bytes.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
@@ -56,7 +57,7 @@ std::span<const uint8_t> DataRowBytes(std::span<const uint8_t> page, uint32_t he
 }
 
 UsageMapEditor::UsageMapEditor(PageTxn& txn, uint32_t map_row, Kind kind)
-    : txn_(txn), map_page_(map_row >> 8), map_slot_(static_cast<uint8_t>(map_row & 0xFF)),
+    : txn_(txn), map_page_(RowPointer::FromU32(map_row).page), map_slot_(RowPointer::FromU32(map_row).row),
       kind_(kind) {}
 
 std::span<const uint8_t> UsageMapEditor::ReadRow() {

@@ -29,6 +29,7 @@
 #include "page/page_txn.h"
 #include "schema/table_layout.h"
 #include "util/write_bytes.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
@@ -36,11 +37,6 @@ namespace {
 constexpr uint32_t kPageSize = 4096;
 constexpr uint16_t kCodePage = 1252;
 constexpr uint16_t kSortOrder = 0x0409;
-constexpr size_t kGlobalMapRow = 69;
-constexpr int16_t kContainer = 3;
-constexpr int16_t kDatabaseObject = 2;
-constexpr int16_t kDocument = -32757;
-constexpr int16_t kTable = 1;
 constexpr int32_t kRootId = 0x0F000000;
 constexpr int32_t kDatabasesId = 0x0F000002;
 
@@ -95,7 +91,7 @@ TableLayout MSysObjects() {
        Col(u"RmtInfoShort", T::kBinary, kSysVar, kText255), Col(u"RmtInfoLong", T::kOle, kSysVar),
        Col(u"Lv", T::kOle, kSysVar), Col(u"LvProp", T::kOle, kSysVar),
        Col(u"LvModule", T::kOle, kSysVar), Col(u"LvExtra", T::kOle, kSysVar)},
-      {Idx(u"ParentIdName", {1, 2}, 0x81, false), Idx(u"Id", {0}, 0x81, true)});
+      {Idx(u"ParentIdName", {1, 2}, kIndexAlwaysSet | kIndexUnique, false), Idx(u"Id", {0}, kIndexAlwaysSet | kIndexUnique, true)});
 }
 
 std::vector<TableLayout> OtherSystemTables() {
@@ -105,14 +101,14 @@ std::vector<TableLayout> OtherSystemTables() {
       u"MSysACEs",
       {Col(u"ObjectId", T::kLong, kSysFixed, 4), Col(u"SID", T::kBinary, kSysOwner, kText255),
        Col(u"ACM", T::kLong, kSysFixed, 4), Col(u"FInheritable", T::kBoolean, kSysFixed, 1)},
-      {Idx(u"ObjectId", {0}, 0x88, false)}));
+      {Idx(u"ObjectId", {0}, kIndexAlwaysSet | kIndexRequired, false)}));
   out.push_back(SystemTable(
       u"MSysQueries",
       {Col(u"ObjectId", T::kLong, kSysFixed, 4), Col(u"Attribute", T::kByte, kSysFixed, 1),
        Col(u"Order", T::kBinary, kSysVar, kText255), Col(u"Name1", T::kText, kSysVar, kText255),
        Col(u"Name2", T::kText, kSysVar, kText255), Col(u"Expression", T::kMemo, kSysVar),
        Col(u"Flag", T::kInt, kSysFixed, 2), Col(u"LvExtra", T::kLong, kSysFixed, 4)},
-      {Idx(u"ObjectIdAttribute", {0, 1, 2}, 0x81, true)}));
+      {Idx(u"ObjectIdAttribute", {0, 1, 2}, kIndexAlwaysSet | kIndexUnique, true)}));
   out.push_back(SystemTable(
       u"MSysRelationships",
       {Col(u"szRelationship", T::kText, kSysVar, kText255), Col(u"grbit", T::kLong, kSysFixed, 4),
@@ -120,13 +116,13 @@ std::vector<TableLayout> OtherSystemTables() {
        Col(u"szObject", T::kText, kSysVar, kText255), Col(u"szColumn", T::kText, kSysVar, kText255),
        Col(u"szReferencedObject", T::kText, kSysVar, kText255),
        Col(u"szReferencedColumn", T::kText, kSysVar, kText255)},
-      {Idx(u"szRelationship", {0}, 0x82, false), Idx(u"szObject", {4}, 0x82, false),
-       Idx(u"szReferencedObject", {6}, 0x82, false)}));
+      {Idx(u"szRelationship", {0}, kIndexAlwaysSet | kIndexIgnoreNulls, false), Idx(u"szObject", {4}, kIndexAlwaysSet | kIndexIgnoreNulls, false),
+       Idx(u"szReferencedObject", {6}, kIndexAlwaysSet | kIndexIgnoreNulls, false)}));
   // Access's own table: its Data column has the fixed 3992-byte type 0x11, its ID is a variable
   // Long, as Access writes them.
   TableLayout access = SystemTable(
       u"MSysAccessObjects", {Col(u"Data", T::kLong, 0x03, 3992), Col(u"ID", T::kLong, 0x02, 4)},
-      {Idx(u"AOIndex", {1}, 0x89, true)});
+      {Idx(u"AOIndex", {1}, kIndexAlwaysSet | kIndexRequired | kIndexUnique, true)});
   access.columns[0].type = 0x11;
   access.system = false;
   out.push_back(access);
@@ -170,12 +166,12 @@ std::vector<uint8_t> GlobalMapPage() {
   std::vector<uint8_t> page(kPageSize, 0);
   WritableDataPage::Init(page, info.data_header_size, 1);
   WritableDataPage p(page, info.data_header_size, "", 1);
-  std::vector<uint8_t> map(kGlobalMapRow, 0xFF);
+  std::vector<uint8_t> map(kNewGlobalUsageMapSize, 0xFF);
   map[0] = 0x00;
   wr::StoreU32(map, 1, 0);
   map[5] = 0xFC;
   p.Insert(map);
-  p.Insert(std::vector<uint8_t>(kGlobalMapRow, 0));
+  p.Insert(std::vector<uint8_t>(kNewGlobalUsageMapSize, 0));
   return page;
 }
 
@@ -282,26 +278,26 @@ std::vector<CatalogRow> CatalogRows(const std::vector<uint32_t>& tdefs, double n
     r.date = now;
     rows.push_back(std::move(r));
   };
-  add(kTablesContainerId, kRootId, u"Tables", kContainer, kJetSystemObject, EngineOwner());
-  add(kDatabasesId, kRootId, u"Databases", kContainer, kJetSystemObject, EngineOwner());
-  add(0x0F000003, kRootId, u"Relationships", kContainer, kJetSystemObject, EngineOwner());
-  add(0x10000000, kDatabasesId, u"MSysDb", kDatabaseObject, kJetSystemObject, AdminOwner());
+  add(kTablesContainerId, kRootId, u"Tables", kObjectContainer, kJetSystemObject, EngineOwner());
+  add(kDatabasesId, kRootId, u"Databases", kObjectContainer, kJetSystemObject, EngineOwner());
+  add(0x0F000003, kRootId, u"Relationships", kObjectContainer, kJetSystemObject, EngineOwner());
+  add(0x10000000, kDatabasesId, u"MSysDb", kObjectDatabase, kJetSystemObject, AdminOwner());
   rows.back().lv_prop = DatabaseProperties();
   const char16_t* kJetTables[] = {u"MSysObjects", u"MSysACEs", u"MSysQueries",
                                   u"MSysRelationships"};
   for (size_t i = 0; i < 4; ++i) {
-    add(static_cast<int32_t>(tdefs[i]), kTablesContainerId, kJetTables[i], kTable, kJetSystemObject,
+    add(static_cast<int32_t>(tdefs[i]), kTablesContainerId, kJetTables[i], kObjectLocalTable, kJetSystemObject,
         EngineOwner());
   }
   int32_t id = INT32_MIN;
   for (const char16_t* name :
        {u"DataAccessPages", u"Forms", u"Modules", u"Reports", u"Scripts", u"SysRel"}) {
-    add(id++, kRootId, name, kContainer, 0, AdminOwner());
+    add(id++, kRootId, name, kObjectContainer, 0, AdminOwner());
   }
   for (const char16_t* name : {u"SummaryInfo", u"UserDefined"}) {
-    add(id++, kDatabasesId, name, kDocument, 0, AdminOwner());
+    add(id++, kDatabasesId, name, kObjectDocument, 0, AdminOwner());
   }
-  add(static_cast<int32_t>(tdefs[4]), kTablesContainerId, u"MSysAccessObjects", kTable,
+  add(static_cast<int32_t>(tdefs[4]), kTablesContainerId, u"MSysAccessObjects", kObjectLocalTable,
       kAccessSystemObject, AdminOwner());
   return rows;
 }

@@ -25,6 +25,7 @@
 #include "table/tdef_writer.h"
 #include "page/usage_map_writer.h"
 #include "util/write_bytes.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
@@ -71,10 +72,10 @@ std::vector<IndexColumn> ResolveSpec(const TableInfo& t, const IndexSpec& spec) 
 }
 
 uint8_t RealFlags(const IndexSpec& spec) {
-  uint8_t f = 0x80;
-  if (spec.primary) f |= 0x01 | 0x08;
-  if (spec.unique) f |= 0x01;
-  if (spec.ignore_nulls) f |= 0x02;
+  uint8_t f = kIndexAlwaysSet;
+  if (spec.primary) f |= kIndexUnique | kIndexRequired;
+  if (spec.unique) f |= kIndexUnique;
+  if (spec.ignore_nulls) f |= kIndexIgnoreNulls;
   return f;
 }
 
@@ -85,7 +86,7 @@ uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   wr::StoreU32(row, 1, start);
   row[5 + (root - start) / 8] = static_cast<uint8_t>(1u << ((root - start) % 8));
   const uint32_t h = txn.info().data_header_size;
-  uint32_t page = t.owned_map >> 8;
+  uint32_t page = RowPointer::FromU32(t.owned_map).page;
   {
     const WritableDataPage view = WritableDataPage::View(txn.Read(page), h, txn.file().path(), page);
     if (!view.CanInsert(row.size())) page = 0;
@@ -96,7 +97,7 @@ uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   }
   WritableDataPage p(txn.Edit(page), h, txn.file().path(), page);
   const int slot = p.Insert(row);
-  return wr::PackRowPointer(page, static_cast<uint8_t>(slot));
+  return PackRowPointer(page, static_cast<uint8_t>(slot));
 }
 
 [[noreturn]] void RefuseEqualKeys(const TableInfo& t, const IndexSpec& spec) {

@@ -10,6 +10,7 @@
 #include "schema/table_layout.h"
 #include "write/table_writer.h"
 #include "value/text.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
@@ -44,7 +45,7 @@ void Database::CreateTable(const TableSpec& spec) {
   row.id = static_cast<int32_t>(tdef);
   row.parent_id = parent;
   row.name = spec.name;
-  row.type = 1;
+  row.type = kObjectLocalTable;
   row.owner = AdminOwner();
   row.date = JetNow();
   std::vector<std::u16string> required;

@@ -148,10 +148,10 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
         Invalid("Table '" + table + "' is given more than one primary key");
       }
     }
-    uint8_t flags = 0x80;
-    if (s.primary || s.unique) flags |= 0x01;
-    if (s.ignore_nulls) flags |= 0x02;
-    if (s.primary || s.required) flags |= 0x08;
+    uint8_t flags = kIndexAlwaysSet;
+    if (s.primary || s.unique) flags |= kIndexUnique;
+    if (s.ignore_nulls) flags |= kIndexIgnoreNulls;
+    if (s.primary || s.required) flags |= kIndexRequired;
     t.indexes.push_back({s.name, IndexColumns(t, s, what), flags, s.primary});
   }
   if (t.indexes.size() > kMaxIndexes) {
@@ -357,7 +357,7 @@ class MapSink {
       WritableDataPage::Init(txn_.Edit(page_), h, 0);
     }
     WritableDataPage p(txn_.Edit(page_), h, txn_.file().path(), page_);
-    return wr::PackRowPointer(page_, static_cast<uint8_t>(p.Insert(row)));
+    return PackRowPointer(page_, static_cast<uint8_t>(p.Insert(row)));
   }
 
  private:

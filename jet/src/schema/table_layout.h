@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "jet/schema.h"
+#include "page/format.h"
 
 namespace jet {
 
@@ -37,7 +38,7 @@ struct ColumnLayout {
 struct IndexLayout {
   std::u16string name;
   std::vector<IndexColumn> columns;
-  uint8_t real_flags = 0x80;  // 0x01 unique, 0x02 ignore nulls, 0x08 required, 0x80 always
+  uint8_t real_flags = kIndexAlwaysSet;  // kIndex* flags
   bool primary = false;       // logical index type 1
 };
 

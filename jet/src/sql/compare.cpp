@@ -12,12 +12,6 @@
 namespace jet::sql {
 namespace {
 
-constexpr UInt128 Pow10(int n) {
-  UInt128 result = 1;
-  for (int i = 0; i < n; ++i) result *= 10;
-  return result;
-}
-
 constexpr int kFractionDigits = 28;
 
 Number Exact(bool negative, UInt128 magnitude, int scale) {
@@ -34,11 +28,7 @@ Number Exact(bool negative, UInt128 magnitude, int scale) {
     if (n.negative) n.approx = -n.approx;
     return n;
   }
-  std::string text;
-  do {
-    text.insert(text.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
+  std::string text = DigitsOf(magnitude);
   text += "e-" + std::to_string(scale);
   std::from_chars(text.data(), text.data() + text.size(), n.approx);
   if (n.negative) n.approx = -n.approx;
@@ -100,37 +90,6 @@ int CompareNumbers(const Number& a, const Number& b) {
   int magnitude = Order(a.whole, b.whole);
   if (magnitude == 0) magnitude = Order(a.fraction, b.fraction);
   return a.negative ? -magnitude : magnitude;
-}
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces optional) to the stored byte order.
-std::optional<std::vector<uint8_t>> ParseGuidText(std::u16string_view text) {
-  if (text.size() == 38 && text.front() == u'{' && text.back() == u'}') {
-    text = text.substr(1, 36);
-  }
-  if (text.size() != 36) return std::nullopt;
-  std::vector<uint8_t> printed;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (i == 8 || i == 13 || i == 18 || i == 23) {
-      if (text[i] != u'-') return std::nullopt;
-      continue;
-    }
-    const int high = HexDigit(text[i]), low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
-    if (high < 0 || low < 0) return std::nullopt;
-    printed.push_back(static_cast<uint8_t>(high * 16 + low));
-    ++i;
-  }
-  std::vector<uint8_t> stored = printed;
-  std::reverse(stored.begin(), stored.begin() + 4);
-  std::reverse(stored.begin() + 4, stored.begin() + 6);
-  std::reverse(stored.begin() + 6, stored.begin() + 8);
-  return stored;
 }
 
 std::optional<Number> BooleanText(std::u16string_view text) {
@@ -221,10 +180,10 @@ bool LiteralKey(const Value& literal, Category category, Key& key) {
     }
     case Category::kGuid: {
       if (!literal.is<std::u16string>()) return false;
-      auto bytes = ParseGuidText(literal.as<std::u16string>());
-      if (!bytes) return false;
+      auto guid = Guid::Parse(literal.as<std::u16string>());
+      if (!guid) return false;
       key.kind = Key::Kind::kBytes;
-      key.bytes = std::move(*bytes);
+      key.bytes.assign(guid->bytes.begin(), guid->bytes.end());
       return true;
     }
     case Category::kBytes:

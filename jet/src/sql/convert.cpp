@@ -37,22 +37,6 @@ Value IntegerValue(UInt128 magnitude, bool negative) {
   return Decimal{negative, magnitude, 0};
 }
 
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int64_t y, int64_t m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
-
 // Splits ASCII `text` into numeric fields at any of `separators`; false on any other character.
 bool SplitFields(std::string_view text, std::string_view separators, std::vector<int64_t>& out,
                  std::vector<size_t>& widths) {
@@ -82,10 +66,11 @@ std::optional<int64_t> ParseDatePart(std::string_view text) {
     m = f[0], d = f[1], y = f[2];
     if (w[2] <= 2) y += y < 30 ? 2000 : 1900;
   }
-  if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) {
+  if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 ||
+      d > DaysInMonth(y, static_cast<int>(m))) {
     return std::nullopt;
   }
-  return DaysFromCivil(y, m, d) - DaysFromCivil(1899, 12, 30);
+  return DaysFromCivil(y, static_cast<int>(m), static_cast<int>(d)) - kJetEpochDays;
 }
 
 // Seconds since midnight of "H:MM[:SS][ AM|PM]".
@@ -115,17 +100,6 @@ std::optional<int64_t> ParseTimePart(std::string_view text) {
 
 std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
 
-std::string DecimalText(bool negative, UInt128 magnitude, int scale) {
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  while (static_cast<int>(digits.size()) <= scale) digits.insert(digits.begin(), '0');
-  if (scale > 0) digits.insert(digits.end() - scale, '.');
-  return negative && digits.find_first_not_of("0.") != std::string::npos ? "-" + digits : digits;
-}
-
 std::string DoubleText(double d) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
@@ -136,19 +110,10 @@ std::u16string DateText(double stored) {
   const double linear = LinearDays(stored);
   const auto days = static_cast<int64_t>(std::floor(linear));
   auto seconds = static_cast<int64_t>(std::llround((linear - static_cast<double>(days)) * 86400));
-  // Civil date from day number (inverse of DaysFromCivil).
-  const int64_t z = days + DaysFromCivil(1899, 12, 30) + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+  const CivilDate date = CivilFromDays(days + kJetEpochDays);
   char buffer[40];
-  int n = std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lld", static_cast<long long>(y),
-                        static_cast<long long>(m), static_cast<long long>(d));
+  int n = std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02d",
+                        static_cast<long long>(date.year), date.month, date.day);
   if (seconds != 0) {
     n += std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), " %02lld:%02lld:%02lld",
                        static_cast<long long>(seconds / 3600),
@@ -261,13 +226,13 @@ std::u16string ValueToText(const Value& value) {
     const bool negative = c->units < 0;
     const UInt128 magnitude =
         negative ? UInt128(0) - static_cast<UInt128>(c->units) : static_cast<UInt128>(c->units);
-    std::string text = DecimalText(negative, magnitude, 4);
+    std::string text = Decimal{negative, magnitude, 4}.ToString();
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();
     return Ascii(text);
   }
   if (const auto* d = std::get_if<Decimal>(&v)) {
-    return Ascii(DecimalText(d->negative, d->magnitude, d->scale));
+    return Ascii(d->ToString());
   }
   return u"";
 }

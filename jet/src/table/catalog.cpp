@@ -6,14 +6,11 @@
 
 #include "table/row.h"
 #include "table/table_scan.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
 
-constexpr int16_t kTypeLocalTable = 1;
-constexpr int16_t kTypeOdbcLink = 4;
-constexpr int16_t kTypeQuery = 5;
-constexpr int16_t kTypeJetLink = 6;
 constexpr uint32_t kSystemFlags = 0x80000002;
 constexpr uint32_t kQueryKindMask = 0xF0;
 
@@ -28,12 +25,12 @@ T IntOr(const Value& v, T fallback) {
 
 ObjectKind ClassifyObject(int16_t type, uint32_t flags) {
   switch (type) {
-    case kTypeLocalTable:
+    case kObjectLocalTable:
       return (flags & kSystemFlags) != 0 ? ObjectKind::kSystemTable : ObjectKind::kTable;
-    case kTypeOdbcLink:
-    case kTypeJetLink:
+    case kObjectOdbcLink:
+    case kObjectJetLink:
       return ObjectKind::kLinkedTable;
-    case kTypeQuery:
+    case kObjectQuery:
       return (flags & kQueryKindMask) == 0 ? ObjectKind::kSelectQuery : ObjectKind::kOtherQuery;
     default:
       return ObjectKind::kOther;
@@ -83,7 +80,7 @@ std::optional<RowId> Catalog::TableRow(uint32_t tdef_page) const {
   for (size_t i = 0; i < objects_.size(); ++i) {
     const CatalogObject& obj = objects_[i];
     const uint32_t page = static_cast<uint32_t>(obj.id) & kTdefPageMask;
-    if (obj.type == kTypeLocalTable && page == tdef_page) {
+    if (obj.type == kObjectLocalTable && page == tdef_page) {
       return row_ids_[i];
     }
   }

@@ -9,6 +9,7 @@
 #include "page/page_txn.h"
 #include "page/usage_map_writer.h"
 #include "util/write_bytes.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
@@ -56,7 +57,7 @@ uint32_t PutRow(PageTxn& txn, const LongValueMaps* maps, std::span<const uint8_t
   if (maps && maps->free_map != 0 && page.ComputedFreeSpace() < kRoomworthKeeping) {
     UsageMapEditor(txn, maps->free_map, UsageMapEditor::Kind::kOwned).Set(n, false);
   }
-  return wr::PackRowPointer(n, static_cast<uint8_t>(slot));
+  return PackRowPointer(n, static_cast<uint8_t>(slot));
 }
 
 std::vector<uint8_t> Header(uint32_t length_and_form, uint32_t pointer) {
@@ -107,8 +108,8 @@ void FreeLongValue(PageTxn& txn, const LongValueMaps* maps, std::span<const uint
   const bool single = (word & kSingleForm) != 0;
   uint32_t pointer = wr::LoadU32(field, 4);
   for (size_t hops = 0; pointer != 0; ++hops) {
-    const uint32_t n = pointer >> 8;
-    const int slot = static_cast<int>(pointer & 0xFF);
+    const uint32_t n = RowPointer::FromU32(pointer).page;
+    const int slot = RowPointer::FromU32(pointer).row;
     if (hops > kMaxChainRows || n == 0 || n >= txn.page_count()) {
       BadPointer(txn, n, "long value pointer outside the file");
     }

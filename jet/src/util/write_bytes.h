@@ -64,7 +64,4 @@ inline void AppendU32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-// A row pointer as stored in TDEFs, usage maps and overflow headers: row byte, 3-byte page.
-inline uint32_t PackRowPointer(uint32_t page, uint8_t row) { return (page << 8) | row; }
-
 }  // namespace jet::wr

@@ -25,36 +25,6 @@ struct Exact {
 constexpr UInt128 kMantissaLimit = (~UInt128{0}) / 10 - 9;  // room for one more digit
 constexpr int kMaxExponent = 60;
 
-const char* TypeName(ColumnType t) {
-  switch (t) {
-    case ColumnType::kBoolean: return "BOOLEAN";
-    case ColumnType::kByte: return "BYTE";
-    case ColumnType::kInt: return "INT";
-    case ColumnType::kLong: return "LONG";
-    case ColumnType::kMoney: return "MONEY";
-    case ColumnType::kFloat: return "FLOAT";
-    case ColumnType::kDouble: return "DOUBLE";
-    case ColumnType::kDateTime: return "DATETIME";
-    case ColumnType::kBinary: return "BINARY";
-    case ColumnType::kText: return "TEXT";
-    case ColumnType::kOle: return "OLE";
-    case ColumnType::kMemo: return "MEMO";
-    case ColumnType::kGuid: return "GUID";
-    case ColumnType::kNumeric: return "NUMERIC";
-    default: return "unknown type";
-  }
-}
-
-std::string U128ToString(UInt128 v) {
-  if (v == 0) return "0";
-  std::string s;
-  while (v != 0) {
-    s.insert(s.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
-    v /= 10;
-  }
-  return s;
-}
-
 // Short text of a value for messages.
 std::string Describe(const Value& v) {
   struct Visitor {
@@ -69,7 +39,7 @@ std::string Describe(const Value& v) {
       return std::to_string(b.size()) + " bytes";
     }
     std::string operator()(const Decimal& d) const {
-      return (d.negative ? "-" : "") + U128ToString(d.magnitude) + "e-" + std::to_string(d.scale);
+      return (d.negative ? "-" : "") + DigitsOf(d.magnitude) + "e-" + std::to_string(d.scale);
     }
     std::string operator()(Currency c) const { return std::to_string(c.units) + "e-4"; }
     std::string operator()(DateTime d) const { return "date " + std::to_string(d.days); }
@@ -222,7 +192,7 @@ std::optional<int64_t> ScaledSigned(const Exact& n, int scale, int64_t lo, int64
 }
 
 double DoubleOf(const Exact& n) {
-  std::string text = (n.negative ? "-" : "") + U128ToString(n.mantissa) + "e" +
+  std::string text = (n.negative ? "-" : "") + DigitsOf(n.mantissa) + "e" +
                      std::to_string(n.exponent);
   return std::strtod(text.c_str(), nullptr);
 }
@@ -231,7 +201,7 @@ std::u16string Ascii(const std::string& s) { return std::u16string(s.begin(), s.
 
 // Decimal text of an exact number with no exponent: 1.5, -12, 0.001.
 std::u16string TextOf(const Exact& n) {
-  std::string digits = U128ToString(n.mantissa);
+  std::string digits = DigitsOf(n.mantissa);
   if (n.exponent >= 0) {
     if (n.mantissa != 0) digits.append(static_cast<size_t>(n.exponent), '0');
   } else {
@@ -249,23 +219,6 @@ std::u16string TextOf(const Exact& n) {
 // ---- dates ----
 
 namespace {
-
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
 
 // Reads exactly `width` digits (or 1..width when `width` is negative) at `pos`.
 std::optional<int> Digits(std::u16string_view s, size_t& pos, int min_width, int max_width) {
@@ -320,7 +273,7 @@ std::optional<double> JetDateFromCivil(int year, int month, int day, int hour, i
       day > DaysInMonth(year, month)) {
     return std::nullopt;
   }
-  const int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
+  const int64_t days = DaysFromCivil(year, month, day) - kJetEpochDays;
   const double frac = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
   return days < 0 ? static_cast<double>(days) - frac : static_cast<double>(days) + frac;
 }
@@ -402,9 +355,7 @@ Value DecimalFor(const Value& v, const Column& column, std::u16string_view table
   std::optional<Exact> n = NumberOf(v);
   if (!n) Mismatch(v, column, table);
   std::optional<UInt128> m = Scaled(*n, column.scale);
-  UInt128 limit = 1;
-  for (int i = 0; i < column.precision; ++i) limit *= 10;
-  if (!m || *m >= limit) OutOfRange(v, column, table);
+  if (!m || *m >= Pow10(column.precision)) OutOfRange(v, column, table);
   return Decimal{n->negative && *m != 0, *m, column.scale};
 }
 
@@ -436,37 +387,6 @@ std::u16string TextFor(const Value& v, const Column& column, std::u16string_view
   std::optional<Exact> n = NumberOf(v);
   if (!n) Mismatch(v, column, table);
   return TextOf(*n);
-}
-
-std::optional<int> HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return std::nullopt;
-}
-
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces optional) in stored byte order.
-std::optional<Guid> ParseGuid(std::u16string_view text) {
-  std::u16string_view s = Trim(text);
-  if (s.size() == 38 && s.front() == u'{' && s.back() == u'}') s = s.substr(1, 36);
-  if (s.size() != 36) return std::nullopt;
-  std::array<uint8_t, 16> text_order{};
-  size_t k = 0;
-  for (size_t i = 0; i < s.size();) {
-    if (i == 8 || i == 13 || i == 18 || i == 23) {
-      if (s[i++] != u'-') return std::nullopt;
-      continue;
-    }
-    auto hi = HexDigit(s[i]);
-    auto lo = HexDigit(s[i + 1]);
-    if (!hi || !lo) return std::nullopt;
-    text_order[k++] = static_cast<uint8_t>(*hi * 16 + *lo);
-    i += 2;
-  }
-  Guid g;
-  static constexpr int kStoredFromText[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  for (int i = 0; i < 16; ++i) g.bytes[static_cast<size_t>(i)] = text_order[kStoredFromText[i]];
-  return g;
 }
 
 Value TextColumnValue(const Value& v, const Column& column, std::u16string_view table) {
@@ -527,7 +447,7 @@ Value ConvertValue(const Value& v, const Column& column, std::u16string_view tab
     case ColumnType::kGuid: {
       if (v.is<Guid>()) return v;
       std::optional<Guid> g;
-      if (v.is<std::u16string>()) g = ParseGuid(v.as<std::u16string>());
+      if (v.is<std::u16string>()) g = Guid::Parse(Trim(v.as<std::u16string>()));
       if (!g) Mismatch(v, column, table);
       return *g;
     }

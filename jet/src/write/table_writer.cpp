@@ -14,6 +14,7 @@
 #include "page/usage_map_writer.h"
 #include "value/value_convert.h"
 #include "util/write_bytes.h"
+#include "page/format.h"
 
 namespace jet {
 namespace {
@@ -232,7 +233,8 @@ void TableWriter::Relocate(RowId id, std::span<const uint8_t> row) {
   const bool overflowed = (header.flags(id.row) & WritableDataPage::kOverflow) != 0;
   if (overflowed) {
     const uint32_t ptr = wr::LoadU32(header.Row(id.row), 0);
-    target = RowId{ptr >> 8, static_cast<uint8_t>(ptr & 0xFF)};
+    const RowPointer moved = RowPointer::FromU32(ptr);
+    target = RowId{moved.page, moved.row};
   }
   {
     WritableDataPage tp(txn_.Edit(target.page), h, path, target.page);
@@ -248,7 +250,7 @@ void TableWriter::Relocate(RowId id, std::span<const uint8_t> row) {
   }
   const RowId moved = Place(row, WritableDataPage::kDeleted);
   std::vector<uint8_t> pointer;
-  wr::AppendU32(pointer, wr::PackRowPointer(moved.page, moved.row));
+  wr::AppendU32(pointer, PackRowPointer(moved.page, moved.row));
   WritableDataPage again(txn_.Edit(id.page), h, path, id.page);
   if (!again.CanReplace(id.row, pointer.size())) {
     throw Error(Error::Kind::kConstraint, path + ": no room on page " + std::to_string(id.page) +
@@ -276,10 +278,10 @@ void TableWriter::Delete(RowId id) {
   const uint32_t h = txn_.info().data_header_size;
   WritableDataPage header(txn_.Edit(id.page), h, txn_.file().path(), id.page);
   if (header.flags(id.row) & WritableDataPage::kOverflow) {
-    const uint32_t ptr = wr::LoadU32(header.Row(id.row), 0);
-    const uint32_t tpage = ptr >> 8;
+    const RowPointer ptr = RowPointer::FromU32(wr::LoadU32(header.Row(id.row), 0));
+    const uint32_t tpage = ptr.page;
     WritableDataPage target(txn_.Edit(tpage), h, txn_.file().path(), tpage);
-    target.Delete(static_cast<int>(ptr & 0xFF));
+    target.Delete(ptr.row);
     AfterShrink(tpage);
   }
   WritableDataPage(txn_.Edit(id.page), h, txn_.file().path(), id.page).Delete(id.row);

@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "memory_page_store.h"
 #include "page/format.h"
 #include "jet/error.h"
 
@@ -19,45 +20,10 @@ namespace {
 constexpr uint32_t kOwner = 42;
 constexpr uint32_t kRoot = 7;
 
-class MemoryStore : public IndexPageStore {
+// Writes replace pages and are counted.
+class MemoryStore : public MemoryPageStore {
  public:
-  explicit MemoryStore(const FormatInfo& info) : info_(info) {}
-  std::vector<uint8_t> ReadPage(uint32_t n) override {
-    auto it = pages_.find(n);
-    if (it == pages_.end()) throw Error(Error::Kind::kCorrupt, "page " + std::to_string(n));
-    return it->second;
-  }
-  std::string file_name() const override { return "memory"; }
-  uint32_t AllocatePage() override {
-    uint32_t n;
-    if (!free_.empty()) {
-      n = *free_.begin();
-      free_.erase(free_.begin());
-    } else {
-      n = next_++;
-    }
-    pages_[n] = std::vector<uint8_t>(info_.page_size, 0);
-    return n;
-  }
-  void FreePage(uint32_t n) override {
-    pages_.erase(n);
-    free_.insert(n);
-  }
-  void WritePage(uint32_t n, const std::vector<uint8_t>& bytes) override {
-    ASSERT_EQ(bytes.size(), info_.page_size);
-    pages_[n] = bytes;
-    ++writes_;
-  }
-  size_t page_count() const { return pages_.size(); }
-  std::map<uint32_t, std::vector<uint8_t>>& pages() { return pages_; }
-  int writes() const { return writes_; }
-
- private:
-  const FormatInfo& info_;
-  std::map<uint32_t, std::vector<uint8_t>> pages_;
-  std::set<uint32_t> free_;
-  uint32_t next_ = 100;
-  int writes_ = 0;
+  explicit MemoryStore(const FormatInfo& info) : MemoryPageStore(info, kRoot, Mode::kReplace) {}
 };
 
 IndexEntry Entry(uint32_t key, uint32_t page, uint8_t row, size_t pad = 0) {

@@ -13,6 +13,7 @@
 #include "index/btree.h"
 #include "page/format.h"
 #include "index/index_page.h"
+#include "memory_page_store.h"
 #include "jet/error.h"
 
 namespace jet {
@@ -21,50 +22,10 @@ namespace {
 constexpr uint32_t kOwner = 42;
 constexpr uint32_t kRoot = 7;
 
-// Pages in memory; `lend` makes the tree read them in place rather than through copies.
-class Store : public IndexPageStore {
+// Pages written in place; `lend` makes the tree read them in place rather than through copies.
+class Store : public MemoryPageStore {
  public:
-  Store(const FormatInfo& info, bool lend) : info_(info), lend_(lend) {
-    pages_[kRoot] = std::vector<uint8_t>(info.page_size, 0);
-  }
-  std::vector<uint8_t> ReadPage(uint32_t n) override { return At(n); }
-  std::span<const uint8_t> LendPage(uint32_t n) override {
-    if (!lend_) return {};
-    return At(n);
-  }
-  std::string file_name() const override { return "memory"; }
-  uint32_t AllocatePage() override {
-    uint32_t n;
-    if (!free_.empty()) {
-      n = *free_.begin();
-      free_.erase(free_.begin());
-    } else {
-      n = next_++;
-    }
-    pages_[n] = std::vector<uint8_t>(info_.page_size, 0);
-    return n;
-  }
-  void FreePage(uint32_t n) override {
-    pages_.erase(n);
-    free_.insert(n);
-  }
-  void WritePage(uint32_t n, const std::vector<uint8_t>& bytes) override {
-    std::vector<uint8_t>& page = At(n);
-    std::copy(bytes.begin(), bytes.end(), page.begin());  // in place, as the transaction does
-  }
-  std::map<uint32_t, std::vector<uint8_t>>& pages() { return pages_; }
-
- private:
-  std::vector<uint8_t>& At(uint32_t n) {
-    auto it = pages_.find(n);
-    if (it == pages_.end()) throw Error(Error::Kind::kCorrupt, "page " + std::to_string(n));
-    return it->second;
-  }
-  const FormatInfo& info_;
-  bool lend_;
-  std::map<uint32_t, std::vector<uint8_t>> pages_;
-  std::set<uint32_t> free_;
-  uint32_t next_ = 100;
+  Store(const FormatInfo& info, bool lend) : MemoryPageStore(info, kRoot, Mode::kInPlace, lend) {}
 };
 
 IndexEntry Entry(uint32_t key, uint32_t page, uint8_t row, size_t pad) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jet/schema.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -58,9 +59,65 @@ TEST(ValueText, DecimalAndGuid) {
   for (int i = 0; i < 28; ++i) big *= 10;
   EXPECT_EQ("9999999999999999999999999999", (Decimal{false, big - 1, 0}).ToString());
   EXPECT_EQ("-99999999999999.9999", (Decimal{true, 999999999999999999, 4}).ToString());
+  EXPECT_EQ("0.0000", (Decimal{true, 0, 4}).ToString());  // zero carries no sign
+  EXPECT_EQ("-123.45", (Decimal{true, 12345, 2}).ToString());
+  EXPECT_EQ("0.9999999999999999999999999999", (Decimal{false, Pow10(28) - 1, 28}).ToString());
+  EXPECT_EQ(big, Pow10(28));
+  EXPECT_EQ("340282366920938463463374607431768211455", DigitsOf(~UInt128{0}));
+  EXPECT_EQ("0", DigitsOf(0));
   Guid g;
   for (int i = 0; i < 16; ++i) g.bytes[i] = static_cast<uint8_t>(0x10 * (i % 16) + i);
   EXPECT_EQ("{33221100-5544-7766-8899-AABBCCDDEEFF}", g.ToString());
+  EXPECT_EQ("{00000000-0000-0000-0000-000000000000}", Guid{}.ToString());
+}
+
+TEST(ValueText, GuidTextRoundTripsAndRejectsMalformedText) {
+  Guid g;
+  for (int i = 0; i < 16; ++i) g.bytes[i] = static_cast<uint8_t>(37 * i + 5);
+  const std::string text = g.ToString();
+  EXPECT_EQ(g, Guid::Parse(FromUtf8(text)));
+  EXPECT_EQ(g, Guid::Parse(FromUtf8(text.substr(1, 36))));  // braces are optional
+  std::u16string lower = FromUtf8(text);
+  for (char16_t& c : lower) c = c >= u'A' && c <= u'F' ? static_cast<char16_t>(c + 32) : c;
+  EXPECT_EQ(g, Guid::Parse(lower));
+  const std::array<uint8_t, 16> order = Guid::Parse(u"{00112233-4455-6677-8899-AABBCCDDEEFF}")
+                                            ->TextOrder();
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(0x11 * i, order[i]);
+  for (std::u16string_view bad :
+       {u"", u"{00112233-4455-6677-8899-AABBCCDDEEFF", u"00112233-4455-6677-8899-AABBCCDDEEF",
+        u"00112233-4455-6677-8899-AABBCCDDEEFG", u"0011223304455-6677-8899-AABBCCDDEEFF",
+        u" 00112233-4455-6677-8899-AABBCCDDEEFF", u"{00112233-4455-6677-8899-AABBCCDDEEFF}x"}) {
+    EXPECT_FALSE(Guid::Parse(bad)) << ToUtf8(bad);
+  }
+}
+
+TEST(ValueText, CivilDatesRoundTripAcrossErasAndLeapDays) {
+  EXPECT_EQ(0, DaysFromCivil(1970, 1, 1));
+  EXPECT_EQ(kJetEpochDays, DaysFromCivil(1899, 12, 30));
+  int64_t day = DaysFromCivil(-401, 1, 1);
+  for (int64_t year = -401; year <= 2401; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      for (int d = 1; d <= DaysInMonth(year, month); ++d, ++day) {
+        ASSERT_EQ(day, DaysFromCivil(year, month, d));
+        const CivilDate back = CivilFromDays(day);
+        ASSERT_EQ(year, back.year);
+        ASSERT_EQ(month, back.month);
+        ASSERT_EQ(d, back.day);
+      }
+    }
+  }
+  EXPECT_TRUE(IsLeapYear(2000));
+  EXPECT_FALSE(IsLeapYear(1900));
+  EXPECT_TRUE(IsLeapYear(-4));
+  EXPECT_EQ(29, DaysInMonth(2024, 2));
+  EXPECT_EQ(28, DaysInMonth(2100, 2));
+}
+
+TEST(ValueText, TypeNames) {
+  EXPECT_EQ("SHORT_DATE_TIME", TypeName(ColumnType::kDateTime));
+  EXPECT_EQ("NUMERIC", TypeName(ColumnType::kNumeric));
+  EXPECT_EQ("OLE", TypeName(ColumnType::kOle));
+  EXPECT_EQ("UNKNOWN_0x12", TypeName(static_cast<ColumnType>(0x12)));
 }
 
 TEST(ValueText, Utf8RoundTripsAndRepairs) {
