@@ -3,6 +3,7 @@
 // The commands of mdbtool. main() only hands its arguments to RunMdbtool, so tests run every
 // command in-process.
 
+#include <istream>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -21,6 +22,9 @@ inline constexpr int kExitUsage = 2;    // bad command line; usage on `err`
 // Runs one mdbtool command line (`args` without the program name). Output goes to `out` as
 // UTF-8, messages to `err`. Returns the process exit status.
 int RunMdbtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The same, with `in` as standard input (for `sql FILE -`).
+int RunMdbtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               std::istream& in);
 
 // The text printed by --help.
 std::string UsageText();

@@ -15,5 +15,5 @@ int main(int argc, char** argv) {
 #ifdef MDB_CLI_TABLEOPS
   if (auto status = cli::RunTableCommand(args, std::cin, std::cout, std::cerr)) return *status;
 #endif
-  return cli::RunMdbtool(args, std::cout, std::cerr);
+  return cli::RunMdbtool(args, std::cout, std::cerr, std::cin);
 }

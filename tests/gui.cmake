@@ -20,7 +20,9 @@ foreach(src ${UI_TEST_SOURCES})
   target_link_libraries(ui_${name} PRIVATE mdb_ui_test_support)
   mdb_warnings(ui_${name})
   add_test(NAME ui.${name} COMMAND ui_${name})
-  set_tests_properties(ui.${name} PROPERTIES TIMEOUT 600
+  # The windows of every test binary keep their recent-files list in MDB.txt beside the
+  # executables, one shared folder: the binaries take turns.
+  set_tests_properties(ui.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK recent_files_mdb_txt
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
 endforeach()
 

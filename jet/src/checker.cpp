@@ -39,6 +39,7 @@ class Checker {
   explicit Checker(const std::string& path) : db_(Database::Open(path)), impl_(db_->impl()) {}
 
   CheckReport Run() {
+    const ReadScope scope = impl_.Refresh();  // one consistent state of the file throughout
     Protect("global usage map", [&] {
       for (uint32_t p : ReadUsageMap(file(), kGlobalUsageMap, UsageMapCheck::kAny)) free_.insert(p);
     });

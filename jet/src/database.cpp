@@ -16,7 +16,13 @@ Database::Database(std::unique_ptr<DatabaseImpl> impl) : impl_(std::move(impl)) 
 Database::~Database() = default;
 
 std::unique_ptr<Database> Database::Open(const std::string& path, OpenMode mode) {
-  return std::unique_ptr<Database>(new Database(std::make_unique<DatabaseImpl>(path, mode)));
+  OpenOptions options;
+  options.mode = mode;
+  return Open(path, options);
+}
+
+std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOptions& options) {
+  return std::unique_ptr<Database>(new Database(std::make_unique<DatabaseImpl>(path, options)));
 }
 
 const std::string& Database::path() const { return impl_->file().path(); }
@@ -24,14 +30,17 @@ Format Database::format() const { return impl_->file().format(); }
 uint16_t Database::code_page() const { return impl_->file().header().code_page; }
 uint16_t Database::sort_order() const { return impl_->file().header().sort_order; }
 bool Database::read_only() const { return !impl_->file().writable(); }
+const std::string& Database::read_only_reason() const { return impl_->file().read_only_reason(); }
+SyncMode Database::sync_mode() const { return impl_->file().sync_mode(); }
+void Database::set_sync_mode(SyncMode sync) { impl_->file().set_sync_mode(sync); }
 
 std::vector<CatalogObject> Database::Objects() const {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   return impl_->catalog().objects();
 }
 
 std::vector<TableListEntry> Database::ListTables() const {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   auto by_name = [](const CatalogObject* a, const CatalogObject* b) {
     int c = CompareIgnoreCase(a->name, b->name);
     return c != 0 ? c < 0 : a->name < b->name;
@@ -50,13 +59,13 @@ std::vector<TableListEntry> Database::ListTables() const {
 }
 
 TableDef Database::GetTable(std::u16string_view name) const {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   return impl_->TableByName(name)->def;
 }
 
 void Database::Scan(const TableDef& table,
                     const std::function<bool(RowId, std::vector<Value>&)>& fn) const {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   auto info = impl_->TableAt(table.tdef_page, table.name);
   RowDecoder decoder(impl_->file(), impl_->codec(), *info, table.columns);
   std::vector<Value> values;
@@ -67,7 +76,7 @@ void Database::Scan(const TableDef& table,
 }
 
 std::vector<Value> Database::ReadRow(const TableDef& table, RowId id) const {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   auto info = impl_->TableAt(table.tdef_page, table.name);
   Page holder;
   PageReader row({}, {}, 0);

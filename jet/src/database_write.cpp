@@ -1,6 +1,7 @@
-// The write side of jet::Database: row writes. Every call runs in one page transaction that is
-// committed only when all of its checks have passed, so a rejected write changes nothing; the
-// cascades of the file's relationships run in the same transaction.
+// The write side of jet::Database: row writes and transactions. Every row write runs in one page
+// transaction that is committed only when all of its checks have passed, so a rejected write
+// changes nothing; the cascades of the file's relationships run in the same transaction, and
+// inside Begin()/Commit() its pages join the file's batch instead of the disk.
 
 #include <string>
 
@@ -13,8 +14,9 @@ namespace jet {
 
 void RequireWritable(const DatabaseImpl& impl) {
   if (!impl.file().writable()) {
+    const std::string& reason = impl.file().read_only_reason();
     throw Error(Error::Kind::kInvalidArgument,
-                impl.file().path() + ": the database is open read-only");
+                reason.empty() ? impl.file().path() + ": the database is open read-only" : reason);
   }
 }
 
@@ -38,7 +40,7 @@ class ImplTables : public TableSource {
 // relationships make of them) and commits it.
 template <typename Fn>
 auto WriteRelated(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
-  impl.Refresh();
+  const ReadScope scope = impl.Refresh();
   RequireWritable(impl);
   std::shared_ptr<const TableInfo> info = impl.TableByName(table);
   ImplTables tables(impl);
@@ -85,5 +87,26 @@ int64_t Database::DeleteRows(std::u16string_view table, const std::vector<RowId>
     return w.rows_written();
   });
 }
+
+void Database::Begin() {
+  RequireWritable(*impl_);
+  impl_->file().BeginBatch();
+}
+
+void Database::Commit() {
+  try {
+    impl_->file().CommitBatch();
+  } catch (...) {
+    impl_->InvalidateCaches();
+    throw;
+  }
+}
+
+void Database::Rollback() {
+  impl_->file().RollbackBatch();
+  impl_->InvalidateCaches();
+}
+
+bool Database::in_transaction() const { return impl_->file().in_batch(); }
 
 }  // namespace jet

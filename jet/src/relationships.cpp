@@ -6,7 +6,7 @@
 namespace jet {
 
 std::vector<Relationship> Database::Relationships() const {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   return impl_->relationships();
 }
 

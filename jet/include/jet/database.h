@@ -11,13 +11,21 @@
 
 #include "jet/error.h"
 #include "jet/schema.h"
+#include "jet/sync_mode.h"
 #include "jet/value.h"
 
 namespace jet {
 
 class DatabaseImpl;
+class FileSystem;
 
 enum class OpenMode { kReadOnly, kReadWrite };
+
+struct OpenOptions {
+  OpenMode mode = OpenMode::kReadOnly;
+  SyncMode sync = SyncMode::kFull;
+  FileSystem* file_system = nullptr;  // the operating system's files when null (tests replace it)
+};
 
 // The rows of a SELECT, fully buffered. Values follow `columns`.
 struct ResultSet {
@@ -32,13 +40,24 @@ struct ExecResult {
   int64_t affected = 0;           // rows written by other statements
 };
 
-// One open .mdb file. Not thread-safe; one object per thread. Every write is on disk when the
-// call returns; a rejected write leaves the file unchanged.
+// The statements of a script, cut at every ';' outside quoted texts and bracketed names (blank
+// ones left out). Throws kInvalidArgument for an unterminated text or bracket.
+std::vector<std::string_view> SplitStatements(std::string_view script);
+
+// One open .mdb file. Not thread-safe; one object per thread.
+//
+// Every write outside a transaction is one commit, on disk when the call returns (synced in
+// SyncMode::kFull). A commit happens completely or not at all, whatever stops the program: it
+// goes through a rollback journal beside the file. A rejected or failed write leaves the file
+// unchanged. Readers in other programs never see half a commit.
 class Database {
  public:
   // Opens the file at `path`. Throws Error (kNotFound, kNotSupported, kCorrupt, kIo, kLocked).
+  // A file asked for writing opens read-only, with read_only_reason() saying why, when its
+  // journal cannot be created or Access holds its lock file (NAME.ldb) elsewhere.
   static std::unique_ptr<Database> Open(const std::string& path,
                                         OpenMode mode = OpenMode::kReadOnly);
+  static std::unique_ptr<Database> Open(const std::string& path, const OpenOptions& options);
   // Creates a new empty Jet4 database at `path` (which must not exist) and opens it for writing.
   static std::unique_ptr<Database> Create(const std::string& path);
 
@@ -51,6 +70,19 @@ class Database {
   uint16_t code_page() const;
   uint16_t sort_order() const;
   bool read_only() const;
+  // Why a database asked for writing was opened read-only; empty otherwise.
+  const std::string& read_only_reason() const;
+  SyncMode sync_mode() const;
+  void set_sync_mode(SyncMode sync);
+
+  // A transaction: the writes after Begin() stay in memory (every read of this handle sees them)
+  // until Commit() writes them all as one commit; Rollback() drops them and leaves the file as it
+  // was. A write refused inside a transaction changes nothing and leaves the transaction open.
+  // A failed Commit() rolls the transaction back. Closing the handle rolls back an open one.
+  void Begin();
+  void Commit();
+  void Rollback();
+  bool in_transaction() const;
 
   // Every live object of the system catalog.
   std::vector<CatalogObject> Objects() const;
@@ -71,7 +103,8 @@ class Database {
   // Reads one row by id. Throws kNotFound when the slot holds no live row.
   std::vector<Value> ReadRow(const TableDef& table, RowId id) const;
 
-  // Runs one statement of the engine's SQL dialect.
+  // Runs one statement of the engine's SQL dialect. BEGIN, COMMIT and ROLLBACK (each optionally
+  // followed by TRANSACTION) call Begin(), Commit() and Rollback().
   ExecResult Execute(std::string_view sql);
   // Runs a SELECT statement. Throws kInvalidArgument for anything else.
   ResultSet Query(std::string_view sql) const;

@@ -10,15 +10,15 @@
 
 namespace jet {
 
-DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
-    : file_(std::make_unique<File>(path, mode == OpenMode::kReadWrite)),
-      codec_(std::make_unique<TextCodec>(file_->format(), file_->header().code_page)),
-      write_lock_(mode == OpenMode::kReadWrite ? std::make_unique<WriteLock>(path) : nullptr) {
-  if (write_lock_) file_->set_sole_writer();  // other writers are locked out
-}
+DatabaseImpl::DatabaseImpl(const std::string& path, const OpenOptions& options)
+    : file_(std::make_unique<File>(path, options.mode == OpenMode::kReadWrite,
+                                   options.file_system, options.sync)),
+      codec_(std::make_unique<TextCodec>(file_->format(), file_->header().code_page)) {}
 
-void DatabaseImpl::Refresh() const {
+ReadScope DatabaseImpl::Refresh() const {
+  ReadScope scope(*file_);
   if (file_->Revalidate()) InvalidateCaches();
+  return scope;
 }
 
 void DatabaseImpl::InvalidateCaches() const {

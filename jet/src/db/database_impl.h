@@ -3,8 +3,9 @@
 // The state behind one jet::Database: the file, its text codec and what was decoded from it
 // (the catalog and table definitions), cached until the file changes.
 //
-// Every public operation starts with Refresh(): if another File object or process changed the
-// file since the last look, all cached pages and definitions are dropped. Code that writes
+// Every public operation starts with Refresh(), which returns the scope of one read operation:
+// while it lives, no other program's commit changes the file (see File::BeginRead), and if one
+// changed it since the last look, all cached pages and definitions were dropped. Code that writes
 // through this object calls InvalidateCaches() after changing the catalog or a definition.
 
 #include <memory>
@@ -16,23 +17,38 @@
 #include "table/catalog.h"
 #include "page/file.h"
 #include "jet/database.h"
-#include "page/lock.h"
 #include "table/table_def.h"
 #include "value/text.h"
 
 namespace jet {
 
+class DatabaseImpl;
+
+// One read operation on the file (see DatabaseImpl::Refresh).
+class ReadScope {
+ public:
+  explicit ReadScope(File& file) : file_(&file) { file_->BeginRead(); }
+  ~ReadScope() {
+    if (file_ != nullptr) file_->EndRead();
+  }
+  ReadScope(ReadScope&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
+  ReadScope& operator=(ReadScope&&) = delete;
+
+ private:
+  File* file_;
+};
+
 class DatabaseImpl {
  public:
   // Opens the file; throws as File's constructor does.
-  DatabaseImpl(const std::string& path, OpenMode mode);
+  DatabaseImpl(const std::string& path, const OpenOptions& options);
 
   File& file() { return *file_; }
   const File& file() const { return *file_; }
   const TextCodec& codec() const { return *codec_; }
 
-  // Drops every cache when the file changed on disk since the last call.
-  void Refresh() const;
+  // Starts a read operation; drops every cache when the file changed on disk since the last one.
+  [[nodiscard]] ReadScope Refresh() const;
   // Drops the decoded catalog and table definitions.
   void InvalidateCaches() const;
   // Drops the decoded definition of one table (after a row write changed its counters).
@@ -54,7 +70,6 @@ class DatabaseImpl {
 
   std::unique_ptr<File> file_;                  // the open file
   std::unique_ptr<TextCodec> codec_;            // text decoding for its format and code page
-  std::unique_ptr<WriteLock> write_lock_;       // held while open for writing (write path)
   mutable std::unique_ptr<Catalog> catalog_;    // null until first needed
   mutable std::unordered_map<uint32_t, std::shared_ptr<const TableInfo>> tables_;  // by TDEF page
   mutable std::optional<std::vector<Relationship>> relationships_;  // unset until first needed

@@ -14,15 +14,18 @@
 
 #include "page/file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <time.h>
 
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <random>
+#include <thread>
+
+#include "page/journal.h"
+#include "page/lock.h"
 
 namespace jet {
 namespace {
@@ -77,32 +80,186 @@ void File::ApplyHeaderMask(const FormatInfo& info, std::span<uint8_t> page0) {
   Rc4Xor(kHeaderKey, page0.subspan(info.header_mask_offset, info.header_mask_size));
 }
 
-File::File(const std::string& path, bool writable) : path_(path), writable_(writable) {
-  fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd_ < 0) {
-    int err = errno;
-    if (err == ENOENT) throw OpenError(path, "file not found", Error::Kind::kNotFound);
-    throw OpenError(path, std::string("cannot open: ") + std::strerror(err), Error::Kind::kIo);
+File::File(const std::string& path, bool writable, FileSystem* fs, SyncMode sync)
+    : path_(path), fs_(fs != nullptr ? fs : &DefaultFileSystem()), sync_(sync) {
+  if (writable) {
+    OpenForWriting();
+  } else {
+    int err = 0;
+    handle_ = fs_->Open(path, FileSystem::Mode::kRead, err);
+    if (!handle_) {
+      if (err == ENOENT) throw OpenError(path, "file not found", Error::Kind::kNotFound);
+      throw OpenError(path, std::string("cannot open: ") + std::strerror(err), Error::Kind::kIo);
+    }
   }
+  BeginRead();
   try {
     DecodeHeader();
   } catch (...) {
-    ::close(fd_);
+    EndRead();
+    throw;
+  }
+  EndRead();
+  disk_page_count_ = page_count_;
+  std::random_device rd;
+  nonce_ = rd();
+}
+
+File::~File() {
+  if (journal_ && !poisoned_) {
+    // Only an empty or cleared journal is removed; one that still restores a failed commit
+    // stays for the next open.
+    journal_.reset();
+    fs_->Remove(JournalPath(path_));
+  }
+}
+
+void File::OpenForWriting() {
+  int err = 0;
+  handle_ = fs_->Open(path_, FileSystem::Mode::kReadWrite, err);
+  if (!handle_) {
+    if (err == ENOENT) throw OpenError(path_, "file not found", Error::Kind::kNotFound);
+    throw OpenError(path_, std::string("cannot open: ") + std::strerror(err), Error::Kind::kIo);
+  }
+  // A reader rolling back a hot journal holds the writer byte for a moment.
+  err = LockWithin(*handle_, kWriterByte, LockType::kExclusive, std::chrono::milliseconds(500));
+  if (err == EAGAIN) {
+    throw Error(Error::Kind::kLocked,
+                path_ +
+                    ": the database is open for writing by another program or window; "
+                    "close it there first or open this copy read-only");
+  }
+  if (err != 0)
+    throw OpenError(path_, std::string("cannot lock: ") + std::strerror(err), Error::Kind::kIo);
+  if (LockFileHeld(*fs_, path_)) {
+    DropWriting("it is in use by another program (its lock file " + LockFilePath(path_) +
+                " is held)");
+    return;
+  }
+  const std::string journal = JournalPath(path_);
+  journal_ = fs_->Open(journal, FileSystem::Mode::kCreate, err);
+  if (!journal_) {
+    DropWriting("its journal " + journal + " cannot be created (" + std::strerror(err) + ")");
+    return;
+  }
+  if (sync_ == SyncMode::kFull) fs_->SyncFolder(journal);
+  if (JournalIsLive(*journal_)) {
+    // Left by a writer that stopped in the middle of a commit (we hold the writer byte, so it is
+    // gone): put the file back as it was before that commit.
+    if (LockWithin(*handle_, kPendingByte, LockType::kExclusive, kWriterWait) != 0 ||
+        LockWithin(*handle_, kSharedByte, LockType::kExclusive, kWriterWait) != 0) {
+      throw Error(Error::Kind::kLocked, path_ + ": readers do not leave the database; try again");
+    }
+    std::string what;
+    const int rc = RollBack(*journal_, *handle_, sync_ == SyncMode::kFull, what);
+    Unlock(*handle_, kSharedByte);
+    Unlock(*handle_, kPendingByte);
+    if (rc != 0) {
+      journal_.reset();
+      throw OpenError(path_,
+                      "an unfinished commit could not be rolled back from " + journal + " (" +
+                          what + ": " + std::strerror(rc) + ")",
+                      Error::Kind::kIo);
+    }
+  }
+  handle_->Lock(kJournalByte, 1, LockType::kExclusive);
+  writable_ = true;
+}
+
+void File::DropWriting(const std::string& reason) {
+  read_only_reason_ = path_ + " is open read-only: " + reason;
+  Unlock(*handle_, kWriterByte);
+  journal_.reset();
+  writable_ = false;
+}
+
+void File::BeginRead() {
+  if (read_depth_++ > 0 || writable_) return;
+  try {
+    TakeSharedLock();
+  } catch (...) {
+    --read_depth_;
     throw;
   }
 }
 
-File::~File() {
-  if (fd_ >= 0) ::close(fd_);
+void File::EndRead() {
+  if (--read_depth_ > 0 || writable_) return;
+  Unlock(*handle_, kSharedByte);
 }
 
-void File::RememberStat() {
-  struct stat st;
-  if (::fstat(fd_, &st) != 0) {
-    throw OpenError(path_, std::string("cannot stat: ") + std::strerror(errno), Error::Kind::kIo);
+void File::TakeSharedLock() {
+  const auto deadline = std::chrono::steady_clock::now() + kReaderWait;
+  auto pause = std::chrono::microseconds(50);
+  for (;;) {
+    if (handle_->Lock(kPendingByte, 1, LockType::kShared) == 0) {
+      const int rc = handle_->Lock(kSharedByte, 1, LockType::kShared);
+      Unlock(*handle_, kPendingByte);
+      if (rc == 0) {
+        if (!JournalIsHot()) return;
+        Unlock(*handle_, kSharedByte);
+        RecoverHotJournal();
+        cache_.clear();
+        continue;
+      }
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw Error(Error::Kind::kLocked,
+                  path_ + ": the database is busy: another program is writing it; try again");
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
   }
-  stat_size_ = static_cast<uint64_t>(st.st_size);
-  stat_mtime_ns_ = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+bool File::JournalIsHot() {
+  if (handle_->LockedElsewhere(kJournalByte, 1, LockType::kShared)) return false;  // live writer
+  int err = 0;
+  std::unique_ptr<FileHandle> journal = fs_->Open(JournalPath(path_), FileSystem::Mode::kRead, err);
+  return journal && JournalIsLive(*journal);
+}
+
+void File::RecoverHotJournal() {
+  const std::string journal_path = JournalPath(path_);
+  int err = 0;
+  std::unique_ptr<FileHandle> db = fs_->Open(path_, FileSystem::Mode::kReadWrite, err);
+  std::unique_ptr<FileHandle> journal;
+  if (db) journal = fs_->Open(journal_path, FileSystem::Mode::kReadWrite, err);
+  if (!db || !journal) {
+    throw OpenError(path_,
+                    "a program stopped in the middle of a commit; rolling it back from " +
+                        journal_path + " needs write access (" + std::strerror(err) + ")",
+                    Error::Kind::kIo);
+  }
+  // Somebody else (a writer opening, another reader) may be at it already: then wait for them.
+  if (db->Lock(kWriterByte, 1, LockType::kExclusive) != 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return;
+  }
+  if (LockWithin(*db, kPendingByte, LockType::kExclusive, kWriterWait) != 0 ||
+      LockWithin(*db, kSharedByte, LockType::kExclusive, kWriterWait) != 0) {
+    return;  // the caller's wait runs out in time
+  }
+  if (db->LockedElsewhere(kJournalByte, 1, LockType::kShared)) return;
+  std::string what;
+  const int rc = RollBack(*journal, *db, true, what);
+  if (rc != 0) {
+    throw OpenError(path_,
+                    "an unfinished commit could not be rolled back from " + journal_path + " (" +
+                        what + ": " + std::strerror(rc) + ")",
+                    Error::Kind::kIo);
+  }
+  journal.reset();
+  fs_->Remove(journal_path);
+}  // closing `db` drops its locks
+
+void File::RememberStat() {
+  FileStat st;
+  if (int err = handle_->Stat(st); err != 0) {
+    throw OpenError(path_, std::string("cannot stat: ") + std::strerror(err), Error::Kind::kIo);
+  }
+  stat_size_ = st.size;
+  stat_mtime_ns_ = st.mtime_ns;
   struct timespec now;
   ::clock_gettime(CLOCK_REALTIME, &now);
   stat_taken_ns_ = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
@@ -185,18 +342,12 @@ std::vector<uint8_t> File::DecodedHeaderPage() const {
 
 void File::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
   size_t done = 0;
-  while (done < out.size()) {
-    ssize_t n =
-        ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      throw OpenError(path_, std::string("read failed: ") + std::strerror(errno), Error::Kind::kIo);
-    }
-    if (n == 0) {
-      throw OpenError(path_, "is shorter than expected (it changed while open?)",
-                      Error::Kind::kCorrupt);
-    }
-    done += static_cast<size_t>(n);
+  if (int err = handle_->Read(offset, out, done); err != 0) {
+    throw OpenError(path_, std::string("read failed: ") + std::strerror(err), Error::Kind::kIo);
+  }
+  if (done != out.size()) {
+    throw OpenError(path_, "is shorter than expected (it changed while open?)",
+                    Error::Kind::kCorrupt);
   }
 }
 
@@ -206,13 +357,21 @@ Page File::ReadPage(uint32_t n) const {
         path_, n,
         "beyond the end of the file, which has " + std::to_string(page_count_) + " pages");
   }
+  if (!batch_.empty()) {
+    auto it = batch_.find(n);
+    if (it != batch_.end()) return Page(n, it->second, path_);
+  }
+  return Page(n, DiskPage(n), path_);
+}
+
+std::shared_ptr<const std::vector<uint8_t>> File::DiskPage(uint32_t n) const {
   auto it = cache_.find(n);
-  if (it != cache_.end()) return Page(n, it->second, path_);
+  if (it != cache_.end()) return it->second;
   auto data = std::make_shared<std::vector<uint8_t>>(info_->page_size);
   ReadAt(static_cast<uint64_t>(n) * info_->page_size, *data);
   std::shared_ptr<const std::vector<uint8_t>> snapshot = std::move(data);
   CacheInsert(n, snapshot);
-  return Page(n, std::move(snapshot), path_);
+  return snapshot;
 }
 
 void File::CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> data) const {
@@ -220,54 +379,198 @@ void File::CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> d
   cache_[n] = std::move(data);
 }
 
-void File::WritePage(uint32_t n, std::span<const uint8_t> bytes) {
-  WriteOne(n, bytes);
-  RememberStat();
-}
-
-void File::WritePages(const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& pages) {
-  for (const auto& [n, bytes] : pages) WriteOne(n, bytes);
-  if (!pages.empty()) RememberStat();
-}
-
-void File::WriteOne(uint32_t n, std::span<const uint8_t> bytes) {
+void File::CheckWrite(uint32_t n, size_t size, uint32_t count) const {
   if (!writable_) {
-    throw Error(Error::Kind::kInvalidArgument, path_ + ": the database is open read-only");
+    throw Error(Error::Kind::kInvalidArgument, read_only_reason_.empty()
+                                                   ? path_ + ": the database is open read-only"
+                                                   : read_only_reason_);
   }
   if (poisoned_) {
-    throw Error(Error::Kind::kIo, path_ + ": an earlier write failed; reopen the database");
+    throw Error(Error::Kind::kIo, path_ +
+                                      ": an earlier commit failed and could not be rolled "
+                                      "back; close and reopen the database to restore it");
   }
-  if (bytes.size() != info_->page_size || n > page_count_) {
+  if (size != info_->page_size || n > count) {
     throw Error(Error::Kind::kInvalidArgument,
                 path_ + ": bad page write (page " + std::to_string(n) + ")");
   }
-  size_t done = 0;
-  const uint64_t offset = static_cast<uint64_t>(n) * info_->page_size;
-  while (done < bytes.size()) {
-    ssize_t w =
-        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      poisoned_ = true;
-      cache_.erase(n);
-      throw Error(Error::Kind::kIo, path_ + ": write of page " + std::to_string(n) +
-                                        " failed: " + std::strerror(errno));
+}
+
+void File::WritePages(const PageList& pages) {
+  if (in_batch_) {
+    for (const auto& [n, bytes] : pages) {
+      CheckWrite(n, bytes.size(), page_count_);
+      batch_[n] = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+      if (n == page_count_) ++page_count_;
     }
-    done += static_cast<size_t>(w);
+    return;
   }
-  if (n == page_count_) ++page_count_;
-  CacheInsert(n, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+  uint32_t count = page_count_;
+  for (const auto& [n, bytes] : pages) {
+    CheckWrite(n, bytes.size(), count);
+    if (n == count) ++count;
+  }
+  Commit(pages);
+}
+
+void File::BeginBatch() {
+  CheckWrite(0, info_->page_size, 0);
+  if (in_batch_) {
+    throw Error(Error::Kind::kInvalidArgument, path_ + ": a transaction is already open");
+  }
+  in_batch_ = true;
+}
+
+void File::CommitBatch() {
+  if (!in_batch_) throw Error(Error::Kind::kInvalidArgument, path_ + ": no transaction is open");
+  PageList pages;
+  pages.reserve(batch_.size());
+  for (const auto& [n, data] : batch_) pages.emplace_back(n, *data);
+  try {
+    Commit(pages);
+  } catch (...) {
+    RollbackBatch();
+    throw;
+  }
+  for (auto& [n, data] : batch_) CacheInsert(n, std::move(data));
+  batch_.clear();
+  in_batch_ = false;
+}
+
+void File::RollbackBatch() {
+  if (!in_batch_) throw Error(Error::Kind::kInvalidArgument, path_ + ": no transaction is open");
+  batch_.clear();
+  page_count_ = disk_page_count_;
+  in_batch_ = false;
+}
+
+// One commit: originals to the journal (synced), the new pages to the file (synced), then the
+// journal's header cleared (synced). The file is overwritten only under the exclusive shared-byte
+// lock, so readers see it before or after, never between.
+void File::Commit(const PageList& pages) {
+  if (pages.empty()) return;
+  const bool full = sync_ == SyncMode::kFull;
+  const uint64_t length = uint64_t{disk_page_count_} * info_->page_size;
+  std::vector<std::shared_ptr<const std::vector<uint8_t>>> kept;
+  PageList originals;
+  for (const auto& [n, bytes] : pages) {
+    if (n >= disk_page_count_) continue;
+    kept.push_back(DiskPage(n));
+    originals.emplace_back(n, *kept.back());
+  }
+  const std::string nothing = "; nothing was written";
+  const std::vector<uint8_t> journal = BuildJournal(info_->page_size, length, ++nonce_, originals);
+  {
+    size_t total = 0;
+    int err = 0;
+    while (total < journal.size() && err == 0) {
+      size_t done = 0;
+      err = journal_->Write(total, std::span<const uint8_t>(journal).subspan(total), done);
+      if (err == 0 && done == 0) err = ENOSPC;
+      total += done;
+    }
+    if (err == 0 && full) err = journal_->Sync();
+    if (err != 0) {
+      ClearJournal(*journal_);
+      throw Error(Error::Kind::kIo, path_ + ": cannot write the journal " + JournalPath(path_) +
+                                        ": " + std::strerror(err) + nothing);
+    }
+  }
+  if (LockWithin(*handle_, kPendingByte, LockType::kExclusive, kWriterWait) != 0 ||
+      LockWithin(*handle_, kSharedByte, LockType::kExclusive, kWriterWait) != 0) {
+    Unlock(*handle_, kPendingByte);
+    ClearJournal(*journal_);
+    throw Error(Error::Kind::kLocked,
+                path_ + ": readers in other programs do not leave the database" + nothing);
+  }
+  struct Release {
+    FileHandle& h;
+    ~Release() {
+      Unlock(h, kSharedByte);
+      Unlock(h, kPendingByte);
+    }
+  } release{*handle_};
+  for (const auto& [n, bytes] : pages) {
+    const uint64_t offset = uint64_t{n} * info_->page_size;
+    size_t total = 0;
+    int err = 0;
+    while (total < bytes.size() && err == 0) {
+      size_t done = 0;
+      err = handle_->Write(offset + total, bytes.subspan(total), done);
+      if (err == 0 && done == 0) err = ENOSPC;
+      total += done;
+    }
+    if (err != 0) {
+      Restore(originals, length,
+              Error(Error::Kind::kIo, path_ + ": write of page " + std::to_string(n) +
+                                          " failed: " + std::strerror(err)));
+    }
+  }
+  if (full) {
+    if (int err = handle_->Sync(); err != 0) {
+      Restore(originals, length,
+              Error(Error::Kind::kIo, path_ + ": sync failed: " + std::strerror(err)));
+    }
+  }
+  int err = ClearJournal(*journal_);
+  if (err == 0 && full) err = journal_->Sync();
+  if (err != 0) {
+    // Whether the cleared header reached the disk is unknown: put it back and undo the commit,
+    // so that the file and the journal agree on "nothing was written".
+    size_t done = 0;
+    journal_->Write(0, std::span<const uint8_t>(journal).first(kJournalHeaderSize), done);
+    Restore(originals, length,
+            Error(Error::Kind::kIo, path_ + ": cannot clear the journal " + JournalPath(path_) +
+                                        ": " + std::strerror(err)));
+  }
+  for (const auto& [n, bytes] : pages) {
+    CacheInsert(n, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+    if (n >= disk_page_count_) disk_page_count_ = n + 1;
+  }
+  if (!in_batch_) page_count_ = disk_page_count_;
+  RememberStat();
+}
+
+// Puts the originals back after a failed write, then throws `cause` saying so.
+void File::Restore(const PageList& originals, uint64_t length, const Error& cause) {
+  cache_.clear();
+  std::string what;
+  const int rc = RollBack(*journal_, *handle_, sync_ == SyncMode::kFull, what);
+  if (rc == 0) {
+    RememberStat();
+    throw Error(cause.kind(),
+                std::string(cause.what()) + "; the commit was rolled back and nothing was written");
+  }
+  // The journal could not be read back: try the copies in memory.
+  bool restored = true;
+  for (const auto& [n, bytes] : originals) {
+    size_t done = 0;
+    if (handle_->Write(uint64_t{n} * info_->page_size, bytes, done) != 0 || done != bytes.size()) {
+      restored = false;
+    }
+  }
+  if (restored && handle_->Truncate(length) == 0 &&
+      (sync_ != SyncMode::kFull || handle_->Sync() == 0) && ClearJournal(*journal_) == 0) {
+    throw Error(cause.kind(),
+                std::string(cause.what()) + "; the commit was rolled back and nothing was written");
+  }
+  poisoned_ = true;
+  throw Error(cause.kind(), std::string(cause.what()) + "; rolling the commit back failed too (" +
+                                what + ": " + std::strerror(rc) +
+                                "); the journal restores the file when it is next opened");
 }
 
 bool File::Revalidate() {
+  if (writable_) return false;  // we hold the writer byte: nobody else changes the file
   const uint64_t old_size = stat_size_;
   const int64_t old_mtime = stat_mtime_ns_;
-  const bool settled = sole_writer_ || stat_taken_ns_ - old_mtime > kMtimeSettleNs;
+  const bool settled = stat_taken_ns_ - old_mtime > kMtimeSettleNs;
   RememberStat();
   if (settled && stat_size_ == old_size && stat_mtime_ns_ == old_mtime) return false;
   cache_.clear();
   page_count_ =
       static_cast<uint32_t>(std::min<uint64_t>(stat_size_ / info_->page_size, UINT32_MAX / 2));
+  disk_page_count_ = page_count_;
   return true;
 }
 

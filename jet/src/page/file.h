@@ -7,15 +7,20 @@
 // 0x14 and, from 0x18, a block XORed with an RC4 keystream (key C7 DA 39 6B) that holds the
 // code page, sort order, database key and password.
 //
-// Reads go through a small cache of immutable page snapshots. Writes go straight to the disk
-// and replace the cached copy, so nothing is ever cached dirty. Because another File object on
-// the same path (a second reader in this process, or another process) may write, the owner calls
-// Revalidate() at the start of each operation: when the file changed on disk since the last
-// look, the cache is dropped and the caller learns it must drop what it derived from pages.
-// File times advance in coarse ticks, so a write in the same tick as our last look would leave
-// size and time unchanged: an unchanged time counts only when that look came well after it.
+// Reads go through a small cache of immutable page snapshots; nothing is ever cached dirty.
+// Writes are commits: the original pages go to the journal (page/journal.h), then the new ones
+// to the file, under the locks of page/lock.h, so that neither a stopped program nor a reader in
+// another process ever meets half a commit. A batch holds a transaction's pages in memory
+// until it commits them at once.
+//
+// Because another process may write, a reader calls Revalidate() at the start of each operation
+// (inside BeginRead): when the file changed on disk since the last look, the cache is dropped
+// and the caller learns it must drop what it derived from pages. File times advance in coarse
+// ticks, so a write in the same tick as our last look would leave size and time unchanged: an
+// unchanged time counts only when that look came well after it.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -23,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "jet/sync_mode.h"
+#include "page/file_system.h"
 #include "page/format.h"
 #include "page/page_reader.h"
 
@@ -59,8 +66,15 @@ class File {
  public:
   // Opens `path` and decodes its header. Throws kNotFound when the file does not exist, kIo when
   // it cannot be opened, kNotSupported for ACE, encrypted or password-protected databases and
-  // unknown versions, kCorrupt for a file that is not an Access database or is truncated.
-  File(const std::string& path, bool writable);
+  // unknown versions, kCorrupt for a file that is not an Access database or is truncated, kLocked
+  // when another handle writes it (for `writable`) or a commit does not finish in time.
+  //
+  // A file asked for writing opens read-only, with read_only_reason() saying why, when its journal
+  // cannot be created or another program holds its lock file. A journal left by a writer that
+  // stopped in the middle of a commit is rolled back before anything is read. I/O goes through
+  // `fs` (the operating system's files when null).
+  File(const std::string& path, bool writable, FileSystem* fs = nullptr,
+       SyncMode sync = SyncMode::kFull);
   ~File();
   File(const File&) = delete;
   File& operator=(const File&) = delete;
@@ -69,54 +83,87 @@ class File {
   const FormatInfo& info() const { return *info_; }
   Format format() const { return info_->format; }
   uint32_t page_size() const { return info_->page_size; }
+  // Pages in the file, counting those an open batch appends.
   uint32_t page_count() const { return page_count_; }
   bool writable() const { return writable_; }
+  // Why a file asked for writing was opened read-only; empty otherwise.
+  const std::string& read_only_reason() const { return read_only_reason_; }
   const HeaderInfo& header() const { return header_; }
+  SyncMode sync_mode() const { return sync_; }
+  void set_sync_mode(SyncMode sync) { sync_ = sync; }
 
-  // Page `n` as it is on disk (page 0 still masked). Throws kCorrupt naming `n` when it lies
-  // beyond the end of the file, kIo when the read fails.
+  // Page `n` as it is on disk, or as the open batch left it (page 0 still masked). Throws
+  // kCorrupt naming `n` when it lies beyond the end of the file, kIo when the read fails.
   Page ReadPage(uint32_t n) const;
   // Page 0 with the RC4 mask removed.
   std::vector<uint8_t> DecodedHeaderPage() const;
 
-  // Writes a whole page through to disk (`n` == page_count() appends one page) and refreshes the
-  // cache. Throws kInvalidArgument for a read-only file, a wrong size or a page past the end, kIo
-  // when the write fails; after a failed write every further write is refused.
-  void WritePage(uint32_t n, std::span<const uint8_t> bytes);
-  // Writes `pages` (number, bytes) in order as WritePage does, looking at the file's size and
-  // time once, after the last one. A failed write stops there and throws as WritePage does.
+  // Writes whole pages (number, bytes; a number == page_count() appends one) as one commit
+  // through the journal, or adds them to the open batch. Throws kInvalidArgument for a read-only
+  // file, a wrong size or a page past the end; kIo when a write fails, after the commit was
+  // rolled back (the file is as it was); kLocked when readers do not leave in time.
   void WritePages(const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& pages);
+  void WritePage(uint32_t n, std::span<const uint8_t> bytes) { WritePages({{n, bytes}}); }
+
+  // A batch keeps every write in memory (reads see it) until CommitBatch() writes it all as one
+  // commit, or RollbackBatch() drops it. A failed CommitBatch() drops the batch as well.
+  void BeginBatch();
+  void CommitBatch();
+  void RollbackBatch();
+  bool in_batch() const { return in_batch_; }
+  // Pages held by the open batch.
+  size_t batch_size() const { return batch_.size(); }
+
+  // Brackets one read operation. A handle that does not write takes the shared lock (waiting
+  // while a commit is in progress, and rolling back a hot journal it finds); nested calls only
+  // count. A writing handle needs no lock: nobody else changes the file.
+  void BeginRead();
+  void EndRead();
 
   // Checks whether the file changed on disk since the last call (or since our own last write).
   // If so, drops the page cache, re-reads the page count and returns true.
   bool Revalidate();
-  // Declares that nobody else writes the file while this object is open (its owner holds the
-  // write lock). Revalidate() then trusts an unchanged size and time even within one tick of
-  // the last look, since the only writes in that tick were this object's own.
-  void set_sole_writer() { sole_writer_ = true; }
 
   // XORs the masked block of a page-0 image with the header keystream (masks and unmasks).
   static void ApplyHeaderMask(const FormatInfo& info, std::span<uint8_t> page0);
 
  private:
+  using PageList = std::vector<std::pair<uint32_t, std::span<const uint8_t>>>;
+
+  void OpenForWriting();
+  void DropWriting(const std::string& reason);
+  void TakeSharedLock();
+  bool JournalIsHot();
+  void RecoverHotJournal();
   void DecodeHeader();
   void CheckPassword(const std::vector<uint8_t>& page0) const;
   void ReadAt(uint64_t offset, std::span<uint8_t> out) const;
   void RememberStat();
-  void WriteOne(uint32_t n, std::span<const uint8_t> bytes);
+  void CheckWrite(uint32_t n, size_t size, uint32_t count) const;
+  void Commit(const PageList& pages);
+  std::shared_ptr<const std::vector<uint8_t>> DiskPage(uint32_t n) const;
+  void Restore(const PageList& originals, uint64_t length, const Error& cause);
   void CacheInsert(uint32_t n, std::shared_ptr<const std::vector<uint8_t>> data) const;
 
-  std::string path_;                  // as given to the constructor
-  int fd_ = -1;                       // open descriptor
-  bool writable_ = false;             // opened for writing
-  bool poisoned_ = false;             // a write failed half way; no further writes
-  bool sole_writer_ = false;          // no other writer while open (see set_sole_writer)
-  const FormatInfo* info_ = nullptr;  // descriptor of the file's format
-  HeaderInfo header_;                 // decoded page 0
-  uint32_t page_count_ = 0;           // pages in the file
-  uint64_t stat_size_ = 0;            // size seen at the last Revalidate or write
-  int64_t stat_mtime_ns_ = 0;         // modification time seen then
-  int64_t stat_taken_ns_ = 0;         // wall-clock time of that look
+  std::string path_;                     // as given to the constructor
+  FileSystem* fs_ = nullptr;             // where the bytes live
+  std::unique_ptr<FileHandle> handle_;   // the database file
+  std::unique_ptr<FileHandle> journal_;  // the journal, while open for writing
+  bool writable_ = false;                // opened for writing
+  std::string read_only_reason_;         // why a file asked for writing is read-only
+  SyncMode sync_ = SyncMode::kFull;      // syncs per commit
+  bool poisoned_ = false;                // a commit could not be rolled back; no further writes
+  int read_depth_ = 0;                   // nesting of BeginRead
+  uint32_t nonce_ = 0;                   // of the last journal written
+  const FormatInfo* info_ = nullptr;     // descriptor of the file's format
+  HeaderInfo header_;                    // decoded page 0
+  uint32_t page_count_ = 0;              // pages in the file (and the open batch)
+  uint32_t disk_page_count_ = 0;         // pages on disk
+  uint64_t stat_size_ = 0;               // size seen at the last Revalidate or write
+  int64_t stat_mtime_ns_ = 0;            // modification time seen then
+  int64_t stat_taken_ns_ = 0;            // wall-clock time of that look
+  bool in_batch_ = false;                // a batch is open
+  std::map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> batch_;  // its pages
   mutable std::unordered_map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> cache_;
 };
 

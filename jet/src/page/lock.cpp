@@ -1,40 +1,38 @@
 #include "page/lock.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cstring>
-
-#include "jet/error.h"
+#include <cerrno>
+#include <thread>
 
 namespace jet {
 
-WriteLock::WriteLock(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) {
-    throw Error(Error::Kind::kIo, path + ": cannot open for locking: " + std::strerror(errno));
-  }
-  int rc;
-  do {
-    rc = ::flock(fd_, LOCK_EX | LOCK_NB);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
-    const int err = errno;
-    ::close(fd_);
-    fd_ = -1;
-    if (err == EWOULDBLOCK) {
-      throw Error(Error::Kind::kLocked,
-                  path + ": the database is open for writing by another program or window; "
-                         "close it there first or open this copy read-only");
-    }
-    throw Error(Error::Kind::kIo, path + ": cannot lock: " + std::strerror(err));
+int LockWithin(FileHandle& handle, uint64_t byte, LockType type, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto pause = std::chrono::microseconds(50);
+  for (;;) {
+    const int rc = handle.Lock(byte, 1, type);
+    if (rc != EAGAIN) return rc;
+    if (std::chrono::steady_clock::now() >= deadline) return EAGAIN;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
   }
 }
 
-WriteLock::~WriteLock() {
-  if (fd_ >= 0) ::close(fd_);
+void Unlock(FileHandle& handle, uint64_t byte) { handle.Lock(byte, 1, LockType::kUnlock); }
+
+std::string LockFilePath(const std::string& db_path) {
+  const size_t slash = db_path.rfind('/');
+  const size_t dot = db_path.rfind('.');
+  const bool has_ext = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return (has_ext ? db_path.substr(0, dot) : db_path) + ".ldb";
+}
+
+bool LockFileHeld(FileSystem& fs, const std::string& db_path) {
+  int err = 0;
+  std::unique_ptr<FileHandle> ldb = fs.Open(LockFilePath(db_path), FileSystem::Mode::kRead, err);
+  if (!ldb) return false;  // no lock file, or one we cannot look at: nothing says it is in use
+  // Access locks byte ranges of its lock file (Samba passes a Windows client's locks on as
+  // such); any lock at all means a live user.
+  return ldb->LockedElsewhere(0, 0, LockType::kExclusive);
 }
 
 }  // namespace jet

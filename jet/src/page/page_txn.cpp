@@ -19,7 +19,9 @@ bool HoldsNothing(std::span<const uint8_t> page) {
 
 PageTxn::PageTxn(File& file) : file_(file), next_new_page_(file.page_count()) {
   if (!file.writable()) {
-    throw Error(Error::Kind::kInvalidArgument, file.path() + ": the database is open read-only");
+    throw Error(Error::Kind::kInvalidArgument,
+                file.read_only_reason().empty() ? file.path() + ": the database is open read-only"
+                                                : file.read_only_reason());
   }
 }
 
@@ -27,8 +29,8 @@ std::vector<uint8_t>& PageTxn::Load(uint32_t n) {
   auto it = pages_.find(n);
   if (it != pages_.end()) return it->second;
   if (n >= file_.page_count()) {
-    throw Error(Error::Kind::kCorrupt, file_.path() + ": page " + std::to_string(n) +
-                                           " is past the end of the file");
+    throw Error(Error::Kind::kCorrupt,
+                file_.path() + ": page " + std::to_string(n) + " is past the end of the file");
   }
   Page page = file_.ReadPage(n);
   return pages_.emplace(n, std::vector<uint8_t>(page.bytes().begin(), page.bytes().end()))

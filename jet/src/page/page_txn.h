@@ -4,7 +4,7 @@
 // check. A write builds its new pages here (reading through to the file for pages it has not
 // touched); only Commit() writes them, each page whole and in ascending order. Throwing before
 // Commit() leaves the file byte-for-byte unchanged, which is how every rejected write keeps the
-// promise, however late its failing check comes.
+// promise, however late its failing check comes; Commit() itself is atomic (File::WritePages).
 //
 // Page allocation also lives here, because it edits the global usage map (page 1, row 0; a set
 // bit = a free page): Allocate() reuses a page that the map marks free and that holds nothing
@@ -48,7 +48,8 @@ class PageTxn {
   // removed it from its owner's usage map.
   void Free(uint32_t n);
 
-  // Writes every changed page. After an I/O error the file refuses further writes.
+  // Writes every changed page as one commit of the file (through its journal: all or nothing,
+  // the file unchanged when it throws), or adds them to the file's open batch.
   void Commit();
   // Number of pages Commit() would write.
   size_t dirty_count() const { return dirty_.size(); }

@@ -268,7 +268,7 @@ uint32_t NextLogicalNumber(const TableInfo& t) {
 }
 
 void Database::CreateIndex(std::u16string_view table, const IndexSpec& spec) {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   RequireWritable(*impl_);
   std::shared_ptr<const TableInfo> info = impl_->TableByName(table);
   IndexSpec full = spec;

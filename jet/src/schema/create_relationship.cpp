@@ -126,7 +126,7 @@ void InsertRelationshipRows(DatabaseImpl& db, PageTxn& txn, const Relationship& 
 }  // namespace
 
 void Database::AddRelationship(const Relationship& spec) {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   RequireWritable(*impl_);
   // The relationship rows and foreign-key index fields are laid out for Access 2000 files only.
   if (impl_->file().format() != Format::kJet4) {

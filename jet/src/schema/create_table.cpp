@@ -41,7 +41,7 @@ void RefuseExistingName(const DatabaseImpl& db, std::u16string_view name, int32_
 }  // namespace
 
 void Database::CreateTable(const TableSpec& spec) {
-  impl_->Refresh();
+  const ReadScope scope = impl_->Refresh();
   RequireWritable(*impl_);
   const bool jet3 = impl_->file().format() == Format::kJet3;
   const TableLayout layout =

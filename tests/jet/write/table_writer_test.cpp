@@ -131,10 +131,13 @@ TEST(WriteAccessTest, ReadOnlyHandlesAndSecondWritersAreRefused) {
   EXPECT_GT(reader->GetTable(u"Settings").row_count, 0u);
   // Another process is refused as well.
   int status = 0;
-  testutil::RunCommand("flock -n '" + path + "' true", &status);
+  const std::string write = std::string(MDBTOOL_PATH) + " sql '" + path +
+                            "' 'CREATE TABLE Other (A LONG)' 2>&1";
+  EXPECT_NE(testutil::RunCommand(write, &status).find("open for writing by another program"),
+            std::string::npos);
   EXPECT_NE(status, 0);
   writer.reset();
-  testutil::RunCommand("flock -n '" + path + "' true", &status);
+  testutil::RunCommand(write, &status);
   EXPECT_EQ(status, 0);
 }
 
