@@ -22,15 +22,6 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-std::string QuoteIdent(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 // A parameter value as an SQLite literal: numbers stay numbers, #dates# become dates, the rest
 // is text.
 std::string ParamLiteral(const std::string& value) {

@@ -116,15 +116,6 @@ std::vector<Token> Tokenize(std::string_view sql) {
   return out;
 }
 
-std::string QuoteIdent(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 // Words that end an expression or a select-list item.
 bool IsClauseWord(const std::string& lower) {
   static const std::set<std::string> kWords = {
@@ -929,6 +920,15 @@ double DaysFromCivil(int y, int m, int d) {
 }
 
 }  // namespace
+
+std::string QuoteIdent(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
 
 std::string SqlQuote(std::string_view s) {
   std::string out = "'";

@@ -55,5 +55,7 @@ bool ParseAccessDate(std::string_view text, double* days);
 
 // An SQLite string literal for `s`.
 std::string SqlQuote(std::string_view s);
+// An SQLite quoted identifier for `name`.
+std::string QuoteIdent(std::string_view name);
 
 }  // namespace query

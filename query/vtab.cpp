@@ -157,15 +157,6 @@ int SetError(sqlite3_vtab* vtab, const std::exception& e) {
   return SQLITE_ERROR;
 }
 
-std::string QuoteIdent(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 int Connect(sqlite3* sqlite, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
             char** err) {
   if (argc < 4) {
