@@ -55,6 +55,32 @@ void Report(benchmark::State& state, const std::string& path, int64_t rows) {
   state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
 }
 
+struct WriteRates {
+  double insert = 0, update = 0, remove = 0;  // rows per second
+};
+
+// The timed work of the row-write benchmarks on StdItems: `inserts` new rows, then a tenth of
+// them updated and another tenth deleted.
+WriteRates InsertUpdateDelete(jet::Database& db, int inserts) {
+  std::mt19937 rng(1);
+  std::vector<jet::RowId> ids;
+  const auto t0 = Clock::now();
+  for (int i = 0; i < inserts; ++i)
+    ids.push_back(db.InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
+  const auto t1 = Clock::now();
+  for (int i = 0; i < inserts / 10; ++i) {
+    db.UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()],
+                 StdItem(50000000 + i, rng));
+  }
+  const auto t2 = Clock::now();
+  for (int i = 0; i < inserts / 10; ++i)
+    db.DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
+  const auto t3 = Clock::now();
+  return {PerSecond(inserts, t1 - t0), PerSecond(inserts / 10, t2 - t1),
+          PerSecond(inserts / 10, t3 - t2)};
+}
+
+
 // StdItems of game-indexed.mdb has a primary key on Idx (LONG); a TEXT index on Name is added.
 void BM_InsertUpdateDelete(benchmark::State& state) {
   const int inserts = static_cast<int>(state.range(0));
@@ -63,26 +89,13 @@ void BM_InsertUpdateDelete(benchmark::State& state) {
     const std::string path = Copy("game-indexed.mdb", "iud.mdb");
     auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
     db->CreateIndex(u"StdItems", {u"ByName", {{u"Name", true}}, false, false, false});
-    std::mt19937 rng(1);
-    std::vector<jet::RowId> ids;
     state.ResumeTiming();
-    const auto t0 = Clock::now();
-    for (int i = 0; i < inserts; ++i)
-      ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
-    const auto t1 = Clock::now();
-    for (int i = 0; i < inserts / 10; ++i) {
-      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()],
-                    StdItem(50000000 + i, rng));
-    }
-    const auto t2 = Clock::now();
-    for (int i = 0; i < inserts / 10; ++i)
-      db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
-    const auto t3 = Clock::now();
+    const WriteRates rates = InsertUpdateDelete(*db, inserts);
     state.PauseTiming();
     Report(state, path, inserts + inserts / 5);
-    state.counters["insert_rows/s"] = PerSecond(inserts, t1 - t0);
-    state.counters["update_rows/s"] = PerSecond(inserts / 10, t2 - t1);
-    state.counters["delete_rows/s"] = PerSecond(inserts / 10, t3 - t2);
+    state.counters["insert_rows/s"] = rates.insert;
+    state.counters["update_rows/s"] = rates.update;
+    state.counters["delete_rows/s"] = rates.remove;
     state.ResumeTiming();
   }
 }
@@ -110,27 +123,14 @@ void BM_Jet3BesideJet4(benchmark::State& state) {
         "CREATE TABLE StdItems (Idx LONG PRIMARY KEY, Name TEXT(40), Kind BYTE, A SHORT, "
         "B SHORT, C SHORT, D SHORT, Price LONG, E SHORT, Note MEMO)");
     db->Execute("CREATE INDEX ByName ON StdItems (Name)");
-    std::mt19937 rng(1);
-    std::vector<jet::RowId> ids;
     state.ResumeTiming();
-    const auto t0 = Clock::now();
-    for (int i = 0; i < inserts; ++i)
-      ids.push_back(db->InsertRow(u"StdItems", StdItem(20000000 + i, rng)));
-    const auto t1 = Clock::now();
-    for (int i = 0; i < inserts / 10; ++i) {
-      db->UpdateRow(u"StdItems", ids[static_cast<size_t>(i) * 7 % ids.size()],
-                    StdItem(50000000 + i, rng));
-    }
-    const auto t2 = Clock::now();
-    for (int i = 0; i < inserts / 10; ++i)
-      db->DeleteRow(u"StdItems", ids[static_cast<size_t>(i) * 10 + 3]);
-    const auto t3 = Clock::now();
+    const WriteRates rates = InsertUpdateDelete(*db, inserts);
     state.PauseTiming();
     state.SetLabel(jet3 ? "Jet3" : "Jet4");
     Report(state, path, inserts + inserts / 5);
-    state.counters["insert_rows/s"] = PerSecond(inserts, t1 - t0);
-    state.counters["update_rows/s"] = PerSecond(inserts / 10, t2 - t1);
-    state.counters["delete_rows/s"] = PerSecond(inserts / 10, t3 - t2);
+    state.counters["insert_rows/s"] = rates.insert;
+    state.counters["update_rows/s"] = rates.update;
+    state.counters["delete_rows/s"] = rates.remove;
     state.ResumeTiming();
   }
 }
