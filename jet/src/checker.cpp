@@ -36,7 +36,7 @@ struct IdLess {
 
 class Checker {
  public:
-  explicit Checker(const std::string& path) : db_(Database::Open(path)), impl_(db_->impl()) {}
+  explicit Checker(const std::string& path) : db_(Database::Open(path)), impl_(DatabaseInternals::Of(*db_)) {}
 
   CheckReport Run() {
     const ReadScope scope = impl_.Refresh();  // one consistent state of the file throughout

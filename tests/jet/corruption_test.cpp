@@ -104,7 +104,7 @@ class LoopTest : public testing::Test {
     path_ = dir_.Copy("types.mdb");
     bytes_ = fixtures::ReadBytes(path_);
     db_ = Database::Open(path_);
-    info_ = db_->impl().TableByName(u"AllTypes");
+    info_ = DatabaseInternals::Of(*db_).TableByName(u"AllTypes");
   }
   uint8_t* PageBytes(uint32_t n) { return bytes_.data() + static_cast<size_t>(n) * 4096; }
   void PutU32(uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); }
@@ -120,7 +120,7 @@ class LoopTest : public testing::Test {
 TEST_F(LoopTest, LongValueChainPointingToItself) {
   // Find the first segment of a chained long value: an LVAL row whose first 4 bytes point to
   // another LVAL row, while no row points to it. Make it point to itself.
-  const File& file = db_->impl().file();
+  const File& file = DatabaseInternals::Of(*db_).file();
   std::vector<uint32_t> segments;
   std::vector<uint32_t> targets;
   for (uint32_t n = 3; n < file.page_count(); ++n) {
@@ -158,7 +158,7 @@ TEST_F(LoopTest, DefinitionChainPointingToItself) {
 TEST_F(LoopTest, UsageMapPointingAtItsOwnPage) {
   // Turn the owned-pages map into a reference map whose bitmap page is the map's own page.
   const uint32_t map_page = info_->owned_map >> 8;
-  DataPage dp(db_->impl().file().ReadPage(map_page), db_->impl().file().info());
+  DataPage dp(DatabaseInternals::Of(*db_).file().ReadPage(map_page), DatabaseInternals::Of(*db_).file().info());
   Slot s = dp.GetSlot(info_->owned_map & 0xFF);
   PageBytes(map_page)[s.start] = 0x01;
   PutU32(PageBytes(map_page) + s.start + 1, map_page);

@@ -177,7 +177,7 @@ TEST(ReadStructures, ReadsMultiPageDefinitions) {
     auto db = Database::Open(fixtures::Path(f));
     TableDef t = db->GetTable(u"Table2");
     EXPECT_EQ(89u, t.columns.size()) << f;
-    EXPECT_GT(db->impl().TableByName(u"Table2")->pages.size(), 1u) << f;
+    EXPECT_GT(DatabaseInternals::Of(*db).TableByName(u"Table2")->pages.size(), 1u) << f;
     for (size_t i = 1; i < t.columns.size(); ++i) {
       EXPECT_LT(t.columns[i - 1].number, t.columns[i].number) << f;
     }

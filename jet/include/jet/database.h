@@ -130,10 +130,11 @@ class Database {
   // need a unique index and every existing referencing row its referenced row.
   void AddRelationship(const Relationship& r);
 
-  DatabaseImpl& impl() { return *impl_; }
-  const DatabaseImpl& impl() const { return *impl_; }
 
  private:
+  // The engine's internals are reached only through DatabaseInternals (db/database_impl.h): the
+  // checker reads pages beside the API, and white-box tests look at pages and indexes directly.
+  friend struct DatabaseInternals;
   explicit Database(std::unique_ptr<DatabaseImpl> impl);
   std::unique_ptr<DatabaseImpl> impl_;
 };

@@ -78,4 +78,11 @@ class DatabaseImpl {
 // Refuses writes through a handle opened read-only (kInvalidArgument).
 void RequireWritable(const DatabaseImpl& db);
 
+// The internals behind a Database, for engine code beside the API (the checker) and white-box
+// tests. Application code has no business here: it sees only jet/database.h.
+struct DatabaseInternals {
+  static DatabaseImpl& Of(Database& db) { return *db.impl_; }
+  static const DatabaseImpl& Of(const Database& db) { return *db.impl_; }
+};
+
 }  // namespace jet

@@ -59,9 +59,9 @@ bool CheckIndex(Database& db, const TableInfo& t, const RealIndex& ri, Tally* ta
   });
   if (!exact) return false;
   std::sort(expected.begin(), expected.end(), EntryLess);
-  FilePageSource src(db.impl().file());
+  FilePageSource src(DatabaseInternals::Of(db).file());
   const std::vector<IndexEntry> stored =
-      ReadIndexEntries(src, db.impl().file().info(), ri.root_page);
+      ReadIndexEntries(src, DatabaseInternals::Of(db).file().info(), ri.root_page);
   tally->entries += static_cast<long>(stored.size());
   for (size_t i = 0; i < stored.size() && i < expected.size(); ++i) {
     if (stored[i] == expected[i]) {
@@ -85,7 +85,7 @@ Tally CheckFile(const fs::path& path, std::string* first_diff) {
     if (o.kind != ObjectKind::kTable && o.kind != ObjectKind::kSystemTable) continue;
     std::shared_ptr<const TableInfo> t;
     try {
-      t = db->impl().TableByName(o.name);
+      t = DatabaseInternals::Of(*db).TableByName(o.name);
     } catch (const Error&) {
       continue;  // system objects that are not readable tables
     }

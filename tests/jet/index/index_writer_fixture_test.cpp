@@ -32,7 +32,7 @@ struct Snapshot {
 // The rows of CharSamples and, for each real index, the key stored for each row.
 Snapshot Take(Database& db) {
   Snapshot s;
-  std::shared_ptr<const TableInfo> t = db.impl().TableByName(u"CharSamples");
+  std::shared_ptr<const TableInfo> t = DatabaseInternals::Of(db).TableByName(u"CharSamples");
   std::map<std::pair<uint32_t, uint8_t>, int32_t> id_of;
   db.Scan(t->def, [&](RowId id, std::vector<Value>& row) {
     const int32_t key = row[0].as<int32_t>();
@@ -40,11 +40,11 @@ Snapshot Take(Database& db) {
     s.rows[key] = row;
     return true;
   });
-  FilePageSource src(db.impl().file());
+  FilePageSource src(DatabaseInternals::Of(db).file());
   for (size_t r = 0; r < t->real_indexes.size(); ++r) {
     std::map<int32_t, Bytes>& keys = s.keys.emplace_back();
     std::map<int32_t, bool>& exact = s.exact.emplace_back();
-    for (IndexEntry& e : ReadIndexEntries(src, db.impl().file().info(), t->real_indexes[r].root_page)) {
+    for (IndexEntry& e : ReadIndexEntries(src, DatabaseInternals::Of(db).file().info(), t->real_indexes[r].root_page)) {
       const int32_t id = id_of.at({e.page, e.row});
       keys[id] = std::move(e.key);
       exact[id] = RealIndexKey(*t, r, s.rows[id], nullptr).exact;
@@ -104,19 +104,19 @@ struct OrderedKeys {
 
 OrderedKeys TakeInOrder(Database& db, const std::u16string& table) {
   OrderedKeys s;
-  std::shared_ptr<const TableInfo> t = db.impl().TableByName(table);
+  std::shared_ptr<const TableInfo> t = DatabaseInternals::Of(db).TableByName(table);
   std::map<std::pair<uint32_t, uint8_t>, size_t> position;
   db.Scan(t->def, [&](RowId id, std::vector<Value>& row) {
     position[{id.page, id.row}] = s.rows.size();
     s.rows.push_back(row);
     return true;
   });
-  FilePageSource src(db.impl().file());
+  FilePageSource src(DatabaseInternals::Of(db).file());
   for (size_t r = 0; r < t->real_indexes.size(); ++r) {
     auto& keys = s.keys.emplace_back(s.rows.size());
     auto& exact = s.exact.emplace_back(s.rows.size());
     for (IndexEntry& e :
-         ReadIndexEntries(src, db.impl().file().info(), t->real_indexes[r].root_page)) {
+         ReadIndexEntries(src, DatabaseInternals::Of(db).file().info(), t->real_indexes[r].root_page)) {
       keys.at(position.at({e.page, e.row})) = std::move(e.key);
     }
     for (size_t i = 0; i < s.rows.size(); ++i) {

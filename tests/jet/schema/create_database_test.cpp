@@ -137,7 +137,7 @@ TEST(CreateDatabaseTest, RefusesAnExistingPathAndLeavesItAlone) {
 // uninitialised (fixed offsets of variable columns, flags of unused index-column slots, the
 // unknown word at 0x2A of a real index).
 std::vector<uint8_t> ComparableDefinition(const Database& db, std::u16string_view name) {
-  const TableInfo& t = *db.impl().TableByName(name);
+  const TableInfo& t = *DatabaseInternals::Of(db).TableByName(name);
   const TdefSections sec = LocateSections(t, db.path(), FormatFor(Format::kJet4));
   std::vector<uint8_t> raw = t.raw;
   std::fill(raw.begin() + 0x10, raw.begin() + 0x14, uint8_t{0});
