@@ -123,26 +123,6 @@ jet::Value ResultValue(sqlite3_value* v, jet::ColumnType type) {
   }
 }
 
-// Result column names; columns of the same name from different tables are told apart as
-// Access does, Table.Column.
-std::vector<std::string> ResultNames(sqlite3_stmt* st) {
-  const int n = sqlite3_column_count(st);
-  std::map<std::string, int> count;
-  for (int i = 0; i < n; ++i) ++count[Lower(sqlite3_column_name(st, i))];
-  std::vector<std::string> names;
-  std::set<std::string> used;
-  for (int i = 0; i < n; ++i) {
-    std::string name = sqlite3_column_name(st, i);
-    const char* table = sqlite3_column_table_name(st, i);
-    if (count[Lower(name)] > 1 && table) name = std::string(table) + "." + name;
-    std::string unique = name;
-    for (int k = 1; used.count(Lower(unique)); ++k) unique = name + std::to_string(k);
-    used.insert(Lower(unique));
-    names.push_back(unique);
-  }
-  return names;
-}
-
 bool SameKeys(const std::vector<jet::Value>& a, const std::vector<jet::Value>& b, size_t from) {
   for (size_t i = from; i < a.size(); ++i) {
     if (a[i].is<std::u16string>() && b[i].is<std::u16string>()) {
@@ -229,7 +209,7 @@ void Engine::RefreshViews(const Params& params) {
         ++it;
         continue;
       }
-      const std::vector<std::string> names = ResultNames(st.stmt);
+      const std::vector<std::string> names = ResultColumnNames(st.stmt);
       std::string list;
       for (size_t i = 0; i < names.size(); ++i) list += (i ? ", " : "") + QuoteIdent(names[i]);
       const std::string sql =
@@ -312,7 +292,7 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
   jet::ResultSet rs;
   std::vector<bool> typed(ncols, false);
   std::vector<jet::ColumnType> types(ncols, jet::ColumnType::kText);
-  const std::vector<std::string> names = ResultNames(st.stmt);
+  const std::vector<std::string> names = ResultColumnNames(st.stmt);
   for (int i = 0; i < ncols; ++i) {
     jet::Column c;
     c.name = jet::FromUtf8(names[i]);
@@ -502,6 +482,24 @@ jet::ResultSet Engine::OpenSavedQuery(std::u16string_view name, std::string* rea
     if (row.attribute == 5) rs.table = row.name1;
   }
   return rs;
+}
+
+std::vector<std::string> ResultColumnNames(sqlite3_stmt* st) {
+  const int n = sqlite3_column_count(st);
+  std::map<std::string, int> count;
+  for (int i = 0; i < n; ++i) ++count[Lower(sqlite3_column_name(st, i))];
+  std::vector<std::string> names;
+  std::set<std::string> used;
+  for (int i = 0; i < n; ++i) {
+    std::string name = sqlite3_column_name(st, i);
+    const char* table = sqlite3_column_table_name(st, i);
+    if (count[Lower(name)] > 1 && table) name = std::string(table) + "." + name;
+    std::string unique = name;
+    for (int k = 1; used.count(Lower(unique)); ++k) unique = name + std::to_string(k);
+    used.insert(Lower(unique));
+    names.push_back(unique);
+  }
+  return names;
 }
 
 }  // namespace query

@@ -7,12 +7,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jet/database.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace query {
+
+// The result column names of a prepared statement as Access names them: columns of the same
+// name from different tables are told apart as Table.Column, other repeats get a number.
+std::vector<std::string> ResultColumnNames(sqlite3_stmt* st);
 
 // Parameter values by name as the user typed them ("42", "Smith", "#1/2/2003#").
 using Params = std::map<std::string, std::string>;

@@ -131,29 +131,20 @@ double NumberArg(sqlite3_value* v, const char* function) {
 
 // ---- dates ----
 
+// Jet day numbers (days from 1899-12-30) to civil dates and back, through the engine's calendar.
 void CivilFromDays(long long z, int* y, unsigned* m, unsigned* d) {
-  z += 719468 - 25569;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long long yy = static_cast<long long>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  *d = doy - (153 * mp + 2) / 5 + 1;
-  *m = mp < 10 ? mp + 3 : mp - 9;
-  *y = static_cast<int>(yy + (*m <= 2));
+  const jet::CivilDate c = jet::CivilFromDays(z + jet::kJetEpochDays);
+  *y = static_cast<int>(c.year);
+  *m = static_cast<unsigned>(c.month);
+  *d = static_cast<unsigned>(c.day);
 }
 
 double DaysFromCivil(long long y, long long m, long long d) {
-  // Month overflow as DateSerial allows it.
+  // Month overflow as DateSerial allows it; day overflow counts on from the month's first day.
   y += (m - 1) >= 0 ? (m - 1) / 12 : -((12 - m) / 12);
   m = ((m - 1) % 12 + 12) % 12 + 1;
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const long long yoe = y - era * 400;
-  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return static_cast<double>(era * 146097 + doe - 719468 + 25569);
+  return static_cast<double>(jet::DaysFromCivil(y, static_cast<int>(m), 1) + (d - 1) -
+                             jet::kJetEpochDays);
 }
 
 struct Parts {

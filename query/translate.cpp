@@ -8,6 +8,8 @@
 #include <ctime>
 
 #include "jet/error.h"
+#include "jet/value.h"
+#include "jet/value_text.h"
 
 namespace query {
 namespace {
@@ -253,6 +255,17 @@ class Parser {
     ++pos_;
     return true;
   }
+  // In portable mode: `what` has no exact SQLite equivalent.
+  void Portable(bool ok, const std::string& what) const {
+    if (options_.portable && !ok) {
+      throw jet::Error(jet::Error::Kind::kNotSupported,
+                       "uses " + what + ", which SQLite has no exact equivalent for");
+    }
+  }
+  // Text comparisons in a portable translation ignore ASCII case, as Access's General order
+  // ignores case (numbers are unaffected by a collation).
+  std::string Nocase() const { return options_.portable ? " COLLATE NOCASE" : ""; }
+
   [[noreturn]] void Error(const std::string& expected) const {
     const Token& t = Peek();
     Fail("Syntax error in query expression near " +
@@ -331,7 +344,7 @@ class Parser {
       std::string e = Expr();
       if (keys) keys->push_back(e);
       if (n > 0) out += ", ";
-      out += e;
+      out += e + Nocase();
       if (Word("desc"))
         out += " DESC";
       else
@@ -391,7 +404,7 @@ class Parser {
     if (Word("where")) body += " WHERE " + Expr();
     if (Word("group")) {
       ExpectWord("by");
-      body += " GROUP BY " + ExprList();
+      body += " GROUP BY " + ExprList(Nocase());
     }
     if (Word("having")) body += " HAVING " + Expr();
     std::vector<std::string> keys;
@@ -407,6 +420,8 @@ class Parser {
       top_level_->hidden_columns = 1;
     }
     if (top >= 0) {
+      Portable(!percent, "TOP n PERCENT");
+      Portable(keys.empty(), "TOP n with ORDER BY (Access keeps the ties, LIMIT does not)");
       if (defer_top && top_level_) {
         top_level_->top = top;
         top_level_->top_percent = percent;
@@ -433,9 +448,10 @@ class Parser {
     return end > start;
   }
 
-  std::string ExprList() {
-    std::string out = Expr();
-    while (Symbol(",")) out += ", " + Expr();
+  // Expressions separated by commas, each followed by `suffix` (a collation).
+  std::string ExprList(const std::string& suffix = "") {
+    std::string out = Expr() + suffix;
+    while (Symbol(",")) out += ", " + Expr() + suffix;
     return out;
   }
 
@@ -595,7 +611,11 @@ class Parser {
   // Expressions, lowest precedence first.
   std::string Expr() { return Imp(); }
 
-  std::string Boolean(const std::string& e) const { return value_context_ ? "-(" + e + ")" : e; }
+  // A truth value where a value is wanted: Access's True is -1; an export stores Yes as 1.
+  std::string Boolean(const std::string& e) const {
+    if (!value_context_) return e;
+    return options_.portable ? "(" + e + ")" : "-(" + e + ")";
+  }
 
   std::string Imp() {
     std::string l = Or();
@@ -637,7 +657,7 @@ class Parser {
         const std::string op = t.text;
         ++pos_;
         const std::string r = Concat();
-        l = Boolean(l + " " + op + " " + r);
+        l = Boolean(l + " " + op + " " + r + Nocase());
         continue;
       }
       const bool negated =
@@ -645,16 +665,21 @@ class Parser {
       if (negated) ++pos_;
       const std::string neg = negated ? "NOT " : "";
       if (Word("like")) {
-        l = Boolean(neg + "acc_like(" + l + ", " + Concat() + ")");
+        const std::string pattern = Concat();
+        if (options_.portable) {
+          l = Boolean(l + " " + neg + "LIKE " + PortableLike(pattern) + " ESCAPE '\\'");
+          continue;
+        }
+        l = Boolean(neg + "acc_like(" + l + ", " + pattern + ")");
       } else if (Word("in")) {
         ExpectSymbol("(");
         std::string list = PeekWord("select") ? Compound(false) : ExprList();
         ExpectSymbol(")");
-        l = Boolean(l + " " + neg + "IN (" + list + ")");
+        l = Boolean(l + Nocase() + " " + neg + "IN (" + list + ")");
       } else if (Word("between")) {
         std::string lo = Concat();
         ExpectWord("and");
-        l = Boolean(l + " " + neg + "BETWEEN " + lo + " AND " + Concat());
+        l = Boolean(l + Nocase() + " " + neg + "BETWEEN " + lo + " AND " + Concat());
       } else if (Word("is")) {
         const bool is_not = Word("not");
         ExpectWord("null");
@@ -666,7 +691,14 @@ class Parser {
   }
   std::string Concat() {
     std::string l = Additive();
-    while (Symbol("&")) l = "acc_concat(" + l + ", " + Additive() + ")";
+    while (Symbol("&")) {
+      const std::string r = Additive();
+      // Access: Null & Null is Null, otherwise a Null side counts as "".
+      l = options_.portable ? "(CASE WHEN " + l + " IS NULL AND " + r +
+                                  " IS NULL THEN NULL ELSE coalesce(" + l + ", '') || coalesce(" +
+                                  r + ", '') END)"
+                            : "acc_concat(" + l + ", " + r + ")";
+    }
     return l;
   }
   std::string Additive() {
@@ -685,12 +717,18 @@ class Parser {
   }
   std::string Mod() {
     std::string l = IntDiv();
-    while (Word("mod")) l = "acc_mod(" + l + ", " + IntDiv() + ")";
+    while (Word("mod")) {
+      Portable(false, "Mod");
+      l = "acc_mod(" + l + ", " + IntDiv() + ")";
+    }
     return l;
   }
   std::string IntDiv() {
     std::string l = Mul();
-    while (Symbol("\\")) l = "acc_intdiv(" + l + ", " + Mul() + ")";
+    while (Symbol("\\")) {
+      Portable(false, "the \\ operator");
+      l = "acc_intdiv(" + l + ", " + Mul() + ")";
+    }
     return l;
   }
   std::string Mul() {
@@ -699,7 +737,8 @@ class Parser {
       if (Symbol("*"))
         l = "(" + l + " * " + Unary() + ")";
       else if (Symbol("/"))
-        l = "acc_div(" + l + ", " + Unary() + ")";
+        l = options_.portable ? "(CAST(" + l + " AS REAL) / " + Unary() + ")"
+                              : "acc_div(" + l + ", " + Unary() + ")";
       else
         return l;
     }
@@ -711,7 +750,10 @@ class Parser {
   }
   std::string Power() {
     std::string l = Primary();
-    while (Symbol("^")) l = "acc_pow(" + l + ", " + Primary() + ")";
+    while (Symbol("^")) {
+      Portable(false, "the ^ operator");
+      l = "acc_pow(" + l + ", " + Primary() + ")";
+    }
     return l;
   }
 
@@ -733,6 +775,7 @@ class Parser {
         double days = 0;
         if (!ParseAccessDate(t.text, &days))
           Fail("Syntax error in date in query expression '#" + t.text + "#'.");
+        if (options_.portable) return SqlQuote(jet::FormatDateTime(days, ' '));
         char buf[64];
         std::snprintf(buf, sizeof buf, "acc_cdate(%.17g)", days);
         return buf;
@@ -761,7 +804,7 @@ class Parser {
     if (t.kind == Tok::kName) {
       if (lower == "true" || lower == "yes" || lower == "on") {
         ++pos_;
-        return "-1";
+        return options_.portable ? "1" : "-1";
       }
       if (lower == "false" || lower == "no" || lower == "off") {
         ++pos_;
@@ -826,6 +869,51 @@ class Parser {
     }
   }
 
+  // A Like pattern given as a literal, as SQLite's LIKE pattern (with '\\' as its escape).
+  // SQLite's LIKE ignores ASCII case only, so only ASCII patterns carry over.
+  std::string PortableLike(const std::string& quoted) const {
+    const bool literal = quoted.size() >= 2 && quoted.front() == '\'' && quoted.back() == '\'';
+    Portable(literal, "Like with a pattern that is not a literal");
+    std::string out;
+    for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+      const char c = quoted[i];
+      Portable(static_cast<unsigned char>(c) < 0x80, "Like with a pattern beyond ASCII");
+      Portable(c != '#' && c != '[', "Like with a # or [...] pattern");
+      if (c == '*') {
+        out += '%';
+      } else if (c == '?') {
+        out += '_';
+      } else if (c == '%' || c == '_' || c == '\\') {
+        out += '\\';
+        out += c;
+      } else {
+        out += c;
+        if (c == '\'') out += quoted[++i];  // a doubled quote stays doubled
+      }
+    }
+    return "'" + out + "'";
+  }
+
+  // Access functions with an exact SQLite counterpart over the export's value forms.
+  std::string PortableFunction(const std::string& name, const std::vector<std::string>& args,
+                               const std::string& joined) const {
+    static const std::map<std::string, std::string> kSame = {
+        {"len", "length"}, {"ucase", "upper"}, {"lcase", "lower"}, {"abs", "abs"},
+        {"replace", "replace"}, {"chr", "char"}, {"chrw", "char"}, {"count", "count"},
+        {"min", "min"}, {"max", "max"}, {"sum", "sum"}, {"avg", "avg"}};
+    // Parts of an ISO 8601 date text.
+    static const std::map<std::string, std::string> kDatePart = {
+        {"year", "%Y"}, {"month", "%m"}, {"day", "%d"},
+        {"hour", "%H"}, {"minute", "%M"}, {"second", "%S"}};
+    if (name == "count" && args.size() == 1 && args[0] == "*") return "count(*)";
+    if (const auto f = kSame.find(name); f != kSame.end()) return f->second + "(" + joined + ")";
+    if (const auto f = kDatePart.find(name); f != kDatePart.end() && args.size() == 1) {
+      return "CAST(strftime('" + f->second + "', " + args[0] + ") AS INTEGER)";
+    }
+    Portable(false, "the function " + name);
+    return {};
+  }
+
   std::string Function() {
     const std::string name = Lower(Name());
     const bool saved = value_context_;
@@ -863,7 +951,7 @@ class Parser {
     }
     if (name == "isnull") {
       need(1, 1);
-      return "(-(" + args[0] + " IS NULL))";
+      return options_.portable ? "(" + args[0] + " IS NULL)" : "(-(" + args[0] + " IS NULL))";
     }
     if (name == "left") {
       need(2, 2);
@@ -877,6 +965,7 @@ class Parser {
       need(1, 1);
       return name + "(" + args[0] + ", ' ')";
     }
+    if (options_.portable) return PortableFunction(name, args, join(0));
     if (name == "count" && args.size() == 1 && args[0] == "*") return "count(*)";
     for (const FunctionMap& f : kFunctions) {
       if (name == f.access) return std::string(f.sqlite) + "(" + join(0) + ")";
@@ -907,16 +996,6 @@ int MonthFromName(std::string_view word) {
     if (w.compare(0, 3, kMonths[m]) == 0) return m + 1;
   }
   return 0;
-}
-
-// Days from 1899-12-30 to y-m-d (proleptic Gregorian).
-double DaysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const int yoe = y - era * 400;
-  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097.0 + doe - 719468 + 25569;  // 25569 = 1970-01-01 as a Jet day
 }
 
 }  // namespace
@@ -1033,11 +1112,8 @@ bool ParseAccessDate(std::string_view text, double* days) {
   } else if (!date_parts.empty() || !has_time) {
     return false;
   }
-  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (m < 1 || m > 12 || d < 1 || d > kDays[m - 1] || y < 100 || y > 9999) return false;
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (m == 2 && d == 29 && !leap) return false;
-  double day = DaysFromCivil(y, m, d);
+  if (m < 1 || m > 12 || y < 100 || y > 9999 || d < 1 || d > jet::DaysInMonth(y, m)) return false;
+  const double day = static_cast<double>(jet::DaysFromCivil(y, m, d) - jet::kJetEpochDays);
   const double frac = (h * 3600 + mi * 60 + se) / 86400.0;
   // Before 1899-12-30 the time still counts forward from the day's start.
   *days = day >= 0 ? day + frac : day - frac;

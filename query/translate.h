@@ -30,6 +30,11 @@ struct TranslateOptions {
   // Top-level SELECT only: adds the rowid of this table (or alias) as a trailing result column,
   // so edits of the rows can be written back.
   std::string rowid_table;
+  // For a view of an exported SQLite database, which has neither the engine's functions nor its
+  // value forms: dates are ISO 8601 text, Yes/No is 0/1, text compares ignoring ASCII case. Only
+  // SQLite's own functions are used; whatever has no exact equivalent there throws
+  // kNotSupported naming it.
+  bool portable = false;
 };
 
 enum class StatementKind { kSelect, kInsert, kUpdate, kDelete, kSelectInto, kOther };

@@ -180,6 +180,7 @@ std::string SchemaScript(const ExportSchema& s, jet::Format format, Dialect dial
   if (dialect == Dialect::kPostgres) {
     for (const std::string& sql : PostgresKeysSql(s)) out += sql + ";\n";
   }
+  for (const std::string& sql : s.views) out += sql + ";\n";
   return out;
 }
 

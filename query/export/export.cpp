@@ -54,7 +54,7 @@ std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
 ExportStats Export(const jet::Database& db, ExportFormat format, const std::string& out,
                    const ExportOptions& options) {
   if (format == ExportFormat::kCsv) {
-    const ExportSchema schema = BuildExportSchema(db, Dialect::kSqlite);
+    const ExportSchema schema = BuildExportSchema(db, Dialect::kSqlite, false);
     const bool made_dir = PrepareDirectory(out);
     std::vector<std::string> created;
     try {
@@ -72,7 +72,7 @@ ExportStats Export(const jet::Database& db, ExportFormat format, const std::stri
     }
   }
   const Dialect dialect = format == ExportFormat::kSqlite ? Dialect::kSqlite : Dialect::kPostgres;
-  const ExportSchema schema = BuildExportSchema(db, dialect);
+  const ExportSchema schema = BuildExportSchema(db, dialect, true);
   OutputFile(out).Close();  // claims the name; throws when something is there already
   try {
     ExportStats stats = dialect == Dialect::kSqlite ? WriteSqlite(db, schema, out, options)
@@ -90,7 +90,7 @@ ExportStats Export(const jet::Database& db, ExportFormat format, const std::stri
 }
 
 std::string SchemaSql(const jet::Database& db, Dialect dialect, std::ostream* notes) {
-  const ExportSchema schema = BuildExportSchema(db, dialect);
+  const ExportSchema schema = BuildExportSchema(db, dialect, true);
   PrintNotes(schema, notes);
   return SchemaScript(schema, db.format(), dialect);
 }

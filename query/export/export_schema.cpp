@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <set>
 
+#include "query/export/views.h"
+
 namespace query {
 namespace {
 
@@ -198,12 +200,15 @@ void AddForeignKeys(const jet::Database& db, const std::vector<jet::CatalogObjec
   }
 }
 
-void AddQueryNotes(const std::vector<jet::CatalogObject>& objects, ExportSchema& s) {
+// Notes for what is neither a table nor a view: queries when the target has no views (`why`),
+// linked tables always.
+void AddObjectNotes(const std::vector<jet::CatalogObject>& objects, const char* why,
+                    ExportSchema& s) {
   for (const jet::CatalogObject& o : objects) {
     const std::string name = "\"" + jet::ToUtf8(o.name) + "\"";
+    if (why == nullptr && o.kind != jet::ObjectKind::kLinkedTable) continue;
     if (o.kind == jet::ObjectKind::kSelectQuery) {
-      s.notes.push_back("query " + name +
-                        ": not exported as a view (saved queries are not translated yet)");
+      s.notes.push_back("query " + name + ": " + why);
     } else if (o.kind == jet::ObjectKind::kOtherQuery) {
       s.notes.push_back("query " + name + ": not exported (only select queries can become views)");
     } else if (o.kind == jet::ObjectKind::kLinkedTable) {
@@ -218,7 +223,7 @@ const ExportIndex* ExportTable::PrimaryKey() const {
   return !indexes.empty() && indexes.front().primary ? &indexes.front() : nullptr;
 }
 
-ExportSchema BuildExportSchema(const jet::Database& db, Dialect dialect) {
+ExportSchema BuildExportSchema(const jet::Database& db, Dialect dialect, bool views) {
   ExportSchema s;
   Namer namer(dialect, s.notes);
   const std::vector<jet::CatalogObject> objects = db.Objects();
@@ -248,7 +253,17 @@ ExportSchema BuildExportSchema(const jet::Database& db, Dialect dialect) {
     }
   }
   AddForeignKeys(db, objects, s, namer);
-  AddQueryNotes(objects, s);
+  if (views && dialect == Dialect::kSqlite) {
+    ViewPlan plan = PlanSqliteViews(db, s);
+    s.views = std::move(plan.statements);
+    s.notes.insert(s.notes.end(), plan.notes.begin(), plan.notes.end());
+    AddObjectNotes(objects, nullptr, s);
+  } else {
+    AddObjectNotes(objects,
+                   views ? "not exported as a view (views are exported to SQLite only)"
+                         : "not exported (CSV files hold tables only)",
+                   s);
+  }
   return s;
 }
 

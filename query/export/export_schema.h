@@ -57,11 +57,16 @@ struct ExportSchema {
   // What the target will not hold, one line each: queries not exported, relationships without
   // integrity, names shortened to fit the target.
   std::vector<std::string> notes;
+  // SQLite only: CREATE VIEW for the saved select queries that SQLite can run, in the order
+  // they must be created (after the tables).
+  std::vector<std::string> views;
 };
 
 // Reads the user tables and relationships of `db` and names everything for `dialect`. Scans the
-// rows of tables with an AutoNumber key for their largest key. Throws jet::Error.
-ExportSchema BuildExportSchema(const jet::Database& db, Dialect dialect);
+// rows of tables with an AutoNumber key for their largest key. With `views` (an SQLite
+// database or its script) the saved select queries become views where SQLite can run them.
+// Throws jet::Error.
+ExportSchema BuildExportSchema(const jet::Database& db, Dialect dialect, bool views);
 
 // `name` quoted as an SQL identifier: "na""me".
 std::string QuoteIdentifier(const std::string& name);

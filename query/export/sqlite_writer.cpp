@@ -201,6 +201,7 @@ ExportStats WriteSqlite(const jet::Database& db, const ExportSchema& schema,
     for (const std::string& sql : CreateIndexesSql(t)) out.Exec(sql);
   }
   SetSequences(schema, out);
+  for (const std::string& sql : schema.views) out.Exec(sql);
   out.Exec("COMMIT");
   out.Close();
   if (options.notes != nullptr) {
