@@ -16,12 +16,6 @@
 namespace query {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // A parameter value as an SQLite literal: numbers stay numbers, #dates# become dates, the rest
 // is text.
 std::string ParamLiteral(const std::string& value) {
@@ -165,7 +159,7 @@ void Engine::AttachTables() {
   for (const jet::TableListEntry& t : db_.ListTables()) {
     if (t.type != "TABLE") continue;
     const std::string name = jet::ToUtf8(t.name);
-    if (table_names_.count(Lower(name))) continue;
+    if (table_names_.count(AsciiLower(name))) continue;
     const std::string sql =
         "CREATE VIRTUAL TABLE " + QuoteIdent(name) + " USING jet(" + SqlQuote(name) + ")";
     char* err = nullptr;
@@ -174,7 +168,7 @@ void Engine::AttachTables() {
       sqlite3_free(err);
       throw jet::Error(jet::Error::Kind::kCorrupt, "table '" + name + "': " + message);
     }
-    table_names_[Lower(name)] = name;
+    table_names_[AsciiLower(name)] = name;
   }
 }
 
@@ -186,7 +180,7 @@ void Engine::RefreshViews(const Params& params) {
   views_.clear();
   view_errors_.clear();
   TranslateOptions options;
-  for (const auto& [name, value] : params) options.params[Lower(name)] = ParamLiteral(value);
+  for (const auto& [name, value] : params) options.params[AsciiLower(name)] = ParamLiteral(value);
   // name -> translated select, for the queries still to create.
   std::vector<std::pair<std::string, std::string>> pending;
   for (const SavedQuery& q : ReadSavedQueries(db_)) {
@@ -196,7 +190,7 @@ void Engine::RefreshViews(const Params& params) {
       const Translation t = Translate(jet::ToUtf8(q.Sql()), options);
       if (t.kind == StatementKind::kSelect) pending.emplace_back(name, t.sql);
     } catch (const jet::Error& e) {
-      view_errors_[Lower(name)] = e.what();
+      view_errors_[AsciiLower(name)] = e.what();
     }
   }
   // Queries built on other queries: create what can be created until nothing more can.
@@ -205,7 +199,7 @@ void Engine::RefreshViews(const Params& params) {
     for (auto it = pending.begin(); it != pending.end();) {
       Statement st;
       if (sqlite3_prepare_v2(sqlite_, it->second.c_str(), -1, &st.stmt, nullptr) != SQLITE_OK) {
-        view_errors_[Lower(it->first)] = sqlite3_errmsg(sqlite_);
+        view_errors_[AsciiLower(it->first)] = sqlite3_errmsg(sqlite_);
         ++it;
         continue;
       }
@@ -215,11 +209,11 @@ void Engine::RefreshViews(const Params& params) {
       const std::string sql =
           "CREATE VIEW " + QuoteIdent(it->first) + "(" + list + ") AS " + it->second;
       if (sqlite3_exec(sqlite_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        view_errors_[Lower(it->first)] = sqlite3_errmsg(sqlite_);
+        view_errors_[AsciiLower(it->first)] = sqlite3_errmsg(sqlite_);
         ++it;
         continue;
       }
-      view_errors_.erase(Lower(it->first));
+      view_errors_.erase(AsciiLower(it->first));
       views_.push_back(it->first);
       it = pending.erase(it);
       progress = true;
@@ -235,7 +229,7 @@ void Engine::Fail(const std::string& message, std::string_view statement) {
     std::string name = message.substr(15);
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name = name.substr(dot + 1);
-    const auto why = view_errors_.find(Lower(name));
+    const auto why = view_errors_.find(AsciiLower(name));
     if (why != view_errors_.end()) throw jet::Error(Kind::kInvalidArgument, why->second);
     throw jet::Error(Kind::kNotFound,
                      "The database engine cannot find the input table or query '" + name +
@@ -247,7 +241,7 @@ void Engine::Fail(const std::string& message, std::string_view statement) {
 
 std::string Engine::TranslateForTest(std::string_view access_sql, const Params& params) {
   TranslateOptions options;
-  for (const auto& [name, value] : params) options.params[Lower(name)] = ParamLiteral(value);
+  for (const auto& [name, value] : params) options.params[AsciiLower(name)] = ParamLiteral(value);
   options.defer_top = true;
   return Translate(access_sql, options).sql;
 }
@@ -261,11 +255,11 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
   ++context_->statement;  // tables read the file again: it may have changed since
   RefreshViews(params);
   TranslateOptions options;
-  for (const auto& [name, value] : params) options.params[Lower(name)] = ParamLiteral(value);
+  for (const auto& [name, value] : params) options.params[AsciiLower(name)] = ParamLiteral(value);
   for (const jet::TableListEntry& t : db_.ListTables()) {
     if (t.type != "TABLE") continue;
     for (const jet::Column& c : db_.GetTable(t.name).columns) {
-      options.columns.insert(Lower(jet::ToUtf8(c.name)));
+      options.columns.insert(AsciiLower(jet::ToUtf8(c.name)));
     }
   }
   options.defer_top = true;
@@ -356,14 +350,14 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
           jet::RowId{static_cast<uint32_t>(rowid >> 8), static_cast<uint8_t>(rowid & 0xFF)});
     }
     rs.table = jet::FromUtf8(
-        table_names_.count(Lower(rowid_table)) ? table_names_[Lower(rowid_table)] : rowid_table);
+        table_names_.count(AsciiLower(rowid_table)) ? table_names_[AsciiLower(rowid_table)] : rowid_table);
   }
   if (tr.hidden_columns > 0) {
     rs.columns.resize(shown);
     for (auto& row : rs.rows) row.resize(shown);
   }
   if (tr.kind == StatementKind::kSelectInto) {
-    if (table_names_.count(Lower(tr.target))) {
+    if (table_names_.count(AsciiLower(tr.target))) {
       throw jet::Error(jet::Error::Kind::kConstraint, "Table '" + tr.target + "' already exists.");
     }
     jet::TableSpec spec;
@@ -372,10 +366,10 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
     for (const jet::Column& c : rs.columns) {
       jet::ColumnSpec col;
       col.name = c.name;
-      std::string key = Lower(jet::ToUtf8(c.name));
+      std::string key = AsciiLower(jet::ToUtf8(c.name));
       for (int k = 1; seen.count(key); ++k) {
         col.name = c.name + jet::FromUtf8(std::to_string(k));
-        key = Lower(jet::ToUtf8(col.name));
+        key = AsciiLower(jet::ToUtf8(col.name));
       }
       seen.insert(key);
       col.type = c.type;
@@ -436,7 +430,7 @@ std::string NotUpdatableReason(const SavedQuery& q,
         options = r.flag.value_or(0);
         break;
       case 6:
-        if (r.expression) columns += Lower(jet::ToUtf8(*r.expression)) + " ";
+        if (r.expression) columns += AsciiLower(jet::ToUtf8(*r.expression)) + " ";
         break;
       default:
         break;
@@ -444,7 +438,7 @@ std::string NotUpdatableReason(const SavedQuery& q,
   }
   if (sources != 1 || joins > 0) return "it draws on more than one table";
   if (subquery) return "it reads a sub-query";
-  if (!tables.count(Lower(source))) return "it is built on another query";
+  if (!tables.count(AsciiLower(source))) return "it is built on another query";
   if (groups > 0) return "it groups its rows";
   if (options & 0x02) return "it uses DISTINCT";
   for (const char* f :
@@ -487,16 +481,16 @@ jet::ResultSet Engine::OpenSavedQuery(std::u16string_view name, std::string* rea
 std::vector<std::string> ResultColumnNames(sqlite3_stmt* st) {
   const int n = sqlite3_column_count(st);
   std::map<std::string, int> count;
-  for (int i = 0; i < n; ++i) ++count[Lower(sqlite3_column_name(st, i))];
+  for (int i = 0; i < n; ++i) ++count[AsciiLower(sqlite3_column_name(st, i))];
   std::vector<std::string> names;
   std::set<std::string> used;
   for (int i = 0; i < n; ++i) {
     std::string name = sqlite3_column_name(st, i);
     const char* table = sqlite3_column_table_name(st, i);
-    if (count[Lower(name)] > 1 && table) name = std::string(table) + "." + name;
+    if (count[AsciiLower(name)] > 1 && table) name = std::string(table) + "." + name;
     std::string unique = name;
-    for (int k = 1; used.count(Lower(unique)); ++k) unique = name + std::to_string(k);
-    used.insert(Lower(unique));
+    for (int k = 1; used.count(AsciiLower(unique)); ++k) unique = name + std::to_string(k);
+    used.insert(AsciiLower(unique));
     names.push_back(unique);
   }
   return names;

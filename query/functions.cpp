@@ -204,12 +204,6 @@ const char* kMonthNames[] = {"January", "February", "March",     "April",   "May
 const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                            "Thursday", "Friday", "Saturday"};
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // ---- scalar functions ----
 
 #define ARGS sqlite3_context *ctx, int argc, sqlite3_value **argv
@@ -354,7 +348,7 @@ int DayOfYear(const Parts& p) {
 
 void DatePart(ARGS) {
   if (IsNull(argv[1])) return sqlite3_result_null(ctx);
-  const std::string iv = Lower(ValueText(argv[0]));
+  const std::string iv = AsciiLower(ValueText(argv[0]));
   const double d = DateArg(argv[1]);
   const Parts p = Split(d);
   const int first = argc > 2 ? std::max(1, sqlite3_value_int(argv[2])) : 1;
@@ -401,7 +395,7 @@ double AddMonths(double d, long long months) {
 void DateAdd(ARGS) {
   UNUSED_ARGC;
   if (IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(ctx);
-  const std::string iv = Lower(ValueText(argv[0]));
+  const std::string iv = AsciiLower(ValueText(argv[0]));
   const double n = std::trunc(NumberArg(argv[1], "DateAdd"));
   const double d = DateArg(argv[2]);
   const Parts p = Split(d);
@@ -436,7 +430,7 @@ void DateAdd(ARGS) {
 
 void DateDiff(ARGS) {
   if (IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(ctx);
-  const std::string iv = Lower(ValueText(argv[0]));
+  const std::string iv = AsciiLower(ValueText(argv[0]));
   const Parts a = Split(DateArg(argv[1])), b = Split(DateArg(argv[2]));
   const long long da = static_cast<long long>(DaysFromCivil(a.year, a.month, a.day));
   const long long db = static_cast<long long>(DaysFromCivil(b.year, b.month, b.day));
@@ -598,7 +592,7 @@ void Round(ARGS) {
 
 // Format(value, format): the named formats and the date and number patterns queries use.
 std::string FormatNumber(double v, const std::string& fmt) {
-  const std::string f = Lower(fmt);
+  const std::string f = AsciiLower(fmt);
   char buf[64];
   auto grouped = [](double x, int decimals) {
     char b[64];
@@ -647,7 +641,7 @@ std::string FormatNumber(double v, const std::string& fmt) {
 }
 
 std::string FormatDate(double d, const std::string& fmt) {
-  const std::string f = Lower(fmt);
+  const std::string f = AsciiLower(fmt);
   const Parts p = Split(d);
   char buf[64];
   if (f == "general date" || f.empty()) return FormatAccessDate(d);
@@ -730,7 +724,7 @@ std::string FormatDate(double d, const std::string& fmt) {
       n = 1;
     } else if (c == 'w' && (n = run('w'))) {
       out += std::to_string(p.weekday);
-    } else if (c == 'a' && Lower(fmt.substr(i, 5)) == "am/pm") {
+    } else if (c == 'a' && AsciiLower(fmt.substr(i, 5)) == "am/pm") {
       out += p.hour < 12 ? "AM" : "PM";
       n = 5;
     } else {
@@ -743,7 +737,7 @@ std::string FormatDate(double d, const std::string& fmt) {
 }
 
 bool LooksLikeDateFormat(const std::string& fmt) {
-  const std::string f = Lower(fmt);
+  const std::string f = AsciiLower(fmt);
   if (f.find("date") != std::string::npos || f.find("time") != std::string::npos) return true;
   return f.find_first_of("ymdhns") != std::string::npos &&
          f.find_first_of("0#") == std::string::npos;
@@ -760,7 +754,7 @@ void Format(ARGS) {
   }
   if (NumberOf(argv[0], &v)) return ResultText(ctx, FormatNumber(v, fmt));
   const std::string s = ValueText(argv[0]);
-  const std::string f = Lower(fmt);
+  const std::string f = AsciiLower(fmt);
   if (f == ">")
     return ResultText(ctx, jet::ToUtf8([&] {
                         auto u = jet::FromUtf8(s);

@@ -22,12 +22,6 @@ struct Token {
   size_t offset = 0;
 };
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 [[noreturn]] void Fail(const std::string& message) {
   throw jet::Error(jet::Error::Kind::kInvalidArgument, message);
 }
@@ -239,7 +233,7 @@ class Parser {
   const Token& Peek(size_t ahead = 0) const { return t_[std::min(pos_ + ahead, t_.size() - 1)]; }
   bool PeekWord(std::string_view w, size_t ahead = 0) const {
     const Token& t = Peek(ahead);
-    return t.kind == Tok::kName && Lower(t.text) == w;
+    return t.kind == Tok::kName && AsciiLower(t.text) == w;
   }
   bool PeekSymbol(std::string_view s, size_t ahead = 0) const {
     const Token& t = Peek(ahead);
@@ -280,7 +274,7 @@ class Parser {
   }
   bool PeekName() const {
     const Token& t = Peek();
-    return t.kind == Tok::kBracket || (t.kind == Tok::kName && !IsClauseWord(Lower(t.text)));
+    return t.kind == Tok::kBracket || (t.kind == Tok::kName && !IsClauseWord(AsciiLower(t.text)));
   }
   std::string Name() {
     const Token& t = Peek();
@@ -296,7 +290,7 @@ class Parser {
       if (depth == 0 && Symbol(";")) return;
       const Token& t = Peek();
       if (expect_name && depth == 0) {
-        out.declared_params.push_back(Lower(t.text));
+        out.declared_params.push_back(AsciiLower(t.text));
         expect_name = false;
       } else if (t.kind == Tok::kSymbol && t.text == "(") {
         ++depth;
@@ -506,7 +500,7 @@ class Parser {
     if (Word("as") || PeekName()) {
       const std::string alias = Name();
       out += " AS " + QuoteIdent(alias);
-      aliases_[Lower(alias)] = tables_seen_.empty() ? alias : tables_seen_.back();
+      aliases_[AsciiLower(alias)] = tables_seen_.empty() ? alias : tables_seen_.back();
     }
     return out;
   }
@@ -559,7 +553,7 @@ class Parser {
     }
     std::string where;
     if (Word("where")) where = Expr();
-    const auto alias = aliases_.find(Lower(target_alias));
+    const auto alias = aliases_.find(AsciiLower(target_alias));
     tr.target = alias != aliases_.end() ? alias->second : target_alias;
     std::string set_list;
     for (size_t k = 0; k < sets.size(); ++k) {
@@ -599,7 +593,7 @@ class Parser {
     ExpectWord("from");
     const std::string from = FromList();
     if (target_alias.empty()) target_alias = first_table_;
-    const auto alias = aliases_.find(Lower(target_alias));
+    const auto alias = aliases_.find(AsciiLower(target_alias));
     tr.target = alias != aliases_.end() ? alias->second : target_alias;
     std::string where;
     if (Word("where")) where = Expr();
@@ -800,7 +794,7 @@ class Parser {
       case Tok::kBracket:
         break;
     }
-    const std::string lower = Lower(t.text);
+    const std::string lower = AsciiLower(t.text);
     if (t.kind == Tok::kName) {
       if (lower == "true" || lower == "yes" || lower == "on") {
         ++pos_;
@@ -837,7 +831,7 @@ class Parser {
     }
     std::string full;
     for (size_t k = 0; k < parts.size(); ++k) full += (k ? (bang ? "!" : ".") : "") + parts[k];
-    const std::string key = Lower(full);
+    const std::string key = AsciiLower(full);
     const auto given = options_.params.find(key);
     const bool declared =
         declared_ && std::find(declared_->begin(), declared_->end(), key) != declared_->end();
@@ -915,7 +909,7 @@ class Parser {
   }
 
   std::string Function() {
-    const std::string name = Lower(Name());
+    const std::string name = AsciiLower(Name());
     const bool saved = value_context_;
     const bool condition_arg = name == "iif";
     if (condition_arg) value_context_ = false;
@@ -990,7 +984,7 @@ class Parser {
 int MonthFromName(std::string_view word) {
   static const char* kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                   "jul", "aug", "sep", "oct", "nov", "dec"};
-  const std::string w = Lower(word);
+  const std::string w = AsciiLower(word);
   if (w.size() < 3) return 0;
   for (int m = 0; m < 12; ++m) {
     if (w.compare(0, 3, kMonths[m]) == 0) return m + 1;
@@ -999,6 +993,14 @@ int MonthFromName(std::string_view word) {
 }
 
 }  // namespace
+
+std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
 
 std::string QuoteIdent(std::string_view name) {
   std::string out = "\"";
@@ -1057,7 +1059,7 @@ bool ParseAccessDate(std::string_view text, double* days) {
       if (i < s.size() && (s[i] == '/' || s[i] == '-' || s[i] == '.')) ++i;
     } else if (std::isalpha(static_cast<unsigned char>(s[i]))) {
       while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
-      const std::string w = Lower(s.substr(i, j - i));
+      const std::string w = AsciiLower(s.substr(i, j - i));
       if (w == "am")
         am = true;
       else if (w == "pm")

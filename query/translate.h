@@ -58,6 +58,9 @@ Translation Translate(std::string_view access_sql, const TranslateOptions& optio
 // AM/PM; two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999. Returns the Jet day number.
 bool ParseAccessDate(std::string_view text, double* days);
 
+// `s` with ASCII letters in lower case: the form of names and parameter keys in lookups.
+std::string AsciiLower(std::string_view s);
+
 // An SQLite string literal for `s`.
 std::string SqlQuote(std::string_view s);
 // An SQLite quoted identifier for `name`.

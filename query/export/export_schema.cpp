@@ -5,19 +5,13 @@
 #include <set>
 
 #include "query/export/views.h"
+#include "query/translate.h"
 
 namespace query {
 namespace {
 
 // PostgreSQL keeps at most this many bytes of an identifier (NAMEDATALEN - 1).
 constexpr size_t kPostgresNameBytes = 63;
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 // `name` cut to `limit` bytes at a character boundary, with a hash of the whole name appended so
 // that two long names with the same beginning stay apart. The same name always gives the same
@@ -52,13 +46,13 @@ class Namer {
   // A name unique among all names given out by Unique() (tables, indexes, constraints).
   std::string Unique(const std::string& wanted, const std::string& what) {
     std::string name = Fit(wanted, what);
-    for (int n = 2; used_.count(Lower(name)) != 0; ++n) {
+    for (int n = 2; used_.count(AsciiLower(name)) != 0; ++n) {
       const std::string suffix = "_" + std::to_string(n);
       name = Shorten(wanted, (dialect_ == Dialect::kPostgres ? kPostgresNameBytes : 1u << 30) -
                                  suffix.size()) +
              suffix;
     }
-    used_.insert(Lower(name));
+    used_.insert(AsciiLower(name));
     return name;
   }
 
@@ -147,7 +141,7 @@ ExportTable* FindTable(std::vector<ExportTable>& tables, const std::u16string& n
   }
   // Access compares names case-insensitively.
   for (ExportTable& t : tables) {
-    if (Lower(jet::ToUtf8(t.def.name)) == Lower(jet::ToUtf8(name))) return &t;
+    if (AsciiLower(jet::ToUtf8(t.def.name)) == AsciiLower(jet::ToUtf8(name))) return &t;
   }
   return nullptr;
 }

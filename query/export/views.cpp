@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <cctype>
-#include <set>
 
 #include "jet/error.h"
 #include "query/engine.h"
@@ -13,11 +11,6 @@
 
 namespace query {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // An empty in-memory database holding the exported tables, to try the views against.
 class Scratch {
@@ -65,7 +58,7 @@ ViewPlan PlanSqliteViews(const jet::Database& db, const ExportSchema& s) {
   for (const ExportTable& t : s.tables) {
     const std::string error = scratch.Exec(CreateTableSql(t, db.format(), Dialect::kSqlite));
     if (!error.empty()) throw jet::Error(jet::Error::Kind::kIo, "cannot plan the views: " + error);
-    for (const jet::Column& c : t.def.columns) options.columns.insert(Lower(jet::ToUtf8(c.name)));
+    for (const jet::Column& c : t.def.columns) options.columns.insert(AsciiLower(jet::ToUtf8(c.name)));
   }
 
   struct Pending {
