@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "query/functions.h"
@@ -615,19 +616,10 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
       return jet::Bytes(p, p + sqlite3_value_bytes(v));
     }
     case jet::ColumnType::kGuid: {
-      std::string s = ValueText(v), hex;
-      for (char c : s) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
-      }
-      if (hex.size() != 32) Mismatch(column, "'" + s + "'");
-      // Text order: Data1 (4 bytes LE), Data2, Data3 (2 bytes LE each), then 8 bytes as written.
-      jet::Guid g;
-      auto byte = [&](int k) {
-        return static_cast<uint8_t>(std::stoi(hex.substr(2 * k, 2), nullptr, 16));
-      };
-      const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      for (int k = 0; k < 16; ++k) g.bytes[k] = byte(order[k]);
-      return g;
+      const std::string s = ValueText(v);
+      const std::optional<jet::Guid> g = jet::Guid::Parse(jet::FromUtf8(s));
+      if (!g) Mismatch(column, "'" + s + "'");
+      return *g;
     }
     case jet::ColumnType::kNumeric: {
       jet::Decimal d;
