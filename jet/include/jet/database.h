@@ -102,6 +102,13 @@ class Database {
             const std::function<bool(RowId, std::vector<Value>&)>& fn) const;
   // Reads one row by id. Throws kNotFound when the slot holds no live row.
   std::vector<Value> ReadRow(const TableDef& table, RowId id) const;
+  // The rows whose key in `index` (one of `table.indexes`) equals the key of `key` (values of the
+  // index's columns, in index order, each of its column's type), found by walking the index, in
+  // index order. Nullopt when the index cannot answer exactly: a key this engine can only
+  // approximate (text in a sort order or with characters whose codes are not established), or a
+  // NULL in an index that leaves NULLs out. Throws kInvalidArgument for a value of another type.
+  std::optional<std::vector<RowId>> SeekIndex(const TableDef& table, const Index& index,
+                                              const std::vector<Value>& key) const;
 
   // Runs one statement of the engine's SQL dialect. BEGIN, COMMIT and ROLLBACK (each optionally
   // followed by TRANSACTION) call Begin(), Commit() and Rollback().
