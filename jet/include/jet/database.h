@@ -132,10 +132,19 @@ class Database {
   // over duplicate or NULL values is refused and nothing changes.
   void CreateIndex(std::u16string_view table, const IndexSpec& spec);
   void CreateTable(const TableSpec& spec);
+  // Removes a user table (its catalog row, definition, rows, indexes and long values; their
+  // pages become free) or one index of a table. Refused with kConstraint while a relationship
+  // uses the table or the index, and with kNotFound for an unknown name; a refused drop
+  // changes nothing.
+  void DropTable(std::u16string_view name);
+  void DropIndex(std::u16string_view table, std::u16string_view index);
   // Adds the relationship `r` (name, tables, columns, enforced and cascade flags; `flags` is
   // derived from them) as Access stores it. With referential integrity the referenced columns
   // need a unique index and every existing referencing row its referenced row.
   void AddRelationship(const Relationship& r);
+  // Removes relationship `name`: its MSysRelationships rows and, with referential integrity, the
+  // indexes it added to both tables. One commit.
+  void DropRelationship(std::u16string_view name);
 
 
  private:
