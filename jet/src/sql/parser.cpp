@@ -1,5 +1,6 @@
 #include "sql/parser.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -20,6 +21,8 @@ constexpr std::array<std::string_view, 37> kReserved = {
 
 constexpr std::array<std::string_view, 5> kUnsupportedStatements = {
     "TRANSFORM", "PARAMETERS", "PROCEDURE", "GRANT", "REVOKE"};
+
+constexpr std::array<std::string_view, 3> kConstraintWords = {"CONSTRAINT", "PRIMARY", "UNIQUE"};
 
 struct TypeName {
   std::string_view word;
@@ -450,8 +453,11 @@ class Parser {
                                                   " is not supported by this engine.");
     }
     ExpectKeyword("ADD");
+    // ADD [COLUMN] name type, unless a constraint's words follow (they are reserved, so no
+    // column can be called so without brackets).
     if (AcceptKeyword("COLUMN") ||
-        (!IsKeyword(Peek(), "CONSTRAINT") && !IsKeyword(Peek(), "PRIMARY"))) {
+        std::none_of(kConstraintWords.begin(), kConstraintWords.end(),
+                     [&](std::string_view w) { return IsKeyword(Peek(), w); })) {
       AddColumnStatement add;
       add.table = index.table;
       CreateTableStatement scratch;
