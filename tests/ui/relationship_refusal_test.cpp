@@ -60,6 +60,11 @@ class RelationshipRefusalTest : public QObject {
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClick(grid, Qt::Key_Down);
     QCOMPARE(w.prompter.errors.size(), 1);
+    // The grid stays on the record that could not be posted, highlight included.
+    QTRY_COMPARE(grid->currentIndex().row(), 0);
+    QCOMPARE(grid->selectionModel()->selectedIndexes().size(), 1);
+    QCOMPARE(grid->selectionModel()->selectedIndexes().front().row(), 0);
+    QCOMPARE(orders->Query->CurrentIndex(), 0);
     QCOMPARE(w.prompter.errors[0],
              QStringLiteral("You cannot add or change a record because a related record is "
                             "required in table 'Customers'."));
