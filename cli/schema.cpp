@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "dump_format.h"
+#include "query/saved_query.h"
 
 namespace cli {
 namespace {
@@ -80,7 +81,7 @@ void PrintTable(const jet::TableDef& def, jet::Format format, std::ostream& out)
 }  // namespace
 
 void PrintTables(const jet::Database& db, std::ostream& out) {
-  for (const jet::TableListEntry& e : db.ListTables()) {
+  for (const jet::TableListEntry& e : query::ListTables(db)) {
     out << e.type << '\t' << jet::ToUtf8(e.name) << '\n';
   }
 }

@@ -1,6 +1,7 @@
 #include "table_commands.h"
 
 #include <QFile>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -45,9 +46,10 @@ class StderrPrompts : public tableops::Prompter {
 
 // The open file and the table names as the window lists them.
 struct OpenFile {
-  explicit OpenFile(const std::string& path) : file_path(QString::fromStdString(path)) {
+  OpenFile(const std::string& path, jet::SyncMode sync) : file_path(QString::fromStdString(path)) {
     connection.SetConnectionString(kTemplate.arg(file_path));
     connection.Open();
+    connection.Engine().set_sync_mode(sync);
     connection.GetTableNames(tables);
   }
   // The listed name that `name` gives, ASCII letters without case; throws when there is none.
@@ -76,8 +78,18 @@ std::string ReadAll(std::istream& in) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-int Import(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+int Import(std::vector<std::string> args, jet::SyncMode sync, std::istream& in, std::ostream& out,
            std::ostream& err) {
+  int batch = 0;
+  if (args.size() > 2 && args[1] == "--batch") {
+    char* end = nullptr;
+    const long n = std::strtol(args[2].c_str(), &end, 10);
+    if (end == args[2].c_str() || *end != '\0' || n < 1 || n > 1000000) {
+      throw BadUsage{"--batch takes a number of lines from 1 to 1000000"};
+    }
+    batch = static_cast<int>(n);
+    args.erase(args.begin() + 1, args.begin() + 3);
+  }
   if (args.size() < 3 || args.size() > 4) throw BadUsage{"wrong number of arguments for 'import'"};
   std::string bytes;
   if (args.size() == 4 && args[3] != "-") {
@@ -87,21 +99,21 @@ int Import(const std::vector<std::string>& args, std::istream& in, std::ostream&
   } else {
     bytes = ReadAll(in);
   }
-  OpenFile db(args[1]);
+  OpenFile db(args[1], sync);
   const QString table = db.Table(args[2]);
   auto query = db.OpenQuery(table);
   const tableops::PlainGrid grid(*query);
   StderrPrompts prompts(err);
   const tableops::ImportResult result = tableops::ImportText(
-      tableops::Page{table, query.get(), &grid}, QString::fromStdString(bytes), prompts);
+      tableops::Page{table, query.get(), &grid}, QString::fromStdString(bytes), prompts, batch);
   out << (result.statements - result.failed) << " of " << result.statements
       << " lines inserted into " << table.toStdString() << '\n';
   return result.failed > 0 || prompts.notices > 0 ? kExitFailure : kExitOk;
 }
 
-int Repair(const std::vector<std::string>& args, std::ostream& out) {
+int Repair(const std::vector<std::string>& args, jet::SyncMode sync, std::ostream& out) {
   if (args.size() != 2) throw BadUsage{"wrong number of arguments for 'repair'"};
-  OpenFile db(args[1]);
+  OpenFile db(args[1], sync);
   for (const QString& table : db.tables) {
     database::IndexList indexes;
     database::ReadTableIndexes(db.file_path, table, indexes);
@@ -116,9 +128,9 @@ int Repair(const std::vector<std::string>& args, std::ostream& out) {
   return kExitOk;
 }
 
-int Renumber(const std::vector<std::string>& args, std::ostream& out) {
+int Renumber(const std::vector<std::string>& args, jet::SyncMode sync, std::ostream& out) {
   if (args.size() != 2) throw BadUsage{"wrong number of arguments for 'renumber'"};
-  OpenFile db(args[1]);
+  OpenFile db(args[1], sync);
   const QString table = db.Table("StdItems");
   auto query = db.OpenQuery(table);
   const tableops::PlainGrid grid(*query);
@@ -129,7 +141,7 @@ int Renumber(const std::vector<std::string>& args, std::ostream& out) {
 
 int Copy(const std::vector<std::string>& args, std::ostream& out) {
   if (args.size() != 3) throw BadUsage{"wrong number of arguments for 'copy'"};
-  OpenFile db(args[1]);
+  OpenFile db(args[1], jet::SyncMode::kFull);  // reads only
   const QString table = db.Table(args[2]);
   auto query = db.OpenQuery(table);
   const tableops::PlainGrid grid(*query);
@@ -139,8 +151,22 @@ int Copy(const std::vector<std::string>& args, std::ostream& out) {
 
 }  // namespace
 
-std::optional<int> RunTableCommand(const std::vector<std::string>& args, std::istream& in,
+std::optional<int> RunTableCommand(const std::vector<std::string>& all_args, std::istream& in,
                                    std::ostream& out, std::ostream& err) {
+  // The sync setting may come first, as for every command; a bad one is RunMdbtool's to report.
+  jet::SyncMode sync = jet::SyncMode::kFull;
+  std::vector<std::string> args;
+  for (const std::string& a : all_args) {
+    if (a == "--sync=full") {
+      sync = jet::SyncMode::kFull;
+    } else if (a == "--sync=normal") {
+      sync = jet::SyncMode::kNormal;
+    } else if (a.rfind("--sync", 0) == 0) {
+      return std::nullopt;
+    } else {
+      args.push_back(a);
+    }
+  }
   if (args.empty()) return std::nullopt;
   const std::string& command = args[0];
   if (command != "import" && command != "repair" && command != "renumber" && command != "copy") {
@@ -148,9 +174,9 @@ std::optional<int> RunTableCommand(const std::vector<std::string>& args, std::is
   }
   try {
     int status = kExitOk;
-    if (command == "import") status = Import(args, in, out, err);
-    if (command == "repair") status = Repair(args, out);
-    if (command == "renumber") status = Renumber(args, out);
+    if (command == "import") status = Import(args, sync, in, out, err);
+    if (command == "repair") status = Repair(args, sync, out);
+    if (command == "renumber") status = Renumber(args, sync, out);
     if (command == "copy") status = Copy(args, out);
     out.flush();
     return status;

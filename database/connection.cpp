@@ -94,16 +94,7 @@ bool Connection::ReadOnly() const { return db_ && db_->read_only(); }
 
 void Connection::GetTableNames(QStringList& list) const {
   list.clear();
-  // As the provider lists them: select queries that declare parameters are procedures, not views.
-  std::vector<std::u16string> with_parameters;
-  for (const query::SavedQuery& q : query::ReadSavedQueries(Engine())) {
-    if (!q.parameters.empty()) with_parameters.push_back(q.name);
-  }
-  for (const jet::TableListEntry& entry : Engine().ListTables()) {
-    if (entry.type == "VIEW" && std::find(with_parameters.begin(), with_parameters.end(),
-                                          entry.name) != with_parameters.end()) {
-      continue;
-    }
+  for (const jet::TableListEntry& entry : query::ListTables(Engine())) {
     if (entry.type == "TABLE" || entry.type == "VIEW") {
       list.append(ToQString(entry.name));
     }

@@ -16,6 +16,18 @@
 namespace query {
 namespace {
 
+// Whether `sql` is a schema statement (CREATE, DROP, ALTER), which the Jet engine's own SQL runs:
+// SQLite only sees the tables as virtual tables and cannot change them.
+bool IsSchemaStatement(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '(')) ++i;
+  size_t j = i;
+  while (j < sql.size() && std::isalpha(static_cast<unsigned char>(sql[j]))) ++j;
+  std::string word(sql.substr(i, j - i));
+  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return word == "CREATE" || word == "DROP" || word == "ALTER";
+}
+
 // A parameter value as an SQLite literal: numbers stay numbers, #dates# become dates, the rest
 // is text.
 std::string ParamLiteral(const std::string& value) {
@@ -252,6 +264,18 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
 
 jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& params,
                                 const std::string& rowid_table) {
+  if (IsSchemaStatement(access_sql)) {
+    // A virtual table's columns are declared when it is attached, so after a schema change
+    // every table is attached again from the new catalog (dropped ones are gone).
+    jet::ExecResult r = db_.Execute(access_sql);
+    for (const auto& [lower, name] : table_names_) {
+      sqlite3_exec(sqlite_, ("DROP TABLE IF EXISTS " + QuoteIdent(name)).c_str(), nullptr,
+                   nullptr, nullptr);
+    }
+    table_names_.clear();
+    AttachTables();
+    return r;
+  }
   ++context_->statement;  // tables read the file again: it may have changed since
   RefreshViews(params);
   TranslateOptions options;

@@ -384,11 +384,8 @@ double AddMonths(double d, long long months) {
   const Parts p = Split(d);
   const double base = DaysFromCivil(p.year, static_cast<long long>(p.month) + months, 1);
   const Parts first = Split(base);
-  static const int kLen[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  int len = kLen[first.month - 1];
-  if (first.month == 2 && ((first.year % 4 == 0 && first.year % 100 != 0) || first.year % 400 == 0))
-    len = 29;
-  const long long day = std::min<long long>(p.day, len);
+  const long long day =
+      std::min<long long>(p.day, jet::DaysInMonth(first.year, static_cast<int>(first.month)));
   return Join(static_cast<long long>(base) + day - 1, p.hour * 3600 + p.minute * 60 + p.second);
 }
 
@@ -836,11 +833,7 @@ std::string ScaledText(__int128 v) {
   const bool neg = v < 0;
   unsigned __int128 m =
       neg ? static_cast<unsigned __int128>(-v) : static_cast<unsigned __int128>(v);
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
-  } while (m);
+  std::string digits = jet::DigitsOf(m);
   while (digits.size() <= kScale) digits.insert(digits.begin(), '0');
   return (neg ? "-" : "") + digits.substr(0, digits.size() - kScale) + "." +
          digits.substr(digits.size() - kScale);

@@ -519,6 +519,19 @@ std::u16string BuildAccessSql(QueryType type, const std::vector<QueryRow>& store
 
 std::u16string SavedQuery::Sql() const { return BuildAccessSql(type, rows); }
 
+std::vector<jet::TableListEntry> ListTables(const jet::Database& db) {
+  std::vector<std::u16string> with_parameters;
+  for (const SavedQuery& q : ReadSavedQueries(db)) {
+    if (!q.parameters.empty()) with_parameters.push_back(q.name);
+  }
+  std::vector<jet::TableListEntry> out = db.ListTables();
+  std::erase_if(out, [&](const jet::TableListEntry& e) {
+    return e.type == "VIEW" && std::find(with_parameters.begin(), with_parameters.end(),
+                                         e.name) != with_parameters.end();
+  });
+  return out;
+}
+
 std::vector<SavedQuery> ReadSavedQueries(const jet::Database& db) {
   std::vector<SavedQuery> queries;
   for (const jet::CatalogObject& obj : db.Objects()) {

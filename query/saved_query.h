@@ -59,6 +59,10 @@ std::vector<SavedQuery> ReadSavedQueries(const jet::Database& db);
 // One saved query by name (case-insensitive); nullopt when there is none.
 std::optional<SavedQuery> FindSavedQuery(const jet::Database& db, std::u16string_view name);
 
+// The tables and saved queries as the provider lists them: the engine's TABLE and VIEW rows,
+// without the select queries that declare parameters (those are procedures, not views).
+std::vector<jet::TableListEntry> ListTables(const jet::Database& db);
+
 // "SELECT", "UPDATE", ... as a lower-case word for listings.
 std::string QueryTypeName(QueryType type);
 // Builds the text from the rows alone (used by SavedQuery::Sql and by tests on hand-made rows).

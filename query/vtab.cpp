@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "query/functions.h"
@@ -198,8 +199,27 @@ int Disconnect(sqlite3_vtab* vtab) {
   return SQLITE_OK;
 }
 
-// Plan 1: one row by rowid (equality on the rowid). Plan 0: a scan of the columns in the mask
-// passed as idxStr.
+// Plans at and above this number seek index (idxNum - kSeekPlan) of the table.
+constexpr int kSeekPlan = 1 << 20;
+
+// An index of `def` over column `column` alone that can seek an equality: text keys are left to
+// the hash plan (the ACCESS collation, not the key bytes, decides text equality in SQL). Unique
+// indexes first.
+std::optional<size_t> SeekableIndex(const jet::TableDef& def, int column) {
+  const jet::Column& c = def.columns[static_cast<size_t>(column)];
+  if (c.type == jet::ColumnType::kText || c.type == jet::ColumnType::kMemo) return std::nullopt;
+  std::optional<size_t> found;
+  for (size_t i = 0; i < def.indexes.size(); ++i) {
+    const jet::Index& index = def.indexes[i];
+    if (index.columns.size() != 1 || index.columns[0].column_number != c.number) continue;
+    if (!found || (index.unique && !def.indexes[*found].unique)) found = i;
+  }
+  return found;
+}
+
+// Plan 1: one row by rowid (equality on the rowid). Plan kSeekPlan + i: equality on the column of
+// index i, sought in the index. Plan 2 + column: equality on a column, through a hash map of the
+// statement's snapshot. Plan 0: a scan. The columns read are passed as the mask in idxStr.
 int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
   auto* vtab = reinterpret_cast<JetVtab*>(base);
   info->idxNum = 0;
@@ -216,6 +236,21 @@ int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
     }
   }
   const double rows = std::max<double>(1, vtab->def.row_count);
+  for (int i = 0; info->idxNum == 0 && i < info->nConstraint; ++i) {
+    const auto& c = info->aConstraint[i];
+    if (!c.usable || c.iColumn < 0 || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
+    const std::optional<size_t> index = SeekableIndex(vtab->def, c.iColumn);
+    if (!index) continue;
+    // SQLite checks the constraint again: the seek may return rows of an equal key that the
+    // comparison itself turns down (a Long column against 5.5, say).
+    info->aConstraintUsage[i].argvIndex = 1;
+    info->aConstraintUsage[i].omit = 0;
+    info->idxNum = kSeekPlan + static_cast<int>(*index);
+    const bool unique = vtab->def.indexes[*index].unique;
+    info->estimatedCost = unique ? 2 : 5 + std::log2(rows);
+    info->estimatedRows = unique ? 1 : 10;
+    if (unique) info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
+  }
   if (info->idxNum == 0) {
     // Equality on a column: rows found through a hash map of the statement's snapshot. SQLite
     // checks the constraint again (the map may return a few more rows than match).
@@ -275,6 +310,31 @@ int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_val
       }
       cur->ids.push_back(IdOf(rowid));
       cur->rows.push_back(std::move(values));
+      return SQLITE_OK;
+    }
+    if (idx_num >= kSeekPlan) {
+      const jet::Index& index = vtab->def.indexes[static_cast<size_t>(idx_num - kSeekPlan)];
+      const auto column = std::find_if(
+          vtab->def.columns.begin(), vtab->def.columns.end(),
+          [&](const jet::Column& c) { return c.number == index.columns[0].column_number; });
+      std::optional<std::vector<jet::RowId>> found;
+      if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return SQLITE_OK;  // = NULL is never true
+      try {
+        found = vtab->db->SeekIndex(
+            vtab->def, index, {ToEngineValue(argv[0], *column, vtab->db->format())});
+      } catch (const jet::Error& e) {
+        // A value the column cannot hold: the scan below lets SQLite compare as it does.
+        if (e.kind() != jet::Error::Kind::kInvalidArgument) throw;
+      }
+      if (found) {
+        for (const jet::RowId& id : *found) {
+          cur->rows.push_back(vtab->db->ReadRow(vtab->def, id));
+          cur->ids.push_back(id);
+        }
+        return SQLITE_OK;
+      }
+      cur->snapshot = Rows(vtab);
+      cur->all = true;
       return SQLITE_OK;
     }
     cur->snapshot = Rows(vtab);
@@ -615,19 +675,10 @@ jet::Value ToEngineValue(sqlite3_value* v, const jet::Column& column, jet::Forma
       return jet::Bytes(p, p + sqlite3_value_bytes(v));
     }
     case jet::ColumnType::kGuid: {
-      std::string s = ValueText(v), hex;
-      for (char c : s) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
-      }
-      if (hex.size() != 32) Mismatch(column, "'" + s + "'");
-      // Text order: Data1 (4 bytes LE), Data2, Data3 (2 bytes LE each), then 8 bytes as written.
-      jet::Guid g;
-      auto byte = [&](int k) {
-        return static_cast<uint8_t>(std::stoi(hex.substr(2 * k, 2), nullptr, 16));
-      };
-      const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      for (int k = 0; k < 16; ++k) g.bytes[k] = byte(order[k]);
-      return g;
+      const std::string s = ValueText(v);
+      const std::optional<jet::Guid> g = jet::Guid::Parse(jet::FromUtf8(s));
+      if (!g) Mismatch(column, "'" + s + "'");
+      return *g;
     }
     case jet::ColumnType::kNumeric: {
       jet::Decimal d;

@@ -5,9 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "database/connection.h"
 #include "database/field.h"
 #include "database/query.h"
 #include "database/quote_name.h"
+#include "jet/database.h"
 #include "jet/error.h"
 #include "tableops/key_probe.h"
 #include "tableops/text_rules.h"
@@ -169,7 +171,46 @@ QString FormatValue(const QString& token, TFieldType type) {
   return QString::number(ParseInteger(token, 32).value_or(0));
 }
 
-ImportResult ImportText(const Page& page, const QString& text, Prompter& prompter) {
+namespace {
+
+// The import's statements grouped into engine transactions of `size` statements (none for 0).
+// A batch still open when the import stops by an exception is rolled back; earlier ones stay.
+class Batches {
+ public:
+  Batches(database::Query& query, int size)
+      : db_(size > 0 ? &query.GetConnection()->Engine() : nullptr), size_(size) {
+    if (db_ != nullptr) db_->Begin();
+  }
+  ~Batches() {
+    if (db_ != nullptr) {
+      try {
+        db_->Rollback();
+      } catch (...) {  // nothing more to undo
+      }
+    }
+  }
+  Batches(const Batches&) = delete;
+  Batches& operator=(const Batches&) = delete;
+
+  void Counted() {
+    if (db_ == nullptr || ++count_ % size_ != 0) return;
+    db_->Commit();
+    db_->Begin();
+  }
+  void Finish() {
+    if (db_ != nullptr) db_->Commit();
+    db_ = nullptr;
+  }
+
+ private:
+  jet::Database* db_;
+  int size_;
+  int count_ = 0;
+};
+
+}  // namespace
+
+ImportResult ImportText(const Page& page, const QString& text, Prompter& prompter, int batch) {
   ImportResult result;
   if (text.isEmpty()) {
     Reopen(page);
@@ -193,6 +234,7 @@ ImportResult ImportText(const Page& page, const QString& text, Prompter& prompte
   KeyProbe probe(query,
                  rule == KeyRule::kMagic ? QStringLiteral("Magic") : QStringLiteral("Monster"),
                  rule == KeyRule::kMagic ? QStringLiteral("MagName") : QStringLiteral("Name"));
+  Batches batches(query, batch);
 
   for (const QString& line : lines) {
     QStringList tokens = SplitImportLine(Trim(line));
@@ -228,7 +270,9 @@ ImportResult ImportText(const Page& page, const QString& text, Prompter& prompte
       ++result.failed;
       prompter.StatementFailed(statement, error);
     }
+    batches.Counted();
   }
+  batches.Finish();
   Reopen(page);
   return result;
 }

@@ -29,7 +29,9 @@ endforeach()
 # tests/tableops: the table operations on real files, without a window.
 mdb_gtest(tableops_tests tableops mdb_cli_tableops mdb_tableops mdb_database mdb_shared Qt6::Core)
 
-# The Access 97 editing test checks what the window wrote with the engine's checker and mdbtools.
-if(TARGET ui_jet3_edit_test)
-  target_link_libraries(ui_jet3_edit_test PRIVATE mdb_test_support)
-endif()
+# These window tests check what the window wrote with the engine's checker and mdbtools.
+foreach(name jet3_edit_test relationship_refusal_test)
+  if(TARGET ui_${name})
+    target_link_libraries(ui_${name} PRIVATE mdb_test_support)
+  endif()
+endforeach()

@@ -106,9 +106,19 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
   }
   if (current.row() == query->CurrentIndex()) return;
   // Moving the grid's row moves the query; a pending edit is settled on the way. When the settle
-  // fails (a rejected post) the grid goes back to the query's record.
+  // fails (a rejected post) the grid goes back to the query's record, once the view has finished
+  // the move it is making: done from here, the view would select the new row after it.
   const int row = current.row();
-  if (!context_.Run([&] { query->MoveTo(row); })) FollowQuery(query->CurrentIndex());
+  if (!context_.Run([&] { query->MoveTo(row); })) {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (database::Query* q = Query(); q != nullptr && q->Active()) {
+            FollowQuery(q->CurrentIndex());
+          }
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "db/database_impl.h"
+#include "index/btree.h"
+#include "index/index_key.h"
 #include "table/properties.h"
 #include "table/row.h"
 #include "table/table_scan.h"
@@ -73,6 +75,65 @@ void Database::Scan(const TableDef& table,
     decoder.Decode(row, values);
     return fn(id, values);
   });
+}
+
+namespace {
+
+// Index pages read straight from the file, for walks that never write.
+class ReadOnlyIndexStore : public IndexPageStore {
+ public:
+  explicit ReadOnlyIndexStore(const File& file) : source_(file) {}
+  std::vector<uint8_t> ReadPage(uint32_t n) override { return source_.ReadPage(n); }
+  std::string file_name() const override { return source_.file_name(); }
+  uint32_t AllocatePage() override { throw Refused(); }
+  void FreePage(uint32_t) override { throw Refused(); }
+  void WritePage(uint32_t, const std::vector<uint8_t>&) override { throw Refused(); }
+
+ private:
+  static Error Refused() { return Error(Error::Kind::kNotSupported, "an index walk tried to write"); }
+  FilePageSource source_;
+};
+
+}  // namespace
+
+std::optional<std::vector<RowId>> Database::SeekIndex(const TableDef& table, const Index& index,
+                                                      const std::vector<Value>& key) const {
+  if (key.size() != index.columns.size()) {
+    throw Error(Error::Kind::kInvalidArgument, "index " + ToUtf8(index.name) + " has " +
+                                                   std::to_string(index.columns.size()) +
+                                                   " columns, not " + std::to_string(key.size()));
+  }
+  const ReadScope scope = impl_->Refresh();
+  auto info = impl_->TableAt(table.tdef_page, table.name);
+  if (index.real_index >= info->real_indexes.size()) {
+    throw Error(Error::Kind::kInvalidArgument, "no index " + ToUtf8(index.name) + " in table " +
+                                                   ToUtf8(table.name));
+  }
+  const Format format = impl_->file().format();
+  std::vector<KeyColumn> columns;
+  for (size_t k = 0; k < index.columns.size(); ++k) {
+    const auto column = std::find_if(
+        info->def.columns.begin(), info->def.columns.end(),
+        [&](const Column& c) { return c.number == index.columns[k].column_number; });
+    if (column == info->def.columns.end()) {
+      throw Error(Error::Kind::kCorrupt, "index " + ToUtf8(index.name) + " names a missing column");
+    }
+    if (key[k].is_null() && index.ignore_nulls) return std::nullopt;
+    // Equal text must mean equal bytes: every case variant of every character needs its code.
+    if (key[k].is<std::u16string>() &&
+        !TextCaseVariantsEstablished(key[k].as<std::u16string>(), format)) {
+      return std::nullopt;
+    }
+    columns.push_back(KeyColumn::From(*column, index.columns[k].ascending));
+  }
+  const IndexKey encoded = EncodeIndexKey(format, columns, key);
+  if (!encoded.exact) return std::nullopt;
+  ReadOnlyIndexStore store(impl_->file());
+  BTree tree(store, impl_->file().info(), info->real_indexes[index.real_index].root_page,
+             table.tdef_page);
+  std::vector<RowId> ids;
+  for (const IndexEntry& e : tree.FindKey(encoded.bytes)) ids.push_back(RowId{e.page, e.row});
+  return ids;
 }
 
 std::vector<Value> Database::ReadRow(const TableDef& table, RowId id) const {

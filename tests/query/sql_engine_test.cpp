@@ -125,6 +125,13 @@ void RunCases(SqlEngine& t, const std::vector<Case>& cases,
 
 TEST_F(SqlEngine, Selects) {
   const std::vector<Case> cases = {
+      // Equality on a key column is sought in its index; SQLite still has the last word.
+      {"SELECT Name FROM Customers WHERE Id = 3", {R"(["SMITH"])"}},
+      {"SELECT Name FROM Customers WHERE Id = '2'", {R"(["jones"])"}},
+      {"SELECT Name FROM Customers WHERE Id = 2.5", {}},
+      {"SELECT Name FROM Customers WHERE Id = 'two'", {}},
+      {"SELECT Name FROM Customers WHERE Id = NULL", {}},
+      {"SELECT Name FROM Customers WHERE Id IN (1, 4) ORDER BY Id", {R"(["Smith"])", "[\"Brown\"]"}},
       // Joins, NULL in joins.
       {"SELECT c.Name, o.OrderId FROM Customers AS c INNER JOIN Orders AS o ON c.Id = o.CustId "
        "ORDER BY o.OrderId",

@@ -15,7 +15,7 @@ class CopyTest : public optest::OpsTest {
   optest::TextClipboard clipboard_;
 };
 
-TEST_F(CopyTest, RowTexts) {
+TEST_P(CopyTest, RowTexts) {
   Create({"CREATE TABLE T (N LONG, A TEXT(10), B TEXT(10))", "CREATE TABLE E (N LONG, M MEMO)",
           "INSERT INTO T(N, A, B) VALUES(1, 'a', Null)",
           "INSERT INTO T(N, A, B) VALUES(2, 'b', 'x;')"});
@@ -35,7 +35,7 @@ TEST_F(CopyTest, RowTexts) {
   EXPECT_TRUE(page.query->Eof());
 }
 
-TEST_F(CopyTest, ColumnIsTrimmedAsAWhole) {
+TEST_P(CopyTest, ColumnIsTrimmedAsAWhole) {
   Create({"CREATE TABLE T (N LONG, A TEXT(10))", "INSERT INTO T(N, A) VALUES(1, '')",
           "INSERT INTO T(N, A) VALUES(2, '  a')", "INSERT INTO T(N, A) VALUES(3, Null)",
           "INSERT INTO T(N, A) VALUES(4, 'b  ')", "INSERT INTO T(N, A) VALUES(5, '')"});
@@ -53,7 +53,7 @@ TEST_F(CopyTest, ColumnIsTrimmedAsAWhole) {
   EXPECT_EQ(clipboard_.text, "  a");
 }
 
-TEST_F(CopyTest, EmptyTableAndPendingEdits) {
+TEST_P(CopyTest, EmptyTableAndPendingEdits) {
   Create({"CREATE TABLE T (N LONG, A TEXT(10))", "CREATE TABLE E (N LONG)",
           "INSERT INTO T(N, A) VALUES(1, 'a')"});
   const Page empty = OpenPage("E");
@@ -76,7 +76,7 @@ TEST_F(CopyTest, EmptyTableAndPendingEdits) {
   EXPECT_EQ(Rows("T"), QStringList({"1|edited"}));
 }
 
-TEST_F(CopyTest, CopyOfTheIndexedFixtureMatchesItsRows) {
+TEST_P(CopyTest, CopyOfTheIndexedFixtureMatchesItsRows) {
   SKIP_WITHOUT("game-indexed.mdb");
   const Page page = OpenPage("Settings");
   CopyTable(page, clipboard_);
@@ -87,7 +87,7 @@ TEST_F(CopyTest, CopyOfTheIndexedFixtureMatchesItsRows) {
 
 class RenumberTest : public optest::OpsTest {};
 
-TEST_F(RenumberTest, AfterTheKeyRepairIdxIsPrimaryAndTheRunCompletes) {
+TEST_P(RenumberTest, AfterTheKeyRepairIdxIsPrimaryAndTheRunCompletes) {
   // The first record's new number 0 is held by the last one, which the plain run would hit.
   Create({"CREATE TABLE StdItems (Idx LONG, Name TEXT(10))",
           "INSERT INTO StdItems(Idx, Name) VALUES(7, 'a')",
@@ -108,7 +108,7 @@ TEST_F(RenumberTest, AfterTheKeyRepairIdxIsPrimaryAndTheRunCompletes) {
   EXPECT_TRUE(jet::CheckFile(path_.toStdString()).ok());
 }
 
-TEST_F(RenumberTest, OrderOfTheQueryAndOtherPages) {
+TEST_P(RenumberTest, OrderOfTheQueryAndOtherPages) {
   Create({"CREATE TABLE StdItems (Idx LONG, Name TEXT(10))", "CREATE TABLE Other (Idx LONG)",
           "INSERT INTO StdItems(Idx, Name) VALUES(5, 'a')",
           "INSERT INTO StdItems(Idx, Name) VALUES(3, 'b')", "INSERT INTO Other(Idx) VALUES(9)"});
@@ -126,7 +126,7 @@ TEST_F(RenumberTest, OrderOfTheQueryAndOtherPages) {
   EXPECT_FALSE(IsStdItemsCaption("StdItems "));
 }
 
-TEST_F(RenumberTest, NoIdxFieldLeavesTheFirstRecordInEdit) {
+TEST_P(RenumberTest, NoIdxFieldLeavesTheFirstRecordInEdit) {
   Create({"CREATE TABLE StdItems (Name TEXT(10))", "INSERT INTO StdItems(Name) VALUES('a')"});
   const Page page = OpenPage("StdItems");
   try {
@@ -138,12 +138,15 @@ TEST_F(RenumberTest, NoIdxFieldLeavesTheFirstRecordInEdit) {
   EXPECT_EQ(page.query->State(), database::dsEdit);
 }
 
-TEST_F(RenumberTest, EmptyTableWritesNothing) {
+TEST_P(RenumberTest, EmptyTableWritesNothing) {
   Create({"CREATE TABLE StdItems (Idx LONG)"});
   const uint64_t before = FileHash();
   EXPECT_EQ(RenumberStdItems(OpenPage("StdItems")), 0);
   EXPECT_EQ(FileHash(), before);
 }
+
+OPS_TEST_FORMATS(CopyTest);
+OPS_TEST_FORMATS(RenumberTest);
 
 }  // namespace
 }  // namespace tableops

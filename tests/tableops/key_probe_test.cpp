@@ -9,7 +9,7 @@ namespace {
 
 class KeyProbeTest : public optest::OpsTest {};
 
-TEST_F(KeyProbeTest, AgreesWithTheEngineOnTrickyNames) {
+TEST_P(KeyProbeTest, AgreesWithTheEngineOnTrickyNames) {
   const QStringList stored = {"Wolf",
                               "wolf1",
                               QStringLiteral("maſt"),
@@ -21,6 +21,7 @@ TEST_F(KeyProbeTest, AgreesWithTheEngineOnTrickyNames) {
                               QStringLiteral("Kelvin\u212A")};
   std::vector<std::string> statements = {"CREATE TABLE Magic (MagID SHORT, MagName TEXT(30))"};
   for (const QString& name : stored) {
+    if (!Holds(name)) continue;
     QString quoted = name;
     quoted.replace("'", "''");
     statements.push_back(
@@ -63,6 +64,8 @@ TEST_F(KeyProbeTest, AgreesWithTheEngineOnTrickyNames) {
   probe.Add("Fire");
   EXPECT_TRUE(probe.Taken("FIRE"));
 }
+
+OPS_TEST_FORMATS(KeyProbeTest);
 
 }  // namespace
 }  // namespace tableops

@@ -167,7 +167,7 @@ class KeyRepairTest : public optest::OpsTest {
   bool active_after_ = false;
 };
 
-TEST_F(KeyRepairTest, WorkedMonsterExampleOnAFile) {
+TEST_P(KeyRepairTest, WorkedMonsterExampleOnAFile) {
   Create({"CREATE TABLE Monster (Name TEXT(30), Lvl SHORT)",
           "INSERT INTO Monster(Name, Lvl) VALUES('Wolf', 1)",
           "INSERT INTO Monster(Name, Lvl) VALUES('Bear', 2)",
@@ -186,7 +186,7 @@ TEST_F(KeyRepairTest, WorkedMonsterExampleOnAFile) {
   EXPECT_TRUE(jet::CheckFile(path_.toStdString()).ok());
 }
 
-TEST_F(KeyRepairTest, OtherTablesAndMissingKeyColumnsAreLeftAlone) {
+TEST_P(KeyRepairTest, OtherTablesAndMissingKeyColumnsAreLeftAlone) {
   Create({"CREATE TABLE Things (Name TEXT(30))", "CREATE TABLE magic (Other TEXT(30))",
           "INSERT INTO Things(Name) VALUES('a')", "INSERT INTO Things(Name) VALUES('a')"});
   const uint64_t before = FileHash();
@@ -197,14 +197,14 @@ TEST_F(KeyRepairTest, OtherTablesAndMissingKeyColumnsAreLeftAlone) {
   EXPECT_EQ(FileHash(), before);
 }
 
-TEST_F(KeyRepairTest, EmptyTableStillGetsItsKey) {
+TEST_P(KeyRepairTest, EmptyTableStillGetsItsKey) {
   Create({"CREATE TABLE MAGIC (MagName TEXT(30))"});
   ASSERT_TRUE(Repair("MAGIC"));
   EXPECT_EQ(statement_, QStringList({"Create Index iMagName ON MAGIC ([MagName])"}));
   EXPECT_EQ(Indexes("MAGIC").size(), 2u);
 }
 
-TEST_F(KeyRepairTest, NumericKeysAndNulls) {
+TEST_P(KeyRepairTest, NumericKeysAndNulls) {
   Create({"CREATE TABLE StdItems (Idx LONG, Name TEXT(10))",
           "INSERT INTO StdItems(Idx, Name) VALUES(5, 'a')",
           "INSERT INTO StdItems(Idx, Name) VALUES(Null, 'b')",
@@ -216,7 +216,7 @@ TEST_F(KeyRepairTest, NumericKeysAndNulls) {
   EXPECT_TRUE(jet::CheckFile(path_.toStdString()).ok());
 }
 
-TEST_F(KeyRepairTest, TheUnindexedFixture) {
+TEST_P(KeyRepairTest, TheUnindexedFixture) {
   SKIP_WITHOUT("game-unindexed.mdb");
   for (const QString table : {"StdItems", "Magic", "Monster"}) {
     ASSERT_TRUE(Indexes(table).empty());
@@ -239,6 +239,8 @@ TEST_F(KeyRepairTest, TheUnindexedFixture) {
     EXPECT_EQ(testutil::CompareWithMdbtools(dir_, path_.toStdString()).substr(0, 5), "AGREE");
   }
 }
+
+OPS_TEST_FORMATS(KeyRepairTest);
 
 }  // namespace
 }  // namespace database

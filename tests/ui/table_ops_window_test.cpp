@@ -172,15 +172,16 @@ class TableOpsWindowTest : public QObject {
 
   void ApproximateIndexNoticeOncePerFile() {
     OpenWindow w;
-    UI_TEST_FIXTURE(path, w.copies, "unicode-index.mdb");
+    // Its Access 97 text indexes hold characters of 0x80-0x9F, whose key codes are not known.
+    UI_TEST_FIXTURE(path, w.copies, "access/jackcess-V1997-testIndexCodesV1997.mdb");
     QTemporaryDir app_dir;
     AppPath = app_dir.path() + '/';
     w.window->OpenDatabaseFile(path);
-    TTablePage* page = w.ShowPage("CharSamples");
+    TTablePage* page = w.ShowPage("Table11");
     QVERIFY(page != nullptr);
     for (int round = 0; round < 2; ++round) {
       page->Query->Edit();
-      page->Query->FieldByName("Sample")->SetAsString(QString("z%1").arg(round));
+      page->Query->FieldByName("data")->SetAsString(QString("z%1").arg(round));
       page->Query->Post();
       QCoreApplication::processEvents();
     }

@@ -102,6 +102,13 @@ class Database {
             const std::function<bool(RowId, std::vector<Value>&)>& fn) const;
   // Reads one row by id. Throws kNotFound when the slot holds no live row.
   std::vector<Value> ReadRow(const TableDef& table, RowId id) const;
+  // The rows whose key in `index` (one of `table.indexes`) equals the key of `key` (values of the
+  // index's columns, in index order, each of its column's type), found by walking the index, in
+  // index order. Nullopt when the index cannot answer exactly: a key this engine can only
+  // approximate (text in a sort order or with characters whose codes are not established), or a
+  // NULL in an index that leaves NULLs out. Throws kInvalidArgument for a value of another type.
+  std::optional<std::vector<RowId>> SeekIndex(const TableDef& table, const Index& index,
+                                              const std::vector<Value>& key) const;
 
   // Runs one statement of the engine's SQL dialect. BEGIN, COMMIT and ROLLBACK (each optionally
   // followed by TRANSACTION) call Begin(), Commit() and Rollback().
@@ -125,10 +132,19 @@ class Database {
   // over duplicate or NULL values is refused and nothing changes.
   void CreateIndex(std::u16string_view table, const IndexSpec& spec);
   void CreateTable(const TableSpec& spec);
+  // Removes a user table (its catalog row, definition, rows, indexes and long values; their
+  // pages become free) or one index of a table. Refused with kConstraint while a relationship
+  // uses the table or the index, and with kNotFound for an unknown name; a refused drop
+  // changes nothing.
+  void DropTable(std::u16string_view name);
+  void DropIndex(std::u16string_view table, std::u16string_view index);
   // Adds the relationship `r` (name, tables, columns, enforced and cascade flags; `flags` is
   // derived from them) as Access stores it. With referential integrity the referenced columns
   // need a unique index and every existing referencing row its referenced row.
   void AddRelationship(const Relationship& r);
+  // Removes relationship `name`: its MSysRelationships rows and, with referential integrity, the
+  // indexes it added to both tables. One commit.
+  void DropRelationship(std::u16string_view name);
 
 
  private:

@@ -19,7 +19,8 @@ namespace jet::collation {
 enum class Jet4Class : uint8_t {
   kIgnored,        // contributes nothing
   kSimple,         // inline bytes only
-  kInternational,  // inline bytes and one extra byte (the accent)
+  kInternational,  // inline bytes and one extra byte (the accent); a two-letter expansion may
+                   // carry a second one in `flag`, for its second letter
   kUnprintable,    // no inline bytes; a record in the unprintable section (`extra` = its code)
   kModifier,       // combining mark: `extra` is added to the last extra byte
   kKana,           // inline bytes, optional extra byte, and a kana/width flag (2 or 3)
@@ -31,18 +32,21 @@ struct Jet4Rule {
   uint8_t inline_len = 0;                  // 0-4
   std::array<uint8_t, 4> inline_bytes{};   // first inline_len bytes used
   uint8_t extra = 0;                       // extra byte / modifier value / unprintable code
-  uint8_t flag = 0;                        // kana/width flag (kKana only)
+  uint8_t flag = 0;                        // kana/width flag (kKana); second extra (kInternational)
   bool exact = false;                      // established from Access-compatible data
 };
 
-// Table row as stored in collation_data.cpp.
-struct Jet4Entry {
-  char16_t code;
+// Rules of `count` consecutive code units from `first`, as stored in collation_data.cpp: the
+// inline bytes of first + k are those given, read as one big-endian number, plus k * step.
+struct Jet4Run {
+  char16_t first;
+  uint16_t count;
   Jet4Class cls;
   uint8_t inline_len;
   uint8_t inline_bytes[4];
   uint8_t extra;
   uint8_t flag;
+  uint8_t step;
 };
 
 struct Jet3Entry {
@@ -52,15 +56,18 @@ struct Jet3Entry {
   uint8_t extra_nibble;     // 0 = not international
 };
 
-extern const Jet4Entry kJet4Derived[];
+extern const Jet4Run kJet4Derived[];
 extern const size_t kJet4DerivedCount;
-extern const Jet4Entry kJet4Approximate[];
-extern const size_t kJet4ApproximateCount;
 extern const Jet3Entry kJet3Derived[];
 extern const size_t kJet3DerivedCount;
 
 // The General-legacy rule of one UTF-16 code unit.
 Jet4Rule Jet4Lookup(char16_t c);
+
+// How many positions a character with rule `r` takes in the accent and unprintable sections: one,
+// but a multi-letter expansion (the inline bytes are single-byte letter or sign codes, as "ss" of
+// U+00DF) counts each of its letters.
+unsigned Jet4Positions(const Jet4Rule& r);
 
 struct Jet3Rule {
   uint8_t inline_len = 0;

@@ -1,26 +1,26 @@
 #!/usr/bin/env python3
 """Derives the text collation tables of collation_data.cpp from index entries stored in files.
 
-Usage: collation_derive.py SHARED_FIXTURES_DIR > jet/src/collation_data.cpp
+Usage: collation_derive.py SHARED_FIXTURES_DIR > jet/src/index/collation_data.cpp
 
 Sources (read-only fixtures):
-  * unicode-index.mdb (Jet4): table CharSamples, index `Sample` on one text column. Every row whose
-    sample is a single UTF-16 code unit gives that character's General-legacy rule directly; the
-    row is found through the primary-key index on ID, its text through the fixture's JSON spec.
+  * unicode-bmp.mdb (Jet4): table CharSamples, one row per BMP code unit, index `Sample` on the
+    character. Every entry gives that character's General-legacy rule directly; the row is found
+    through the primary-key index on ID, its text through the fixture's JSON spec. The rules are
+    emitted as runs of consecutive code units whose codes step evenly, which keeps the table small.
+  * unicode-index.mdb (Jet4): the same layout over fewer characters; its rules are checked against
+    the ones above.
   * access/jackcess-V1997-testIndexCodesV1997.mdb (Jet3, written by Access 97): table Table1 holds
     "AA" + byte + "AA" for every Windows-1252 byte; its `DataIndex` entries give the General 97 code
     of every byte 0x80-0xFF (the ASCII half is checked against the same data).
 
-Characters established this way are marked exact. The script also emits approximate rules
-(exact = false) for characters near the established ones: letters that decompose into an
-established base letter plus accents, compatibility forms of established characters, and kana that
-map to established kana. Nothing else is claimed.
+Characters established this way are exact; together with the ASCII table and the range formulas
+of collation_jet4.cpp they cover the whole BMP except U+FFFD.
 """
 import json
 import os
 import struct
 import sys
-import unicodedata
 
 
 class File:
@@ -79,6 +79,10 @@ KANA_TAIL = bytes([0xFF, 0x02, 0x80, 0xFF, 0x80])
 
 def jet4_rule(key):
     inline, rest = split_jet4_key(key)
+    if len(rest) == 2 and len(inline) == 2 and inline[0] < 0x79 and inline[1] < 0x79:
+        # A two-letter expansion with an accent on each letter (or only on the second: the first
+        # is then the filler 02), as in U+01C4 and U+01FC: the second extra rides in `flag`.
+        return ('kInternational', inline, rest[0], rest[1])
     if not inline and not rest:
         return ('kIgnored', b'', 0, 0)
     if not inline and rest[:4] == bytes([1, 1, 1, 0x80]) and rest[4:6] == bytes([0x07, 0x06]):
@@ -95,6 +99,43 @@ def jet4_rule(key):
         return ('kSimple', inline, 0, 0)
     assert len(rest) == 1, key.hex()
     return ('kInternational', inline, rest[0], 0)
+
+
+def derive_jet4_bmp(fixtures):
+    f = File(os.path.join(fixtures, 'unicode-bmp.mdb'))
+    with open(os.path.join(fixtures, 'unicode-bmp.json'), encoding='utf-8') as js:
+        rows = {r[0]: r for r in json.load(js)['tables'][0]['rows']}
+    roots = find_roots(f, 24)  # CharSamples: real index 0 = primary key (ID), 1 = Sample
+    id_of = {ptr: int.from_bytes(k[1:], 'big') ^ 0x80000000 for k, ptr in f.leaf_entries(roots[0])}
+    rules = {}
+    for key, ptr in f.leaf_entries(roots[1]):
+        sample = rows[id_of[ptr]][1]
+        if len(sample) == 1 and ord(sample) >= 0x80 and not in_formula_range(ord(sample)):
+            rules[ord(sample)] = jet4_rule(key)
+    return rules
+
+
+def runs_of(rules):
+    """Consecutive code units with the same class, extra and flag whose inline codes, read as one
+    big-endian number, step by 0 or 1: (first, count, rule of first, step)."""
+    def value(inline):
+        return int.from_bytes(inline, 'big') if inline else 0
+    runs = []
+    for cp in sorted(rules):
+        cls, inline, extra, flag = rules[cp]
+        if runs:
+            first, count, (rcls, rinline, rextra, rflag), step = runs[-1]
+            if (cp == first + count and (cls, extra, flag) == (rcls, rextra, rflag)
+                    and len(inline) == len(rinline)):
+                d = value(inline) - value(rinline)
+                if count == 1 and d in (0, 1):
+                    runs[-1] = (first, 2, runs[-1][2], d)
+                    continue
+                if count > 1 and d == step * count:
+                    runs[-1] = (first, count + 1, runs[-1][2], step)
+                    continue
+        runs.append((cp, 1, rules[cp], 0))
+    return runs
 
 
 def derive_jet4(fixtures):
@@ -125,83 +166,6 @@ def derive_jet4(fixtures):
 def in_formula_range(cp):
     """CJK ideographs and Hangul syllables are computed, not tabulated (collation_jet4.cpp)."""
     return 0x4E00 <= cp <= 0x9FA5 or 0xAC00 <= cp <= 0xD7A3
-
-
-APPROXIMATE_RANGES = [(0x80, 0x24F), (0x370, 0x52F), (0x1E00, 0x1FFF), (0x2000, 0x206F),
-                      (0x3041, 0x30FF), (0xFF01, 0xFFEF)]
-
-
-def approximate_jet4(exact, ascii_rules):
-    """Closest established rule for characters near the established ones (not exact)."""
-    known = dict(ascii_rules)
-    known.update(exact)
-    accent = {}
-    for cp, (cls, inline, extra, _) in exact.items():
-        parts = unicodedata.normalize('NFD', chr(cp))
-        if cls == 'kInternational' and len(parts) == 2:
-            accent.setdefault(ord(parts[1]), extra)
-    out = {}
-    for lo, hi in APPROXIMATE_RANGES:
-        for cp in range(lo, hi + 1):
-            if cp in known:
-                continue
-            rule = approximate_one(cp, known, accent)
-            if rule:
-                out[cp] = rule
-    return out
-
-
-def approximate_one(cp, known, accent):
-    ch = chr(cp)
-    if unicodedata.category(ch) == 'Mn' and cp in accent:
-        return ('kModifier', b'', accent[cp], 0)
-    if 0x30A1 <= cp <= 0x30F6 and cp - 0x60 in known:
-        return known[cp - 0x60]
-    for form in ('NFKD', 'NFD'):
-        parts = unicodedata.normalize(form, ch)
-        if parts == ch:
-            continue
-        bases = [p for p in parts if unicodedata.category(p) != 'Mn']
-        marks = [p for p in parts if unicodedata.category(p) == 'Mn']
-        if not bases or any(ord(b) not in known for b in bases):
-            continue
-        rules = [known[ord(b)] for b in bases]
-        if len(rules) == 1 and not marks:
-            return rules[0]
-        if any(r[0] not in ('kSimple', 'kInternational') for r in rules):
-            continue
-        inline = b''.join(r[1] for r in rules)
-        if len(inline) > 4:
-            continue
-        extra = rules[-1][2]
-        if len(rules) == 1 and len(marks) == 1 and ord(marks[0]) in accent:
-            extra = accent[ord(marks[0])]
-        return ('kInternational' if extra else 'kSimple', inline, extra, 0)
-    lower, upper = ch.lower(), ch.upper()
-    for other in (lower, upper):
-        if len(other) == 1 and ord(other) in known and other != ch:
-            return known[ord(other)]
-    if 0x3041 <= cp <= 0x30FF:
-        below = [c for c in known if 0x3041 <= c < cp and (c < 0x30A0) == (cp < 0x30A0)]
-        if below:
-            return known[max(below)]
-    return None
-
-
-def ascii_rules_from_keys(fixtures):
-    """ASCII rules read from the same index, used only as bases for the approximations."""
-    f = File(os.path.join(fixtures, 'unicode-index.mdb'))
-    with open(os.path.join(fixtures, 'unicode-index.json'), encoding='utf-8') as js:
-        rows = {r[0]: r for r in json.load(js)['tables'][0]['rows']}
-    roots = find_roots(f, 24)
-    id_of = {ptr: int.from_bytes(k[1:], 'big') ^ 0x80000000 for k, ptr in f.leaf_entries(roots[0])}
-    out = {}
-    for key, ptr in f.leaf_entries(roots[1]):
-        sample = rows[id_of[ptr]][1]
-        if len(sample) == 1 and ord(sample) < 0x80:
-            out[ord(sample)] = jet4_rule(key)
-    out[0x20] = ('kSimple', bytes([0x07]), 0, 0)  # the lone space was trimmed as trailing
-    return out
 
 
 def find_roots(f, tdef_page):
@@ -264,34 +228,30 @@ def derive_jet3(fixtures):
 
 def main():
     fixtures = sys.argv[1]
-    jet4 = derive_jet4(fixtures)
+    jet4 = derive_jet4_bmp(fixtures)
+    for cp, rule in derive_jet4(fixtures).items():
+        assert jet4.get(cp, rule) == rule, hex(cp)
+        jet4.setdefault(cp, rule)
     jet3 = derive_jet3(fixtures)
-    approx = approximate_jet4(jet4, ascii_rules_from_keys(fixtures))
-    emit(jet4, approx, jet3)
+    emit(jet4, jet3)
 
 
-def emit_jet4(name, rules):
-    print('const Jet4Entry %s[] = {' % name)
-    for cp in sorted(rules):
-        cls, inline, extra, flag = rules[cp]
-        b = list(inline) + [0] * (4 - len(inline))
-        print('    {0x%04X, Jet4Class::%s, %d, {0x%02X, 0x%02X, 0x%02X, 0x%02X}, 0x%02X, %d},'
-              % (cp, cls, len(inline), b[0], b[1], b[2], b[3], extra, flag))
-    print('};')
-    print('const size_t %sCount = sizeof(%s) / sizeof(%s[0]);\n' % (name, name, name))
-
-
-def emit(jet4, approx, jet3):
-    print('// Generated by collation_derive.py from the index entries stored in unicode-index.mdb')
-    print('// (Jet4, index Sample) and access/jackcess-V1997-testIndexCodesV1997.mdb (Jet3,')
-    print('// Table1.DataIndex). Do not edit by hand; rerun the script.')
+def emit(jet4, jet3):
+    print('// Generated by collation_derive.py from the index entries stored in unicode-bmp.mdb and')
+    print('// unicode-index.mdb (Jet4, index Sample) and access/jackcess-V1997-testIndexCodesV1997.mdb')
+    print('// (Jet3, Table1.DataIndex). Do not edit by hand; rerun the script.')
     print('#include "index/collation.h"\n')
     print('namespace jet::collation {\n')
-    print('// Jet4 General-legacy rules established from stored entries, by code unit.')
-    emit_jet4('kJet4Derived', jet4)
-    print('// Approximations: the closest established rule (decomposition to an established base')
-    print('// letter and accent, compatibility form, case pair or neighbouring kana). Never exact.')
-    emit_jet4('kJet4Approximate', approx)
+    print('// Jet4 General-legacy rules established from stored entries, as runs of code units:')
+    print('// {first, count, class, inline length, inline bytes of the first, extra, flag, step}; the')
+    print('// inline bytes of first + k are those of the first, read as one number, plus k * step.')
+    print('const Jet4Run kJet4Derived[] = {')
+    for first, count, (cls, inline, extra, flag), step in runs_of(jet4):
+        b = list(inline) + [0] * (4 - len(inline))
+        print('    {0x%04X, %d, Jet4Class::%s, %d, {0x%02X, 0x%02X, 0x%02X, 0x%02X}, 0x%02X, %d, %d},'
+              % (first, count, cls, len(inline), b[0], b[1], b[2], b[3], extra, flag, step))
+    print('};')
+    print('const size_t kJet4DerivedCount = sizeof(kJet4Derived) / sizeof(kJet4Derived[0]);\n')
     print('// Jet3 General-97 codes of Windows-1252 bytes established from stored entries:')
     print('// {byte, inline length, inline bytes, extra nibble (0 = none)}.')
     print('const Jet3Entry kJet3Derived[] = {')

@@ -2,14 +2,14 @@
 //
 // Lookup order for one UTF-16 code unit:
 //   1. U+0000-U+007F: the ASCII table below (established on Access-written files);
-//   2. rules derived from stored index entries (collation_data.cpp, kJet4Derived);
+//   2. rules derived from stored index entries (collation_data.cpp, kJet4Derived): every BMP
+//      character outside the formula ranges;
 //   3. the ranges whose codes follow a formula: CJK ideographs U+4E00-U+9FA5 (2-byte codes
 //      n = hi * 254 + lo - 2 counting up from 9F 02, with gaps after 66 ideographs), Hangul
 //      syllables U+AC00-U+D7A3 (from 81 03, 18 gaps), private use U+E000-U+F8FF, CJK
 //      compatibility U+F900-U+FA2D, surrogates; ignored ranges (CJK extension A, U+9FA6-U+9FFF,
 //      U+FA2E-U+FAFF);
-//   4. approximations (collation_data.cpp, kJet4Approximate), then a generic approximation that
-//      keeps unknown characters apart and in code-point order.
+//   4. a generic approximation (U+FFFD only) that keeps it apart and in code-point order.
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
@@ -119,21 +119,30 @@ Jet4Rule FromAscii(char16_t c) {
   return r;
 }
 
-const Jet4Entry* Find(const Jet4Entry* table, size_t count, char16_t c) {
-  const Jet4Entry* end = table + count;
-  const Jet4Entry* it = std::lower_bound(
-      table, end, c, [](const Jet4Entry& e, char16_t v) { return e.code < v; });
-  return it != end && it->code == c ? it : nullptr;
+// The run holding `c`, if any.
+const Jet4Run* FindRun(char16_t c) {
+  const Jet4Run* end = kJet4Derived + kJet4DerivedCount;
+  const Jet4Run* it = std::upper_bound(kJet4Derived, end, c, [](char16_t v, const Jet4Run& run) {
+    return v < run.first;
+  });
+  if (it == kJet4Derived) return nullptr;
+  --it;
+  return c - it->first < it->count ? it : nullptr;
 }
 
-Jet4Rule FromEntry(const Jet4Entry& e, bool exact) {
+Jet4Rule FromRun(const Jet4Run& run, char16_t c) {
   Jet4Rule r;
-  r.cls = e.cls;
-  r.inline_len = e.inline_len;
-  r.inline_bytes = {e.inline_bytes[0], e.inline_bytes[1], e.inline_bytes[2], e.inline_bytes[3]};
-  r.extra = e.extra;
-  r.flag = e.flag;
-  r.exact = exact;
+  r.cls = run.cls;
+  r.inline_len = run.inline_len;
+  uint32_t value = 0;
+  for (int i = 0; i < run.inline_len; ++i) value = value << 8 | run.inline_bytes[i];
+  value += static_cast<uint32_t>(c - run.first) * run.step;
+  for (int i = run.inline_len - 1; i >= 0; --i, value >>= 8) {
+    r.inline_bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(value);
+  }
+  r.extra = run.extra;
+  r.flag = run.flag;
+  r.exact = true;
   return r;
 }
 
@@ -203,14 +212,24 @@ Jet4Rule Generic(char16_t c) {
 
 Jet4Rule Jet4Lookup(char16_t c) {
   if (c < 0x80) return FromAscii(c);
-  if (const Jet4Entry* e = Find(kJet4Derived, kJet4DerivedCount, c)) return FromEntry(*e, true);
+  if (const Jet4Run* run = FindRun(c)) return FromRun(*run, c);
   bool matched = false;
   Jet4Rule r = FromRange(c, &matched);
   if (matched) return r;
-  if (const Jet4Entry* e = Find(kJet4Approximate, kJet4ApproximateCount, c)) {
-    return FromEntry(*e, false);
-  }
   return Generic(c);
+}
+
+unsigned Jet4Positions(const Jet4Rule& r) {
+  if (r.inline_len < 2) return 1;
+  // Codes of one byte stay below 0x79; 0x08 and 0x2B lead the two-byte codes of ASCII signs,
+  // and 0x79 and above lead the multi-byte codes of other scripts (one character each).
+  unsigned letters = 0;
+  for (size_t i = 0; i < r.inline_len; ++i) {
+    const uint8_t b = r.inline_bytes[i];
+    if (b >= 0x79 || b == 0x08 || b == 0x2B) return letters == 0 ? 1 : letters + 1;
+    ++letters;
+  }
+  return letters;
 }
 
 }  // namespace jet::collation

@@ -23,9 +23,14 @@ class LegacyBuilder {
     if (!r.exact) exact_ = false;
     const unsigned cpos = pos_;
     out_->insert(out_->end(), r.inline_bytes.begin(), r.inline_bytes.begin() + r.inline_len);
-    if (r.inline_len > 0) ++pos_;
+    // Later accents and unprintables record their position counting each letter of an
+    // expansion (ß spells "ss": two positions).
+    if (r.inline_len > 0) pos_ += collation::Jet4Positions(r);
     switch (r.cls) {
       case Jet4Class::kInternational:
+        AddExtra(cpos, r.extra);
+        if (r.flag != 0) AddExtra(cpos + 1, r.flag);
+        break;
       case Jet4Class::kSurrogate:
         AddExtra(cpos, r.extra);
         break;

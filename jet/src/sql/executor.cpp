@@ -122,9 +122,33 @@ ExecResult Execute(Database& db, const Statement& statement) {
     db.AddRelationship(ResolveForeignKey(db, *fk, std::nullopt));
     return ExecResult();
   }
-  if (std::holds_alternative<DropConstraintStatement>(statement)) {
+  if (const auto* drop = std::get_if<DropConstraintStatement>(&statement)) {
+    // The constraint must be one of this table's: the referencing side names it.
+    const TableDef table = db.GetTable(drop->table.text);
+    const std::vector<Relationship> all = db.Relationships();
+    const auto r = std::find_if(all.begin(), all.end(), [&](const Relationship& x) {
+      return NamesEqual(x.name, drop->name.text) && NamesEqual(x.referencing_table, table.name);
+    });
+    if (r == all.end()) {
+      throw Error(Error::Kind::kNotFound, "CHECK constraint '" + drop->name.source +
+                                              "' does not exist on table '" +
+                                              drop->table.source + "'.");
+    }
+    db.DropRelationship(r->name);
+    return ExecResult();
+  }
+  if (const auto* drop = std::get_if<DropTableStatement>(&statement)) {
+    db.DropTable(ResolveTable(db, drop->table, Use::kWrite).name);
+    return ExecResult();
+  }
+  if (const auto* drop = std::get_if<DropIndexStatement>(&statement)) {
+    db.DropIndex(ResolveTable(db, drop->table, Use::kWrite).name, drop->index.text);
+    return ExecResult();
+  }
+  if (std::holds_alternative<AddColumnStatement>(statement) ||
+      std::holds_alternative<DropColumnStatement>(statement)) {
     throw Error(Error::Kind::kNotSupported,
-                "ALTER TABLE ... DROP CONSTRAINT is not supported by this engine yet.");
+                "ALTER TABLE ... ADD/DROP COLUMN is not supported by this engine yet.");
   }
   const auto& create = std::get<CreateTableStatement>(statement);
   // The referenced tables and columns are checked before the table is made.

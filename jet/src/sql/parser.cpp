@@ -1,5 +1,6 @@
 #include "sql/parser.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -18,8 +19,10 @@ constexpr std::array<std::string_view, 37> kReserved = {
     "NOT",    "NULL",   "ON",     "OR",       "ORDER", "PRIMARY", "SELECT", "SET",
     "TABLE",  "TRUE",   "UNIQUE", "UPDATE",   "WHERE"};
 
-constexpr std::array<std::string_view, 6> kUnsupportedStatements = {
-    "DROP", "TRANSFORM", "PARAMETERS", "PROCEDURE", "GRANT", "REVOKE"};
+constexpr std::array<std::string_view, 5> kUnsupportedStatements = {
+    "TRANSFORM", "PARAMETERS", "PROCEDURE", "GRANT", "REVOKE"};
+
+constexpr std::array<std::string_view, 3> kConstraintWords = {"CONSTRAINT", "PRIMARY", "UNIQUE"};
 
 struct TypeName {
   std::string_view word;
@@ -86,9 +89,11 @@ class Parser {
       statement = Alter();
     } else if (AcceptKeyword("CREATE")) {
       statement = Create();
+    } else if (AcceptKeyword("DROP")) {
+      statement = Drop();
     } else {
       clause_ = "statement";
-      Fail("SELECT, INSERT, UPDATE, DELETE, CREATE or ALTER");
+      Fail("SELECT, INSERT, UPDATE, DELETE, CREATE, ALTER or DROP");
     }
     AcceptSymbol(";");
     if (Peek().kind != TokenKind::kEnd) Fail("the end of the statement");
@@ -437,17 +442,32 @@ class Parser {
         drop.name = ParseName("a constraint name");
         return drop;
       }
-      throw Error(Error::Kind::kNotSupported,
-                  "ALTER TABLE ... DROP is supported for constraints only by this engine.");
+      AcceptKeyword("COLUMN");
+      DropColumnStatement drop;
+      drop.table = index.table;
+      drop.column = ParseName("a column name");
+      return drop;
     }
     if (IsKeyword(Peek(), "ALTER")) {
       throw Error(Error::Kind::kNotSupported, "ALTER TABLE ... " + std::string(Peek().source) +
                                                   " is not supported by this engine.");
     }
     ExpectKeyword("ADD");
-    if (IsKeyword(Peek(), "COLUMN")) {
-      throw Error(Error::Kind::kNotSupported,
-                  "ALTER TABLE ... ADD COLUMN is not supported by this engine.");
+    // ADD [COLUMN] name type, unless a constraint's words follow (they are reserved, so no
+    // column can be called so without brackets).
+    if (AcceptKeyword("COLUMN") ||
+        std::none_of(kConstraintWords.begin(), kConstraintWords.end(),
+                     [&](std::string_view w) { return IsKeyword(Peek(), w); })) {
+      AddColumnStatement add;
+      add.table = index.table;
+      CreateTableStatement scratch;
+      add.column = ColumnDefinition(scratch);
+      if (!scratch.spec.primary_key.empty()) {
+        throw Error(Error::Kind::kNotSupported,
+                    "PRIMARY KEY in ALTER TABLE ... ADD COLUMN is not supported by this engine; "
+                    "add the column, then the key.");
+      }
+      return add;
     }
     index.index_name = u"PrimaryKey";
     const bool named = AcceptKeyword("CONSTRAINT");
@@ -470,6 +490,23 @@ class Parser {
     ExpectSymbol("(");
     index.columns = OrderTerms(true);
     return index;
+  }
+
+  Statement Drop() {
+    if (AcceptKeyword("TABLE")) {
+      clause_ = "DROP TABLE statement";
+      DropTableStatement drop;
+      drop.table = ParseName("a table name");
+      return drop;
+    }
+    clause_ = "DROP statement";
+    if (!AcceptKeyword("INDEX")) Fail("TABLE or INDEX");
+    clause_ = "DROP INDEX statement";
+    DropIndexStatement drop;
+    drop.index = ParseName("an index name");
+    ExpectKeyword("ON");
+    drop.table = ParseName("a table name");
+    return drop;
   }
 
   Statement Create() {

@@ -134,9 +134,31 @@ struct CreateTableStatement {
   std::vector<ForeignKeyStatement> foreign_keys;  // added once the table exists
 };
 
+// DROP TABLE t, and DROP INDEX i ON t.
+struct DropTableStatement {
+  Name table;
+};
+
+struct DropIndexStatement {
+  Name index;
+  Name table;
+};
+
+// ALTER TABLE t ADD [COLUMN] definition, and ALTER TABLE t DROP [COLUMN] c.
+struct AddColumnStatement {
+  Name table;
+  ColumnSpec column;
+};
+
+struct DropColumnStatement {
+  Name table;
+  Name column;
+};
+
 using Statement =
     std::variant<SelectStatement, InsertStatement, CreateIndexStatement, CreateTableStatement,
-                 UpdateStatement, DeleteStatement, ForeignKeyStatement, DropConstraintStatement>;
+                 UpdateStatement, DeleteStatement, ForeignKeyStatement, DropConstraintStatement,
+                 DropTableStatement, DropIndexStatement, AddColumnStatement, DropColumnStatement>;
 
 // Parses one statement. Throws Error kInvalidArgument with a message that names the clause, what
 // was expected and the text where it went wrong; kNotSupported for statements this engine knows

@@ -1,7 +1,9 @@
 // SELECT: scan, filter, sort, project.
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <numeric>
+#include <optional>
 
 #include "jet/error.h"
 #include "sql/compare.h"
@@ -195,6 +197,64 @@ void SortRows(const std::vector<SortColumn>& columns, ResultSet& result) {
   result.row_ids = std::move(ids);
 }
 
+// `literal` as a value of the whole-number column `column`, when it is a whole number that the
+// column can hold (number text too, as the comparison reads it).
+std::optional<Value> WholeNumberFor(const Column& column, const Value& literal) {
+  std::optional<Value> number = literal;
+  if (literal.is<std::u16string>()) number = ParseNumberText(literal.as<std::u16string>());
+  if (!number) return std::nullopt;
+  int64_t n = 0;
+  if (number->is<int32_t>()) {
+    n = number->as<int32_t>();
+  } else if (number->is<int64_t>()) {
+    n = number->as<int64_t>();
+  } else {
+    return std::nullopt;
+  }
+  switch (column.type) {
+    case ColumnType::kByte:
+      if (n < 0 || n > 255) return std::nullopt;
+      return Value(static_cast<uint8_t>(n));
+    case ColumnType::kInt:
+      if (n < INT16_MIN || n > INT16_MAX) return std::nullopt;
+      return Value(static_cast<int16_t>(n));
+    case ColumnType::kLong:
+      if (n < INT32_MIN || n > INT32_MAX) return std::nullopt;
+      return Value(static_cast<int32_t>(n));
+    default:
+      return std::nullopt;
+  }
+}
+
+// The rows that can satisfy `where` when it holds `column = whole number` (alone or under AND)
+// for a column with an index of its own: found in the index instead of by a scan, in the scan's
+// order. Nullopt when there is no such condition or the index cannot answer exactly.
+std::optional<std::vector<RowId>> SeekCandidates(const Database& db, const TableDef& table,
+                                                 const std::optional<Predicate>& where) {
+  if (!where) return std::nullopt;
+  std::vector<const Predicate*> terms{&*where};
+  if (where->kind == Predicate::Kind::kAnd) {
+    terms.clear();
+    for (const Predicate& p : where->operands) terms.push_back(&p);
+  }
+  for (const Predicate* p : terms) {
+    if (p->kind != Predicate::Kind::kCompare || p->condition.op != CompareOp::kEqual) continue;
+    const Column& column = table.columns[ColumnIndex(table, p->condition.column, "WHERE clause")];
+    const std::optional<Value> key = WholeNumberFor(column, p->condition.literal.value);
+    if (!key) continue;
+    for (const Index& index : table.indexes) {
+      if (index.columns.size() != 1 || index.columns[0].column_number != column.number) continue;
+      std::optional<std::vector<RowId>> ids = db.SeekIndex(table, index, {*key});
+      if (!ids) continue;
+      std::sort(ids->begin(), ids->end(), [](RowId a, RowId b) {
+        return a.page != b.page ? a.page < b.page : a.row < b.row;
+      });
+      return ids;
+    }
+  }
+  return std::nullopt;
+}
+
 void Project(const TableDef& table, const std::vector<size_t>& picks, ResultSet& result) {
   std::vector<Column> columns;
   for (size_t i : picks) columns.push_back(table.columns[i]);
@@ -225,12 +285,20 @@ ResultSet RunSelect(const Database& db, const SelectStatement& select) {
   ResultSet result;
   result.table = table.name;
   result.columns = table.columns;
-  db.Scan(table, [&](RowId id, std::vector<Value>& values) {
+  auto take = [&](RowId id, std::vector<Value>& values) {
     if (!keep(values)) return true;
     result.row_ids.push_back(id);
     result.rows.push_back(std::move(values));
     return true;
-  });
+  };
+  if (const std::optional<std::vector<RowId>> ids = SeekCandidates(db, table, select.where)) {
+    for (const RowId id : *ids) {
+      std::vector<Value> values = db.ReadRow(table, id);
+      take(id, values);
+    }
+  } else {
+    db.Scan(table, take);
+  }
   if (!order.empty()) SortRows(order, result);
   if (!picks.empty()) Project(table, picks, result);
   return result;

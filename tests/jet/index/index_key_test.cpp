@@ -93,6 +93,20 @@ TEST(IndexKeyTest, GeneralLegacyRanges) {
   EXPECT_EQ(pair, "7f" "b042" "b4f8" "01" "3f3f" "00");
 }
 
+// A multi-letter expansion counts each letter when later accents and unprintables record their
+// position, as Access's own keys of these two strings show (the hyphen's record 80 33 06 82 after
+// "Nuß"; 26 fillers before the accent of 'ä' in "großmä", one more than counting ß once).
+TEST(IndexKeyTest, ExpansionLettersCountForLaterPositions) {
+  EXPECT_NE(Text4(u"NuNuCa Nu\u00df-Nougat-Creme", true).find("80330682"), std::string::npos);
+  const std::string plutzer = Text4(u"Plutzer Lebensmittelgro\u00dfm\u00e4rkte AG", true);
+  std::string extras = "01";
+  for (int i = 0; i < 26; ++i) extras += "02";
+  EXPECT_NE(plutzer.find(extras + "1300"), std::string::npos) << plutzer;
+  // Two-letter expansions with an accent on a letter: the accent sits at that letter's position.
+  EXPECT_EQ(Text4(u"\u01c4", true), "7f4f7801021400");
+  EXPECT_EQ(Text4(u"\u01fc", true), "7f4a51010e0e00");
+}
+
 TEST(IndexKeyTest, DescendingTextIsComplementPlusTerminator) {
   EXPECT_EQ(Text4(u"ab", false), "80b5b3feff00");
   EXPECT_EQ(Text3(u"ab", false), "809f9eff");
@@ -100,12 +114,12 @@ TEST(IndexKeyTest, DescendingTextIsComplementPlusTerminator) {
 
 TEST(IndexKeyTest, ApproximateCharactersAreFlagged) {
   bool exact = true;
-  Text4(u"\u20ac", true, &exact);  // euro sign: no established code
+  Text4(u"\ufffd", true, &exact);  // the replacement character: the one BMP code not established
   EXPECT_FALSE(exact);
-  Text4(u"\u0101", true, &exact);  // a with macron (lower case): only the capital is established
-  EXPECT_FALSE(exact);
-  Text4(u"\u0100", true, &exact);
-  EXPECT_TRUE(exact);
+  for (const char16_t* text : {u"\u20ac", u"\u0101", u"\u0100", u"\u01c4\u01fd", u"\uffef"}) {
+    Text4(text, true, &exact);
+    EXPECT_TRUE(exact);
+  }
   KeyColumn swedish = Col(ColumnType::kText);
   swedish.sort_order = 0x041D;
   Key(Format::kJet4, swedish, Value(std::u16string(u"abc")), &exact);

@@ -17,6 +17,7 @@
 #include "index/index_key.h"
 #include "index/index_page.h"
 #include "index/index_writer.h"
+#include "jet/check.h"
 #include "jet/database.h"
 #include "support/write_test_util.h"
 
@@ -191,6 +192,47 @@ TEST(IndexWriteFixtureTest, Jet3ReinsertedRowsGetTheStoredIndexBytes) {
   std::cout << "\n";
   EXPECT_EQ(differ, 0);
   EXPECT_GT(compared, 2000);
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// CREATE INDEX over one row per BMP code unit stores, entry for entry, the Sample index the
+// fixture holds, and the checker finds nothing approximate in the file.
+TEST(IndexWriteFixtureTest, CreateIndexOverEveryBmpCharacterMatchesTheStoredIndex) {
+  if (testutil::FixturePath("unicode-bmp.mdb").empty()) GTEST_SKIP() << "no ../shared";
+  testutil::TempDir dir;
+  const std::string path = testutil::CopyFixture(dir, "unicode-bmp.mdb");
+  {
+    auto db = Database::Open(path, OpenMode::kReadWrite);
+    db->Execute("CREATE INDEX Again ON CharSamples (Sample)");
+    std::shared_ptr<const TableInfo> t = DatabaseInternals::Of(*db).TableByName(u"CharSamples");
+    const TableDef def = db->GetTable(u"CharSamples");
+    auto entries = [&](const char16_t* name) {
+      const auto index = std::find_if(def.indexes.begin(), def.indexes.end(),
+                                      [&](const Index& i) { return i.name == name; });
+      EXPECT_NE(index, def.indexes.end());
+      FilePageSource src(DatabaseInternals::Of(*db).file());
+      return ReadIndexEntries(src, DatabaseInternals::Of(*db).file().info(),
+                              t->real_indexes[index->real_index].root_page);
+    };
+    const std::vector<IndexEntry> stored = entries(u"Sample");
+    const std::vector<IndexEntry> written = entries(u"Again");
+    ASSERT_EQ(stored.size(), 63486u);
+    ASSERT_EQ(written.size(), stored.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < stored.size(); ++i) {
+      if (!(written[i] == stored[i]) && ++differ <= 5) ADD_FAILURE() << "entry " << i << " differs";
+    }
+    EXPECT_EQ(differ, 0u);
+  }
+  const CheckReport report = CheckFile(path);
+  EXPECT_TRUE(report.ok());
+  EXPECT_TRUE(report.approximate_indexes.empty())
+      << (report.approximate_indexes.empty() ? "" : report.approximate_indexes.front());
 }
 
 }  // namespace

@@ -18,8 +18,11 @@ TEST(UniqueByKeyTest, EqualKeysCollideDifferentKeysDoNot) {
     bool duplicate;
   };
   const std::vector<Pair> pairs = {
-      {u"Ａ", u"A", true}, {u"ĳ", u"ij", true},        {u"Wolf", u"WOLF ", true},
-      {u"é", u"e", false}, {u"co-op", u"coop", false}, {u"Wolf", u"Wolf0", false},
+      {u"Ａ", u"A", true},   {u"ĳ", u"ij", true},        {u"Wolf", u"WOLF ", true},
+      {u"ャ", u"ゃ", true},  {u"œuvre", u"oeuvre", true}, {u"ｱ", u"ア", true},
+      {u"ﬁ", u"fi", true},   {u"ǅ", u"Dž", true},
+      {u"é", u"e", false},   {u"co-op", u"coop", false}, {u"Wolf", u"Wolf0", false},
+      {u"ゃ", u"や", false},
   };
   testutil::TempDir dir;
   for (size_t k = 0; k < pairs.size(); ++k) {
