@@ -308,12 +308,14 @@ TEST_F(SqlEngine, SyntaxErrorsAreReported) {
   }
 }
 
-// The Access 2000 query fixture, its tables filled by hand: its select query against rows
-// worked out from its SQL.
-TEST(SavedQueryRun, SelectQueryOfTheFixture) {
+// The query fixtures (Access 2000 and Access 97), their tables filled by hand: the select query
+// they both store against rows worked out from its SQL.
+class SavedQueryFixtureRun : public testing::TestWithParam<const char*> {};
+
+TEST_P(SavedQueryFixtureRun, SelectQueryOfTheFixture) {
   MDB_REQUIRE_FIXTURES();
   fixtures::ScratchDir dir;
-  const std::string path = dir.Copy("access/jackcess-V2000-queryTestV2000.mdb");
+  const std::string path = dir.Copy(GetParam());
   auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
   auto t = [](const char16_t* s) { return jet::Value(std::u16string(s)); };
   const jet::Value null;
@@ -344,7 +346,13 @@ TEST(SavedQueryRun, SelectQueryOfTheFixture) {
   EXPECT_EQ(Rows(*n.rows), std::vector<std::string>{"[1]"});
   // The update query declares [User Name]: without a value it is refused.
   EXPECT_THROW(engine.Execute("SELECT * FROM UnionQuery"), jet::Error);
+  db.reset();
+  EXPECT_TRUE(jet::CheckFile(path).ok());
 }
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, SavedQueryFixtureRun,
+                         testing::Values("access/jackcess-V2000-queryTestV2000.mdb",
+                                         "access/jackcess-V1997-queryTestV1997.mdb"));
 
 }  // namespace
 }  // namespace query
