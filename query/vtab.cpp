@@ -31,6 +31,10 @@ struct JetVtab {
   jet::TableDef def;
   std::shared_ptr<Snapshot> snapshot;
   uint64_t snapshot_statement = 0;
+  // Index seeks made in statement `seek_statement`: a join seeks once per outer row, and past
+  // kSeeksBeforeMap the statement's hash map answers faster than the index would.
+  uint64_t seek_statement = 0;
+  size_t seeks = 0;
 };
 
 struct JetCursor {
@@ -201,6 +205,9 @@ int Disconnect(sqlite3_vtab* vtab) {
 
 // Plans at and above this number seek index (idxNum - kSeekPlan) of the table.
 constexpr int kSeekPlan = 1 << 20;
+// Seeks of one table in one statement after which the rest go to the snapshot's hash map: a
+// lookup stays a B-tree walk, while a join over every row reads the table once.
+constexpr size_t kSeeksBeforeMap = 64;
 
 // An index of `def` over column `column` alone that can seek an equality: text keys are left to
 // the hash plan (the ACCESS collation, not the key bytes, decides text equality in SQL). Unique
@@ -285,6 +292,28 @@ int Close(sqlite3_vtab_cursor* cur) {
   return SQLITE_OK;
 }
 
+// Picks the rows of the cursor's snapshot whose column `column` may equal `value`, through the
+// snapshot's hash map of that column (built on first use). SQLite checks the constraint again:
+// the map may return a few more rows than match.
+void PickEqual(JetCursor* cur, int column, sqlite3_value* value) {
+  auto& map = cur->snapshot->by_column[column];
+  if (map.empty() && !cur->snapshot->rows.empty()) {
+    map.reserve(cur->snapshot->rows.size());
+    for (size_t r = 0; r < cur->snapshot->rows.size(); ++r) {
+      std::string key = StoredKey(cur->snapshot->rows[r][static_cast<size_t>(column)]);
+      if (!key.empty()) map.emplace(std::move(key), r);
+    }
+  }
+  std::vector<std::string> keys;
+  HashKeys(value, &keys);
+  for (const std::string& key : keys) {
+    auto [lo, hi] = map.equal_range(key);
+    for (auto it = lo; it != hi; ++it) cur->picked.push_back(it->second);
+  }
+  std::sort(cur->picked.begin(), cur->picked.end());
+  cur->picked.erase(std::unique(cur->picked.begin(), cur->picked.end()), cur->picked.end());
+}
+
 int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_value** argv) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
   auto* vtab = reinterpret_cast<JetVtab*>(base->pVtab);
@@ -319,6 +348,15 @@ int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_val
           [&](const jet::Column& c) { return c.number == index.columns[0].column_number; });
       std::optional<std::vector<jet::RowId>> found;
       if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return SQLITE_OK;  // = NULL is never true
+      if (vtab->seek_statement != vtab->context->statement) {
+        vtab->seek_statement = vtab->context->statement;
+        vtab->seeks = 0;
+      }
+      if (++vtab->seeks > kSeeksBeforeMap) {
+        cur->snapshot = Rows(vtab);
+        PickEqual(cur, static_cast<int>(column - vtab->def.columns.begin()), argv[0]);
+        return SQLITE_OK;
+      }
       try {
         found = vtab->db->SeekIndex(
             vtab->def, index, {ToEngineValue(argv[0], *column, vtab->db->format())});
@@ -339,23 +377,7 @@ int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_val
     }
     cur->snapshot = Rows(vtab);
     if (idx_num >= 2) {
-      const int column = idx_num - 2;
-      auto& map = cur->snapshot->by_column[column];
-      if (map.empty() && !cur->snapshot->rows.empty()) {
-        map.reserve(cur->snapshot->rows.size());
-        for (size_t r = 0; r < cur->snapshot->rows.size(); ++r) {
-          std::string key = StoredKey(cur->snapshot->rows[r][static_cast<size_t>(column)]);
-          if (!key.empty()) map.emplace(std::move(key), r);
-        }
-      }
-      std::vector<std::string> keys;
-      HashKeys(argv[0], &keys);
-      for (const std::string& key : keys) {
-        auto [lo, hi] = map.equal_range(key);
-        for (auto it = lo; it != hi; ++it) cur->picked.push_back(it->second);
-      }
-      std::sort(cur->picked.begin(), cur->picked.end());
-      cur->picked.erase(std::unique(cur->picked.begin(), cur->picked.end()), cur->picked.end());
+      PickEqual(cur, idx_num - 2, argv[0]);
       return SQLITE_OK;
     }
     cur->all = true;
