@@ -18,9 +18,16 @@ namespace {
 
 // The rows of one table as read for the current statement, with hash maps of the columns
 // that equality constraints asked for.
+// Whether column `i` is among those that colUsed-style mask `mask` names (bit 63 stands for
+// every column from 63 on).
+bool InMask(uint64_t mask, size_t i) { return (mask >> std::min<size_t>(i, 63)) & 1; }
+uint64_t ColumnBit(size_t i) { return uint64_t{1} << std::min<size_t>(i, 63); }
+
 struct Snapshot {
   std::vector<jet::RowId> ids;
-  std::vector<std::vector<jet::Value>> rows;
+  std::vector<std::vector<jet::Value>> rows;  // the decoded columns only, in table order
+  uint64_t mask = 0;                          // the columns decoded
+  std::vector<int> slot;                      // per table column: its place in a row, or -1
   std::map<int, std::unordered_multimap<std::string, size_t>> by_column;
 };
 
@@ -48,9 +55,12 @@ struct JetCursor {
   size_t count() const {
     return !ids.empty() ? ids.size() : all ? snapshot->rows.size() : picked.size();
   }
-  const std::vector<jet::Value>& row() const {
-    if (!ids.empty()) return rows[at];
-    return snapshot->rows[all ? at : picked[at]];
+  // Column `column` of the current row; null when the snapshot did not decode it.
+  const jet::Value* value(size_t column) const {
+    if (!ids.empty()) return &rows[at][column];
+    const int k = snapshot->slot[column];
+    return k < 0 ? nullptr
+                 : &snapshot->rows[all ? at : picked[at]][static_cast<size_t>(k)];
   }
   jet::RowId id() const {
     if (!ids.empty()) return ids[at];
@@ -129,15 +139,28 @@ std::string StoredKey(const jet::Value& value) {
       value.storage());
 }
 
-// The rows of the table for this statement, read once.
-std::shared_ptr<Snapshot> Rows(JetVtab* vtab) {
-  if (vtab->snapshot && vtab->snapshot_statement == vtab->context->statement) {
-    return vtab->snapshot;
-  }
+// The rows of the table for this statement, read once with the columns of `mask` (the columns
+// the statement uses); a cursor of the same statement that needs more reads them again with both.
+std::shared_ptr<Snapshot> Rows(JetVtab* vtab, uint64_t mask) {
+  const bool same_statement =
+      vtab->snapshot && vtab->snapshot_statement == vtab->context->statement;
+  if (same_statement && (vtab->snapshot->mask & mask) == mask) return vtab->snapshot;
+  if (same_statement) mask |= vtab->snapshot->mask;
   auto snap = std::make_shared<Snapshot>();
+  snap->mask = mask;
   snap->ids.reserve(vtab->def.row_count);
   snap->rows.reserve(vtab->def.row_count);
-  vtab->db->Scan(vtab->def, [&](jet::RowId id, std::vector<jet::Value>& values) {
+  // Only the statement's columns are decoded: text and memo values left out save most of the
+  // time of a scan.
+  jet::TableDef used = vtab->def;
+  used.columns.clear();
+  snap->slot.assign(vtab->def.columns.size(), -1);
+  for (size_t i = 0; i < vtab->def.columns.size(); ++i) {
+    if (!InMask(mask, i)) continue;
+    snap->slot[i] = static_cast<int>(used.columns.size());
+    used.columns.push_back(vtab->def.columns[i]);
+  }
+  vtab->db->Scan(used, [&](jet::RowId id, std::vector<jet::Value>& values) {
     snap->ids.push_back(id);
     snap->rows.push_back(std::move(values));
     values.clear();
@@ -300,7 +323,8 @@ void PickEqual(JetCursor* cur, int column, sqlite3_value* value) {
   if (map.empty() && !cur->snapshot->rows.empty()) {
     map.reserve(cur->snapshot->rows.size());
     for (size_t r = 0; r < cur->snapshot->rows.size(); ++r) {
-      std::string key = StoredKey(cur->snapshot->rows[r][static_cast<size_t>(column)]);
+      std::string key = StoredKey(
+          cur->snapshot->rows[r][static_cast<size_t>(cur->snapshot->slot[static_cast<size_t>(column)])]);
       if (!key.empty()) map.emplace(std::move(key), r);
     }
   }
@@ -314,8 +338,10 @@ void PickEqual(JetCursor* cur, int column, sqlite3_value* value) {
   cur->picked.erase(std::unique(cur->picked.begin(), cur->picked.end()), cur->picked.end());
 }
 
-int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_value** argv) {
+int Filter(sqlite3_vtab_cursor* base, int idx_num, const char* idx_str, int,
+           sqlite3_value** argv) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
+  const uint64_t mask = idx_str != nullptr ? std::strtoull(idx_str, nullptr, 10) : ~uint64_t{0};
   auto* vtab = reinterpret_cast<JetVtab*>(base->pVtab);
   cur->ids.clear();
   cur->rows.clear();
@@ -353,8 +379,9 @@ int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_val
         vtab->seeks = 0;
       }
       if (++vtab->seeks > kSeeksBeforeMap) {
-        cur->snapshot = Rows(vtab);
-        PickEqual(cur, static_cast<int>(column - vtab->def.columns.begin()), argv[0]);
+        const auto at = static_cast<size_t>(column - vtab->def.columns.begin());
+        cur->snapshot = Rows(vtab, mask | ColumnBit(at));
+        PickEqual(cur, static_cast<int>(at), argv[0]);
         return SQLITE_OK;
       }
       try {
@@ -371,15 +398,16 @@ int Filter(sqlite3_vtab_cursor* base, int idx_num, const char*, int, sqlite3_val
         }
         return SQLITE_OK;
       }
-      cur->snapshot = Rows(vtab);
+      cur->snapshot = Rows(vtab, mask);
       cur->all = true;
       return SQLITE_OK;
     }
-    cur->snapshot = Rows(vtab);
     if (idx_num >= 2) {
+      cur->snapshot = Rows(vtab, mask | ColumnBit(static_cast<size_t>(idx_num - 2)));
       PickEqual(cur, idx_num - 2, argv[0]);
       return SQLITE_OK;
     }
+    cur->snapshot = Rows(vtab, mask);
     cur->all = true;
   } catch (const std::exception& e) {
     return SetError(base->pVtab, e);
@@ -399,7 +427,20 @@ int Eof(sqlite3_vtab_cursor* base) {
 
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int i) {
   auto* cur = reinterpret_cast<JetCursor*>(base);
-  ResultFromValue(ctx, cur->row()[static_cast<size_t>(i)]);
+  const auto column = static_cast<size_t>(i);
+  const jet::Value* value = cur->value(column);
+  if (value == nullptr) {
+    // SQLite asks only for the columns it planned with; should it ask for another, the row is
+    // read whole rather than answered with a value it does not have.
+    try {
+      auto* vtab = reinterpret_cast<JetVtab*>(base->pVtab);
+      ResultFromValue(ctx, vtab->db->ReadRow(vtab->def, cur->id())[column]);
+    } catch (const std::exception& e) {
+      return SetError(base->pVtab, e);
+    }
+    return SQLITE_OK;
+  }
+  ResultFromValue(ctx, *value);
   return SQLITE_OK;
 }
 
