@@ -172,8 +172,7 @@ size_t IndexPageView::LowerBound(const IndexEntry& e) const {
   return first;
 }
 
-size_t IndexPageView::EncodedSize() const {
-  if (ends_.empty()) return 0;
+size_t IndexPageView::ChosenPrefix() const {
   const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
   size_t prefix = 0;
   if (leaf() && size() >= 2) {  // as ChoosePrefix: common prefix of the first and last key
@@ -182,6 +181,12 @@ size_t IndexPageView::EncodedSize() const {
     const size_t n = std::min(a.size() - ptr, b.size() - ptr);
     while (prefix < n && a[prefix] == b[prefix]) ++prefix;
   }
+  return prefix;
+}
+
+size_t IndexPageView::EncodedSize() const {
+  if (ends_.empty()) return 0;
+  const size_t prefix = ChosenPrefix();
   size_t total = 0;
   for (size_t i = 0; i < size(); ++i) {
     const size_t full = ends_[i] - Start(i) + (i == 0 ? 0 : head_.prefix);
@@ -199,6 +204,13 @@ IndexPage IndexPageView::Decode() const {
 
 size_t EntrySize(const IndexEntry& e, bool leaf) {
   return e.key.size() + (leaf ? kLeafPointerBytes : kIntermediatePointerBytes);
+}
+
+std::vector<uint8_t> SerializeEntry(const IndexEntry& e, bool leaf) {
+  std::vector<uint8_t> out;
+  out.reserve(EntrySize(e, leaf));
+  Serialize(e, leaf, &out);
+  return out;
 }
 
 uint32_t ChoosePrefix(const std::vector<IndexEntry>& entries, bool leaf) {

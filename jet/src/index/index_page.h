@@ -93,13 +93,18 @@ class IndexPageView {
   size_t EncodedSize() const;
   // The whole page decoded; equal to DecodeIndexPage of the same bytes.
   IndexPage Decode() const;
+  // The shared prefix EncodeIndexPage would choose for these entries (ChoosePrefix).
+  size_t ChosenPrefix() const;
+  // The entry area and the stored bytes of entry `i` within it: [Start(i), End(i)).
+  std::span<const uint8_t> area() const { return area_; }
+  size_t Start(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+  size_t End(size_t i) const { return ends_[i]; }
 
  private:
   // Entry `i` with the shared prefix restored, into scratch_.
   std::span<const uint8_t> Full(size_t i) const;
 
   void Index(const FormatInfo& info, std::string_view file, uint32_t page_no);
-  size_t Start(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
 
   std::vector<uint8_t> owned_;      // the page bytes when the view keeps them
   std::span<const uint8_t> area_;   // the entry area
@@ -110,6 +115,8 @@ class IndexPageView {
 
 // Bytes one entry takes when stored in full on a page of this kind.
 size_t EntrySize(const IndexEntry& e, bool leaf);
+// The entry as stored in full (key, row pointer, and on intermediate pages the child).
+std::vector<uint8_t> SerializeEntry(const IndexEntry& e, bool leaf);
 // Stored bytes of `entries` on a page of this kind, with the prefix the encoder would choose.
 size_t StoredSize(const std::vector<IndexEntry>& entries, bool leaf);
 // Whether `entries` fit one page.

@@ -1,6 +1,7 @@
 #include "page/usage_map_writer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "page/data_page_writer.h"
@@ -26,6 +27,14 @@ void AppendSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base,
                    std::vector<uint32_t>& pages) {
   const uint32_t bytes = std::min<uint32_t>(static_cast<uint32_t>(bits.size()), (limit + 7) / 8);
   for (uint32_t b = 0; b < bytes; ++b) {
+    if (b % 8 == 0 && b + 8 <= bytes) {  // eight zero bytes at a time
+      uint64_t word = 0;
+      std::memcpy(&word, bits.data() + b, 8);
+      if (word == 0) {
+        b += 7;
+        continue;
+      }
+    }
     if (bits[b] == 0) continue;
     for (uint32_t k = 0; k < 8; ++k) {
       const uint32_t i = b * 8 + k;
