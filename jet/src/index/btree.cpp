@@ -35,6 +35,7 @@ size_t BTree::max_key_size() const {
 void BTree::Reset() {
   pages_.clear();
   views_.clear();
+  via_tail_.clear();
   dirty_.clear();
   freed_.clear();
 }
@@ -58,18 +59,21 @@ const IndexPageView& BTree::View(uint32_t n) {
   return views_.emplace(n, std::move(v)).first->second;
 }
 
-// The child of intermediate page `n` where `e` belongs.
-uint32_t BTree::ChildFor(uint32_t n, const IndexEntry& e) {
+// The child of intermediate page `n` where `e` belongs; `*tail` says whether it is the tail.
+uint32_t BTree::ChildFor(uint32_t n, const IndexEntry& e, bool* tail) {
+  *tail = false;
   if (Loaded(n)) {
     const IndexPage& p = Load(n);
     auto it = std::lower_bound(p.entries.begin(), p.entries.end(), e, EntryLess);
     if (it != p.entries.end()) return it->child;
+    *tail = p.tail != 0;
     if (p.tail != 0) return p.tail;
     if (!p.entries.empty()) return p.entries.back().child;
   } else {
     const IndexPageView& v = View(n);
     const size_t i = v.LowerBound(e);
     if (i < v.size()) return v.Child(i);
+    *tail = v.head().tail != 0;
     if (v.head().tail != 0) return v.head().tail;
     if (v.size() > 0) return v.Child(v.size() - 1);
   }
@@ -85,7 +89,9 @@ std::optional<Bytes> BTree::EdgeKey(uint32_t n, bool last) {
   }
   const IndexPageView& v = View(n);
   if (v.size() == 0) return std::nullopt;
-  return v.Entry(last ? v.size() - 1 : 0).key;
+  Bytes key;
+  v.KeyOf(last ? v.size() - 1 : 0, key);
+  return key;
 }
 
 bool BTree::FitsNow(uint32_t n) {
@@ -128,15 +134,18 @@ void BTree::InitEmpty() {
 // Pages from the root to the leaf where `e` belongs.
 std::vector<uint32_t> BTree::Descend(const IndexEntry& e) {
   std::vector<uint32_t> path{root_};
+  via_tail_.assign(1, false);
   while (true) {
     const uint32_t n = path.back();
     if (Loaded(n) ? Load(n).leaf() : View(n).leaf()) return path;
     if (path.size() > static_cast<size_t>(kMaxIndexDepth)) throw CorruptPage(store_.file_name(), n, "index too deep");
-    const uint32_t child = ChildFor(n, e);
+    bool tail = false;
+    const uint32_t child = ChildFor(n, e, &tail);
     if (std::find(path.begin(), path.end(), child) != path.end()) {
       throw CorruptPage(store_.file_name(), path.back(), "index tree has a cycle");
     }
     path.push_back(child);
+    via_tail_.push_back(tail);
   }
 }
 
@@ -247,15 +256,14 @@ bool BTree::Insert(const IndexEntry& entry, bool unique) {
     const IndexPageView& leaf = View(ln);
     pos = leaf.LowerBound(e);
     if (pos < leaf.size()) {
-      const IndexEntry at = leaf.Entry(pos);
-      if (at == e) {
+      if (leaf.EntryEquals(pos, e)) {
         Reset();
         throw Error(Error::Kind::kInvalidArgument, "The row already has an entry in this index.");
       }
-      distinct = at.key != e.key;
+      distinct = !leaf.KeyEquals(pos, e.key);
     }
     if (pos > 0) {
-      distinct = distinct && leaf.Entry(pos - 1).key != e.key;
+      distinct = distinct && !leaf.KeyEquals(pos - 1, e.key);
     } else if (leaf.head().prev != 0) {
       const std::optional<Bytes> prev = EdgeKey(leaf.head().prev, true);
       if (prev) distinct = distinct && *prev != e.key;
@@ -286,12 +294,12 @@ bool BTree::InPlaceCandidate(const IndexPageView& leaf) const {
          leaf.head().prefix == leaf.ChosenPrefix();
 }
 
-// Whether every ancestor on `path` reaches the next page through its tail, so that a new
-// maximum of the leaf changes no entry above it.
-bool BTree::ReachedByTails(const std::vector<uint32_t>& path) {
+// Whether every ancestor on `path` (as Descend found it) reaches the next page through its tail,
+// so that a new maximum of the leaf changes no entry above it.
+bool BTree::ReachedByTails(const std::vector<uint32_t>& path) const {
+  if (via_tail_.size() != path.size()) return false;
   for (size_t d = path.size() - 1; d > 0; --d) {
-    const IndexPageView& parent = View(path[d - 1]);
-    if (SlotOf(parent, path[d]) != parent.size()) return false;
+    if (!via_tail_[d]) return false;
   }
   return true;
 }
@@ -308,7 +316,7 @@ bool BTree::InsertInPlace(const std::vector<uint32_t>& path, size_t pos, const I
   if (pos == 0 || pos == n) {
     // A new first or last entry: the prefix the encoder chooses may change.
     size_t chosen = 0;
-    if (n >= 1) chosen = CommonPrefix(e.key, v.Entry(pos == 0 ? n - 1 : 0).key);
+    if (n >= 1) chosen = v.CommonKeyPrefix(pos == 0 ? n - 1 : 0, e.key);
     if (chosen != prefix) return false;
   }
   if (pos == n && !ReachedByTails(path)) return false;
@@ -324,12 +332,13 @@ bool BTree::InsertInPlace(const std::vector<uint32_t>& path, size_t pos, const I
   // A new first entry is stored whole; the old first then loses the prefix it now shares.
   // Both come to the same splice: the new entry's bytes after the prefix go in at `at`.
   const size_t at = pos == 0 ? prefix : v.End(pos - 1);
-  std::vector<size_t> ends;
+  const std::vector<uint16_t>& old = v.ends();
+  std::vector<uint16_t> ends;
   ends.reserve(n + 1);
-  for (size_t i = 0; i < pos; ++i) ends.push_back(v.End(i));
-  ends.push_back(at + add);
-  for (size_t i = pos; i < n; ++i) ends.push_back(v.End(i) + add);
-  Splice(ln, used, at, 0, std::span<const uint8_t>(full).subspan(prefix), ends);
+  ends.insert(ends.end(), old.begin(), old.begin() + static_cast<std::ptrdiff_t>(pos));
+  ends.push_back(static_cast<uint16_t>(at + add));
+  for (size_t i = pos; i < n; ++i) ends.push_back(static_cast<uint16_t>(old[i] + add));
+  Splice(ln, v.head(), at, 0, std::span<const uint8_t>(full).subspan(prefix), std::move(ends));
   return true;
 }
 
@@ -355,21 +364,23 @@ bool BTree::DeleteInPlace(const std::vector<uint32_t>& path, size_t pos) {
   // becomes the first and is stored whole.
   const size_t at = pos == 0 ? prefix : v.Start(pos);
   const size_t cut = v.End(pos) - at;
-  std::vector<size_t> ends;
+  std::vector<uint16_t> ends;
   ends.reserve(n - 1);
   for (size_t i = 0; i < n; ++i) {
-    if (i < pos) ends.push_back(v.End(i));
-    if (i > pos) ends.push_back(v.End(i) - cut);
+    if (i < pos) ends.push_back(static_cast<uint16_t>(v.End(i)));
+    if (i > pos) ends.push_back(static_cast<uint16_t>(v.End(i) - cut));
   }
-  Splice(ln, v.head().used, at, cut, {}, ends);
+  Splice(ln, v.head(), at, cut, {}, std::move(ends));
   return true;
 }
 
-// Leaf `n` (with `used` entry bytes): the area's bytes [at, at + cut) replaced by `ins`, then the
-// bitmap rewritten for the entry ends `ends` and the free space updated. Everything the splice
-// needs was read before, since the page's bytes may be those the views read.
-void BTree::Splice(uint32_t n, size_t used, size_t at, size_t cut, std::span<const uint8_t> ins,
-                   const std::vector<size_t>& ends) {
+// Leaf `n` (whose header was `head`): the area's bytes [at, at + cut) replaced by `ins`, then the
+// bitmap rewritten for the entry ends `ends` and the free space updated; the new layout is
+// remembered for the next view of the page. Everything the splice needs was read before, since
+// the page's bytes may be those the views read.
+void BTree::Splice(uint32_t n, IndexPage head, size_t at, size_t cut,
+                   std::span<const uint8_t> ins, std::vector<uint16_t> ends) {
+  const size_t used = head.used;
   std::vector<uint8_t> copy;
   std::span<uint8_t> page = store_.EditPage(n);
   if (page.empty()) {
@@ -388,6 +399,9 @@ void BTree::Splice(uint32_t n, size_t used, size_t at, size_t cut, std::span<con
     page[info_.ipage_bitmap + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
   }
   if (!copy.empty()) store_.WritePage(n, copy);
+  head.free_space = static_cast<uint16_t>(info_.page_size - info_.ipage_entries - now);
+  head.used = static_cast<uint32_t>(now);
+  IndexPageView::Remember(info_, n, page, IndexPageLayout{std::move(head), std::move(ends)});
 }
 
 // Splits every page on `path` (bottom-up) that no longer fits.
@@ -477,7 +491,7 @@ bool BTree::Delete(const IndexEntry& entry) {
   if (edit_in_place_) {
     const IndexPageView& v = View(path.back());
     const size_t pos = v.LowerBound(e);
-    if (pos == v.size() || !(v.Entry(pos) == e)) {
+    if (pos == v.size() || !v.EntryEquals(pos, e)) {
       Reset();
       return false;
     }
@@ -569,9 +583,8 @@ std::vector<IndexEntry> BTree::FindKey(const Bytes& key) {
     if (!Loaded(n)) {
       const IndexPageView& v = View(n);
       for (size_t i = v.LowerBound(probe); i < v.size(); ++i) {
-        IndexEntry x = v.Entry(i);
-        if (x.key != key) return out;
-        out.push_back(std::move(x));
+        if (!v.KeyEquals(i, key)) return out;
+        out.push_back(v.Entry(i));
       }
       n = v.head().next;
       continue;

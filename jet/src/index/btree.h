@@ -97,7 +97,7 @@ class BTree {
   bool Loaded(uint32_t n) const { return pages_.count(n) != 0; }
   // Page `n` as stored, for reading pages without a working copy.
   const IndexPageView& View(uint32_t n);
-  uint32_t ChildFor(uint32_t n, const IndexEntry& e);
+  uint32_t ChildFor(uint32_t n, const IndexEntry& e, bool* tail);
   std::optional<Bytes> EdgeKey(uint32_t n, bool last);
   bool FitsNow(uint32_t n);
   void MarkDirty(uint32_t n) { dirty_.insert(n); }
@@ -117,9 +117,9 @@ class BTree {
   bool InsertInPlace(const std::vector<uint32_t>& path, size_t pos, const IndexEntry& e);
   bool DeleteInPlace(const std::vector<uint32_t>& path, size_t pos);
   bool InPlaceCandidate(const IndexPageView& leaf) const;
-  bool ReachedByTails(const std::vector<uint32_t>& path);
-  void Splice(uint32_t n, size_t used, size_t at, size_t cut, std::span<const uint8_t> ins,
-              const std::vector<size_t>& ends);
+  bool ReachedByTails(const std::vector<uint32_t>& path) const;
+  void Splice(uint32_t n, IndexPage head, size_t at, size_t cut, std::span<const uint8_t> ins,
+              std::vector<uint16_t> ends);
   void Flush();
   void Reset();
   std::vector<IndexEntry> BuildLevel(const std::vector<IndexEntry>& maxima,
@@ -132,6 +132,7 @@ class BTree {
   uint32_t owner_;
   std::map<uint32_t, IndexPage> pages_;  // decoded working copies of this operation
   std::map<uint32_t, IndexPageView> views_;  // pages read without a working copy
+  std::vector<bool> via_tail_;           // per page of the last Descend: reached as a tail
   std::set<uint32_t> dirty_;             // pages to write at the end
   std::vector<uint32_t> freed_;          // pages to give back after the writes
   bool edit_in_place_ = true;
