@@ -56,7 +56,11 @@ bool VisitSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base, 
     uint64_t word = 0;
     const uint32_t first = w * 8;
     const uint32_t last = std::min<uint32_t>(first + 8, static_cast<uint32_t>(bits.size()));
-    for (uint32_t b = first; b < last; ++b) word |= uint64_t{bits[b]} << (8 * (b - first));
+    if (last - first == 8 && std::endian::native == std::endian::little) {
+      std::memcpy(&word, bits.data() + first, 8);  // byte b at bits 8b..8b+7, as below
+    } else {
+      for (uint32_t b = first; b < last; ++b) word |= uint64_t{bits[b]} << (8 * (b - first));
+    }
     if (nbits - w * 64 < 64) word &= (uint64_t{1} << (nbits - w * 64)) - 1;
     while (word != 0) {
       int k;
