@@ -3,6 +3,7 @@
 // changes nothing; the cascades of the file's relationships run in the same transaction, and
 // inside Begin()/Commit() its pages join the file's batch instead of the disk.
 
+#include <set>
 #include <string>
 
 #include "db/database_impl.h"
@@ -42,20 +43,33 @@ template <typename Fn>
 auto WriteRelated(DatabaseImpl& impl, std::u16string_view table, Fn&& fn) {
   const ReadScope scope = impl.Refresh();
   RequireWritable(impl);
-  std::shared_ptr<const TableInfo> info = impl.TableByName(table);
-  ImplTables tables(impl);
   PageTxn txn(impl.file());
-  RelatedWriter writer(impl.file(), impl.codec(), txn, tables);
-  auto finish = [&] {
-    txn.Commit();
-    for (uint32_t page : writer.tables_written()) impl.InvalidateTable(page);
+  std::set<uint32_t> written;
+  // The definitions and the writer are let go before the cached counters are updated, so that
+  // the cache changes its own copy in place.
+  auto run = [&] {
+    std::shared_ptr<const TableInfo> info = impl.TableByName(table);
+    ImplTables tables(impl);
+    RelatedWriter writer(impl.file(), impl.codec(), txn, tables);
+    auto done = [&] {
+      txn.Commit();
+      written = writer.tables_written();
+    };
+    if constexpr (std::is_void_v<decltype(fn(writer, *info))>) {
+      fn(writer, *info);
+      done();
+    } else {
+      auto result = fn(writer, *info);
+      done();
+      return result;
+    }
   };
-  if constexpr (std::is_void_v<decltype(fn(writer, *info))>) {
-    fn(writer, *info);
-    finish();
+  if constexpr (std::is_void_v<decltype(run())>) {
+    run();
+    for (uint32_t page : written) impl.RowsWritten(page, txn);
   } else {
-    auto result = fn(writer, *info);
-    finish();
+    auto result = run();
+    for (uint32_t page : written) impl.RowsWritten(page, txn);
     return result;
   }
 }

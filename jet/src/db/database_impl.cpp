@@ -7,6 +7,8 @@
 #include "table/relationships.h"
 #include "table/row.h"
 #include "table/table_scan.h"
+#include "table/tdef_writer.h"
+#include "util/write_bytes.h"
 
 namespace jet {
 
@@ -55,9 +57,31 @@ std::shared_ptr<const TableInfo> DatabaseImpl::TableAt(uint32_t tdef_page,
   if (it != tables_.end()) return it->second;
   TableInfo def = ReadTableDef(*file_, *codec_, tdef_page, std::u16string(name));
   ApplyColumnProperties(def);
-  auto info = std::make_shared<const TableInfo>(std::move(def));
+  auto info = std::make_shared<TableInfo>(std::move(def));
   tables_[tdef_page] = info;
   return info;
+}
+
+void DatabaseImpl::RowsWritten(uint32_t tdef_page, PageTxn& txn) const {
+  auto it = tables_.find(tdef_page);
+  if (it == tables_.end()) return;
+  // Somebody else still holds the old definition: change a copy, never what they read.
+  if (it->second.use_count() > 1) it->second = std::make_shared<TableInfo>(*it->second);
+  TableInfo& t = *it->second;
+  TdefFields tdef(txn, t);
+  const FormatInfo& f = file_->info();
+  auto store = [&](uint32_t offset, uint32_t value) {
+    if (offset + 4 <= t.raw.size()) wr::StoreU32(t.raw, offset, value);
+  };
+  t.def.row_count = tdef.row_count();
+  store(f.tdef_row_count, t.def.row_count);
+  t.def.last_autonumber = tdef.last_autonumber();
+  store(f.tdef_autonumber, t.def.last_autonumber);
+  for (size_t i = 0; i < t.real_indexes.size(); ++i) {
+    t.real_indexes[i].distinct_keys = tdef.distinct_keys(i);
+    store(static_cast<uint32_t>(f.tdef_header_end + i * f.tdef_index_count_block + 4),
+          t.real_indexes[i].distinct_keys);
+  }
 }
 
 void DatabaseImpl::ApplyColumnProperties(TableInfo& table) const {

@@ -2,6 +2,7 @@
 #include "index/btree.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "page/format.h"
 #include "jet/error.h"
@@ -10,6 +11,16 @@
 namespace jet {
 namespace {
 
+size_t CommonPrefix(const Bytes& a, const Bytes& b) {
+  const size_t n = std::min(a.size(), b.size());
+  size_t p = 0;
+  while (p < n && a[p] == b[p]) ++p;
+  return p;
+}
+
+void PutLe(std::span<uint8_t> page, size_t off, uint32_t v, size_t n) {
+  for (size_t i = 0; i < n; ++i) page[off + i] = static_cast<uint8_t>(v >> (8 * i));
+}
 
 }  // namespace
 
@@ -24,6 +35,7 @@ size_t BTree::max_key_size() const {
 void BTree::Reset() {
   pages_.clear();
   views_.clear();
+  via_tail_.clear();
   dirty_.clear();
   freed_.clear();
 }
@@ -47,18 +59,21 @@ const IndexPageView& BTree::View(uint32_t n) {
   return views_.emplace(n, std::move(v)).first->second;
 }
 
-// The child of intermediate page `n` where `e` belongs.
-uint32_t BTree::ChildFor(uint32_t n, const IndexEntry& e) {
+// The child of intermediate page `n` where `e` belongs; `*tail` says whether it is the tail.
+uint32_t BTree::ChildFor(uint32_t n, const IndexEntry& e, bool* tail) {
+  *tail = false;
   if (Loaded(n)) {
     const IndexPage& p = Load(n);
     auto it = std::lower_bound(p.entries.begin(), p.entries.end(), e, EntryLess);
     if (it != p.entries.end()) return it->child;
+    *tail = p.tail != 0;
     if (p.tail != 0) return p.tail;
     if (!p.entries.empty()) return p.entries.back().child;
   } else {
     const IndexPageView& v = View(n);
     const size_t i = v.LowerBound(e);
     if (i < v.size()) return v.Child(i);
+    *tail = v.head().tail != 0;
     if (v.head().tail != 0) return v.head().tail;
     if (v.size() > 0) return v.Child(v.size() - 1);
   }
@@ -74,7 +89,9 @@ std::optional<Bytes> BTree::EdgeKey(uint32_t n, bool last) {
   }
   const IndexPageView& v = View(n);
   if (v.size() == 0) return std::nullopt;
-  return v.Entry(last ? v.size() - 1 : 0).key;
+  Bytes key;
+  v.KeyOf(last ? v.size() - 1 : 0, key);
+  return key;
 }
 
 bool BTree::FitsNow(uint32_t n) {
@@ -117,15 +134,18 @@ void BTree::InitEmpty() {
 // Pages from the root to the leaf where `e` belongs.
 std::vector<uint32_t> BTree::Descend(const IndexEntry& e) {
   std::vector<uint32_t> path{root_};
+  via_tail_.assign(1, false);
   while (true) {
     const uint32_t n = path.back();
     if (Loaded(n) ? Load(n).leaf() : View(n).leaf()) return path;
     if (path.size() > static_cast<size_t>(kMaxIndexDepth)) throw CorruptPage(store_.file_name(), n, "index too deep");
-    const uint32_t child = ChildFor(n, e);
+    bool tail = false;
+    const uint32_t child = ChildFor(n, e, &tail);
     if (std::find(path.begin(), path.end(), child) != path.end()) {
       throw CorruptPage(store_.file_name(), path.back(), "index tree has a cycle");
     }
     path.push_back(child);
+    via_tail_.push_back(tail);
   }
 }
 
@@ -228,33 +248,160 @@ bool BTree::Insert(const IndexEntry& entry, bool unique) {
                 "The changes would create duplicate values in a unique index.");
   }
   std::vector<uint32_t> path = Descend(e);
-  IndexPage& leaf = Load(path.back());
-  auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), e, EntryLess);
-  if (it != leaf.entries.end() && *it == e) {
-    Reset();
-    throw Error(Error::Kind::kInvalidArgument, "The row already has an entry in this index.");
-  }
-  const size_t pos = static_cast<size_t>(it - leaf.entries.begin());
+  const uint32_t ln = path.back();
+  size_t pos = 0;
   bool distinct = true;
-  if (pos < leaf.entries.size()) distinct = leaf.entries[pos].key != e.key;
-  if (pos > 0) {
-    distinct = distinct && leaf.entries[pos - 1].key != e.key;
-  } else if (leaf.prev != 0) {
-    const std::optional<Bytes> prev = EdgeKey(leaf.prev, true);
-    if (prev) distinct = distinct && *prev != e.key;
+  {
+    // Position, duplicate and distinct-key checks read the leaf without decoding all of it.
+    const IndexPageView& leaf = View(ln);
+    pos = leaf.LowerBound(e);
+    if (pos < leaf.size()) {
+      if (leaf.EntryEquals(pos, e)) {
+        Reset();
+        throw Error(Error::Kind::kInvalidArgument, "The row already has an entry in this index.");
+      }
+      distinct = !leaf.KeyEquals(pos, e.key);
+    }
+    if (pos > 0) {
+      distinct = distinct && !leaf.KeyEquals(pos - 1, e.key);
+    } else if (leaf.head().prev != 0) {
+      const std::optional<Bytes> prev = EdgeKey(leaf.head().prev, true);
+      if (prev) distinct = distinct && *prev != e.key;
+    }
+    if (pos == leaf.size() && leaf.head().next != 0) {
+      const std::optional<Bytes> next = EdgeKey(leaf.head().next, false);
+      if (next) distinct = distinct && *next != e.key;
+    }
   }
-  IndexPage& target = Load(path.back());
-  if (pos == target.entries.size() && target.next != 0) {
-    const std::optional<Bytes> next = EdgeKey(target.next, false);
-    if (next) distinct = distinct && *next != e.key;
+  if (edit_in_place_ && InsertInPlace(path, pos, e)) {
+    Reset();
+    return distinct;
   }
-  IndexPage& dest = Load(path.back());
+  IndexPage& dest = Load(ln);
   dest.entries.insert(dest.entries.begin() + static_cast<std::ptrdiff_t>(pos), e);
-  MarkDirty(path.back());
+  MarkDirty(ln);
   if (pos + 1 == dest.entries.size()) PropagateMax(path, path.size() - 1);
   FixOverflow(path);
   Flush();
   return distinct;
+}
+
+// Whether `leaf` is stored as EncodeIndexPage would store it, as far as an in-place edit keeps
+// it: the prefix the encoder chooses, this tree's owner, no tail. Other pages (written by
+// another program) are re-encoded whole on their first change.
+bool BTree::InPlaceCandidate(const IndexPageView& leaf) const {
+  return leaf.leaf() && leaf.head().owner == owner_ && leaf.head().tail == 0 &&
+         leaf.head().prefix == leaf.ChosenPrefix();
+}
+
+// Whether every ancestor on `path` (as Descend found it) reaches the next page through its tail,
+// so that a new maximum of the leaf changes no entry above it.
+bool BTree::ReachedByTails(const std::vector<uint32_t>& path) const {
+  if (via_tail_.size() != path.size()) return false;
+  for (size_t d = path.size() - 1; d > 0; --d) {
+    if (!via_tail_[d]) return false;
+  }
+  return true;
+}
+
+// Inserts `e` at `pos` of leaf path.back() by splicing its bytes into the page, when that changes
+// nothing else: the page keeps its shared prefix, the entry fits, and a new last entry needs no
+// ancestor update. Returns false, having changed nothing, otherwise.
+bool BTree::InsertInPlace(const std::vector<uint32_t>& path, size_t pos, const IndexEntry& e) {
+  const uint32_t ln = path.back();
+  const IndexPageView& v = View(ln);
+  if (!InPlaceCandidate(v)) return false;
+  const size_t n = v.size();
+  const size_t prefix = v.head().prefix;
+  if (pos == 0 || pos == n) {
+    // A new first or last entry: the prefix the encoder chooses may change.
+    size_t chosen = 0;
+    if (n >= 1) chosen = v.CommonKeyPrefix(pos == 0 ? n - 1 : 0, e.key);
+    if (chosen != prefix) return false;
+  }
+  if (pos == n && !ReachedByTails(path)) return false;
+  const std::vector<uint8_t> full = SerializeEntry(e, true);
+  if (full.size() < prefix ||
+      !std::equal(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(prefix),
+                  v.area().begin())) {
+    return false;
+  }
+  const size_t used = v.head().used;
+  const size_t add = full.size() - prefix;
+  if (used + add > info_.ipage_capacity) return false;  // a split
+  // A new first entry is stored whole; the old first then loses the prefix it now shares.
+  // Both come to the same splice: the new entry's bytes after the prefix go in at `at`.
+  const size_t at = pos == 0 ? prefix : v.End(pos - 1);
+  const std::vector<uint16_t>& old = v.ends();
+  std::vector<uint16_t> ends;
+  ends.reserve(n + 1);
+  ends.insert(ends.end(), old.begin(), old.begin() + static_cast<std::ptrdiff_t>(pos));
+  ends.push_back(static_cast<uint16_t>(at + add));
+  for (size_t i = pos; i < n; ++i) ends.push_back(static_cast<uint16_t>(old[i] + add));
+  Splice(ln, v.head(), at, 0, std::span<const uint8_t>(full).subspan(prefix), std::move(ends));
+  return true;
+}
+
+// Removes entry `pos` of leaf path.back() in place, under the same conditions as InsertInPlace
+// (and the page does not become empty).
+bool BTree::DeleteInPlace(const std::vector<uint32_t>& path, size_t pos) {
+  const uint32_t ln = path.back();
+  const IndexPageView& v = View(ln);
+  if (!InPlaceCandidate(v)) return false;
+  const size_t n = v.size();
+  if (n < 2) return false;
+  const size_t prefix = v.head().prefix;
+  if (pos == 0 || pos == n - 1) {
+    size_t chosen = 0;
+    if (n - 1 >= 2) {
+      chosen = pos == 0 ? CommonPrefix(v.Entry(1).key, v.Entry(n - 1).key)
+                        : CommonPrefix(v.Entry(0).key, v.Entry(n - 2).key);
+    }
+    if (chosen != prefix) return false;
+  }
+  if (pos == n - 1 && !ReachedByTails(path)) return false;
+  // Removing the first entry keeps its first `prefix` bytes: they begin the next entry, which
+  // becomes the first and is stored whole.
+  const size_t at = pos == 0 ? prefix : v.Start(pos);
+  const size_t cut = v.End(pos) - at;
+  std::vector<uint16_t> ends;
+  ends.reserve(n - 1);
+  for (size_t i = 0; i < n; ++i) {
+    if (i < pos) ends.push_back(static_cast<uint16_t>(v.End(i)));
+    if (i > pos) ends.push_back(static_cast<uint16_t>(v.End(i) - cut));
+  }
+  Splice(ln, v.head(), at, cut, {}, std::move(ends));
+  return true;
+}
+
+// Leaf `n` (whose header was `head`): the area's bytes [at, at + cut) replaced by `ins`, then the
+// bitmap rewritten for the entry ends `ends` and the free space updated; the new layout is
+// remembered for the next view of the page. Everything the splice needs was read before, since
+// the page's bytes may be those the views read.
+void BTree::Splice(uint32_t n, IndexPage head, size_t at, size_t cut,
+                   std::span<const uint8_t> ins, std::vector<uint16_t> ends) {
+  const size_t used = head.used;
+  std::vector<uint8_t> copy;
+  std::span<uint8_t> page = store_.EditPage(n);
+  if (page.empty()) {
+    copy = store_.ReadPage(n);
+    page = copy;
+  }
+  uint8_t* area = page.data() + info_.ipage_entries;
+  const size_t now = used - cut + ins.size();
+  std::memmove(area + at + ins.size(), area + at + cut, used - at - cut);
+  if (!ins.empty()) std::memcpy(area + at, ins.data(), ins.size());
+  if (now < used) std::memset(area + now, 0, used - now);
+  PutLe(page, info_.ipage_free_space,
+        static_cast<uint32_t>(info_.page_size - info_.ipage_entries - now), 2);
+  std::memset(page.data() + info_.ipage_bitmap, 0, info_.ipage_entries - info_.ipage_bitmap);
+  for (size_t end : ends) {
+    page[info_.ipage_bitmap + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+  }
+  if (!copy.empty()) store_.WritePage(n, copy);
+  head.free_space = static_cast<uint16_t>(info_.page_size - info_.ipage_entries - now);
+  head.used = static_cast<uint32_t>(now);
+  IndexPageView::Remember(info_, n, page, IndexPageLayout{std::move(head), std::move(ends)});
 }
 
 // Splits every page on `path` (bottom-up) that no longer fits.
@@ -341,6 +488,18 @@ bool BTree::Delete(const IndexEntry& entry) {
   IndexEntry e = entry;
   e.child = 0;
   std::vector<uint32_t> path = Descend(e);
+  if (edit_in_place_) {
+    const IndexPageView& v = View(path.back());
+    const size_t pos = v.LowerBound(e);
+    if (pos == v.size() || !v.EntryEquals(pos, e)) {
+      Reset();
+      return false;
+    }
+    if (DeleteInPlace(path, pos)) {
+      Reset();
+      return true;
+    }
+  }
   IndexPage& leaf = Load(path.back());
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), e, EntryLess);
   if (it == leaf.entries.end() || !(*it == e)) {
@@ -424,9 +583,8 @@ std::vector<IndexEntry> BTree::FindKey(const Bytes& key) {
     if (!Loaded(n)) {
       const IndexPageView& v = View(n);
       for (size_t i = v.LowerBound(probe); i < v.size(); ++i) {
-        IndexEntry x = v.Entry(i);
-        if (x.key != key) return out;
-        out.push_back(std::move(x));
+        if (!v.KeyEquals(i, key)) return out;
+        out.push_back(v.Entry(i));
       }
       n = v.head().next;
       continue;

@@ -42,6 +42,9 @@ class IndexPageStore : public PageSource {
   // Page `n` without a copy, valid until this store writes or frees that page; empty when the
   // store cannot lend its bytes (the tree then reads a copy).
   virtual std::span<const uint8_t> LendPage(uint32_t /*n*/) { return {}; }
+  // Page `n` for changing in place (the change is kept as WritePage would keep it); empty when
+  // the store cannot hand out its bytes (the tree then writes a changed copy).
+  virtual std::span<uint8_t> EditPage(uint32_t /*n*/) { return {}; }
 };
 
 class BTree {
@@ -77,6 +80,11 @@ class BTree {
   // The longest key accepted (so that every page can hold at least two entries).
   size_t max_key_size() const;
 
+  // Whether an insert or delete that changes one leaf only, and keeps its shared prefix, edits
+  // the leaf's bytes in place (the default) instead of decoding and re-encoding the page. Both
+  // write the same bytes; the switch exists so that tests can compare them.
+  void set_edit_in_place(bool on) { edit_in_place_ = on; }
+
  private:
   struct Step {
     uint32_t page;
@@ -89,7 +97,7 @@ class BTree {
   bool Loaded(uint32_t n) const { return pages_.count(n) != 0; }
   // Page `n` as stored, for reading pages without a working copy.
   const IndexPageView& View(uint32_t n);
-  uint32_t ChildFor(uint32_t n, const IndexEntry& e);
+  uint32_t ChildFor(uint32_t n, const IndexEntry& e, bool* tail);
   std::optional<Bytes> EdgeKey(uint32_t n, bool last);
   bool FitsNow(uint32_t n);
   void MarkDirty(uint32_t n) { dirty_.insert(n); }
@@ -106,6 +114,12 @@ class BTree {
   size_t ChooseSplit(const IndexPage& p) const;
   void RemoveEmpty(std::vector<uint32_t>& path, size_t depth);
   bool Fits(const IndexPage& p) const;
+  bool InsertInPlace(const std::vector<uint32_t>& path, size_t pos, const IndexEntry& e);
+  bool DeleteInPlace(const std::vector<uint32_t>& path, size_t pos);
+  bool InPlaceCandidate(const IndexPageView& leaf) const;
+  bool ReachedByTails(const std::vector<uint32_t>& path) const;
+  void Splice(uint32_t n, IndexPage head, size_t at, size_t cut, std::span<const uint8_t> ins,
+              std::vector<uint16_t> ends);
   void Flush();
   void Reset();
   std::vector<IndexEntry> BuildLevel(const std::vector<IndexEntry>& maxima,
@@ -118,8 +132,10 @@ class BTree {
   uint32_t owner_;
   std::map<uint32_t, IndexPage> pages_;  // decoded working copies of this operation
   std::map<uint32_t, IndexPageView> views_;  // pages read without a working copy
+  std::vector<bool> via_tail_;           // per page of the last Descend: reached as a tail
   std::set<uint32_t> dirty_;             // pages to write at the end
   std::vector<uint32_t> freed_;          // pages to give back after the writes
+  bool edit_in_place_ = true;
 };
 
 // What the verifier found.

@@ -2,6 +2,7 @@
 #include "index/index_page.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <unordered_set>
@@ -16,12 +17,6 @@ namespace {
 
 constexpr size_t kLeafPointerBytes = 4;          // data page (3) + row (1)
 constexpr size_t kIntermediatePointerBytes = 8;  // + child page (4)
-
-uint32_t BigEndian(std::span<const uint8_t> b, size_t off, size_t n) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < n; ++i) v = v << 8 | b[off + i];
-  return v;
-}
 
 void PutBigEndian(uint32_t v, size_t n, std::vector<uint8_t>* out) {
   for (size_t i = n; i-- > 0;) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -58,6 +53,94 @@ IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> bytes
   return IndexPageView(info, bytes, file, page_no).Decode();
 }
 
+namespace {
+
+// Layouts by page number, direct-mapped: a row write's pages rarely collide in this many slots.
+constexpr size_t kLayoutSlots = 128;
+
+struct LayoutSlot {
+  const FormatInfo* info = nullptr;
+  uint32_t page = 0;
+  std::vector<uint8_t> bytes;  // the page's bytes before its entry area
+  std::shared_ptr<const IndexPageLayout> layout;
+};
+
+std::array<LayoutSlot, kLayoutSlots>& Slots() {
+  thread_local std::array<LayoutSlot, kLayoutSlots> slots;
+  return slots;
+}
+
+LayoutSlot& SlotFor(uint32_t page_no) { return Slots()[page_no % kLayoutSlots]; }
+
+std::shared_ptr<const IndexPageLayout> CachedLayout(const FormatInfo& info, uint32_t page_no,
+                                                    std::span<const uint8_t> page) {
+  const LayoutSlot& s = SlotFor(page_no);
+  if (s.info != &info || s.page != page_no || !s.layout) return nullptr;
+  if (std::memcmp(s.bytes.data(), page.data(), info.ipage_entries) != 0) return nullptr;
+  return s.layout;
+}
+
+void KeepLayout(const FormatInfo& info, uint32_t page_no, std::span<const uint8_t> page,
+                std::shared_ptr<const IndexPageLayout> layout) {
+  LayoutSlot& s = SlotFor(page_no);
+  s.info = &info;
+  s.page = page_no;
+  s.bytes.assign(page.begin(), page.begin() + info.ipage_entries);
+  s.layout = std::move(layout);
+}
+
+// The layout of a whole page; throws kCorrupt as DecodeIndexPage does.
+IndexPageLayout FindLayout(const FormatInfo& info, std::span<const uint8_t> page,
+                           std::string_view file, uint32_t page_no) {
+  const PageReader r(page, file, page_no);
+  if (r.size() != info.page_size) r.Fail("index page of the wrong size");
+  IndexPageLayout out;
+  IndexPage& p = out.head;
+  p.type = r.U8(0);
+  if (p.type != kIndexLeafPage && p.type != kIndexIntermediatePage) r.Fail("not an index page");
+  p.free_space = r.U16(info.ipage_free_space);
+  p.owner = r.U32(info.ipage_owner);
+  p.prev = r.U32(info.ipage_prev);
+  p.next = r.U32(info.ipage_next);
+  p.tail = r.U32(info.ipage_tail);
+  p.prefix = info.ipage_prefix_size == 1 ? r.U8(info.ipage_prefix_length)
+                                          : r.U16(info.ipage_prefix_length);
+  const auto bitmap = r.Bytes(info.ipage_bitmap, info.ipage_entries - info.ipage_bitmap);
+  const size_t area = info.ipage_capacity;
+  const size_t ptr = p.leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
+  std::vector<uint16_t>& ends = out.ends;
+  ends.reserve(256);
+  size_t start = 0;
+  for (size_t byte = 0; byte < bitmap.size(); ++byte) {
+    for (unsigned bits = bitmap[byte]; bits != 0; bits &= bits - 1) {  // set bits, low first
+      const size_t k = byte * 8 + static_cast<size_t>(std::countr_zero(bits));
+      if (k > area) r.Fail("index bitmap points past the entry area");
+      if (k == start) r.Fail("index bitmap marks an empty entry");
+      const size_t stored = k - start;
+      if (ends.empty() && p.prefix > stored) r.Fail("index prefix longer than the first entry");
+      if ((ends.empty() ? stored : p.prefix + stored) < ptr) {
+        r.Fail("index entry shorter than its row pointer");
+      }
+      ends.push_back(static_cast<uint16_t>(k));
+      start = k;
+    }
+  }
+  p.used = static_cast<uint32_t>(start);
+  return out;
+}
+
+#ifndef NDEBUG
+bool SameLayout(const IndexPageLayout& a, const IndexPageLayout& b) {
+  const IndexPage& x = a.head;
+  const IndexPage& y = b.head;
+  return x.type == y.type && x.free_space == y.free_space && x.owner == y.owner &&
+         x.prev == y.prev && x.next == y.next && x.tail == y.tail && x.prefix == y.prefix &&
+         x.used == y.used && a.ends == b.ends;
+}
+#endif
+
+}  // namespace
+
 IndexPageView::IndexPageView(const FormatInfo& info, std::span<const uint8_t> page,
                              std::string_view file, uint32_t page_no) {
   area_ = page;
@@ -71,91 +154,121 @@ IndexPageView::IndexPageView(const FormatInfo& info, std::vector<uint8_t>&& page
   Index(info, file, page_no);
 }
 
-// Reads the header and finds the entry boundaries; area_ holds the whole page on entry.
+// Finds the layout (from the cache when it knows these bytes); area_ holds the whole page on
+// entry and the entry area on return.
 void IndexPageView::Index(const FormatInfo& info, std::string_view file, uint32_t page_no) {
-  const PageReader r(area_, file, page_no);
-  if (r.size() != info.page_size) r.Fail("index page of the wrong size");
-  IndexPage& p = head_;
-  p.type = r.U8(0);
-  if (p.type != kIndexLeafPage && p.type != kIndexIntermediatePage) r.Fail("not an index page");
-  p.free_space = r.U16(info.ipage_free_space);
-  p.owner = r.U32(info.ipage_owner);
-  p.prev = r.U32(info.ipage_prev);
-  p.next = r.U32(info.ipage_next);
-  p.tail = r.U32(info.ipage_tail);
-  p.prefix = info.ipage_prefix_size == 1 ? r.U8(info.ipage_prefix_length)
-                                          : r.U16(info.ipage_prefix_length);
-  const auto bitmap = r.Bytes(info.ipage_bitmap, info.ipage_entries - info.ipage_bitmap);
-  area_ = r.Bytes(info.ipage_entries, info.ipage_capacity);
-  const size_t ptr = p.leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
-  ends_.reserve(256);
-  size_t start = 0;
-  for (size_t byte = 0; byte < bitmap.size(); ++byte) {
-    for (unsigned bits = bitmap[byte]; bits != 0; bits &= bits - 1) {  // set bits, low first
-      const size_t k = byte * 8 + static_cast<size_t>(std::countr_zero(bits));
-      if (k > area_.size()) r.Fail("index bitmap points past the entry area");
-      if (k == start) r.Fail("index bitmap marks an empty entry");
-      const size_t stored = k - start;
-      if (ends_.empty() && p.prefix > stored) r.Fail("index prefix longer than the first entry");
-      if ((ends_.empty() ? stored : p.prefix + stored) < ptr) {
-        r.Fail("index entry shorter than its row pointer");
-      }
-      ends_.push_back(static_cast<uint16_t>(k));
-      start = k;
-    }
+  const std::span<const uint8_t> page = area_;
+  if (page.size() == info.page_size) layout_ = CachedLayout(info, page_no, page);
+  if (!layout_) {
+    auto found = std::make_shared<const IndexPageLayout>(FindLayout(info, page, file, page_no));
+    KeepLayout(info, page_no, page, found);
+    layout_ = std::move(found);
   }
-  p.used = static_cast<uint32_t>(start);
+  area_ = page.subspan(info.ipage_entries, info.ipage_capacity);
 }
 
-std::span<const uint8_t> IndexPageView::Full(size_t i) const {
-  const std::span<const uint8_t> stored = area_.subspan(Start(i), ends_[i] - Start(i));
-  if (i == 0 || head_.prefix == 0) return stored;
-  scratch_.assign(area_.begin(), area_.begin() + head_.prefix);
-  scratch_.insert(scratch_.end(), stored.begin(), stored.end());
-  return scratch_;
+void IndexPageView::Remember(const FormatInfo& info, uint32_t page_no,
+                             std::span<const uint8_t> page, IndexPageLayout layout) {
+#ifndef NDEBUG
+  if (!SameLayout(layout, FindLayout(info, page, "memory", page_no))) {
+    throw Error(Error::Kind::kCorrupt,
+                "index page " + std::to_string(page_no) + ": a writer's layout is not the page's");
+  }
+#endif
+  KeepLayout(info, page_no, page, std::make_shared<const IndexPageLayout>(std::move(layout)));
+}
+
+void IndexPageView::ForgetLayouts() {
+  for (LayoutSlot& slot : Slots()) slot = LayoutSlot{};
+}
+
+uint8_t IndexPageView::At(size_t i, size_t j) const {
+  const size_t prefix = i == 0 ? 0 : head().prefix;
+  return j < prefix ? area_[j] : area_[Start(i) + j - prefix];
+}
+
+size_t IndexPageView::FullSize(size_t i) const {
+  return (i == 0 ? 0 : head().prefix) + End(i) - Start(i);
+}
+
+int IndexPageView::CompareKey(size_t i, const uint8_t* key, size_t n) const {
+  const size_t prefix = i == 0 ? 0 : head().prefix;
+  const size_t a = std::min(prefix, n);
+  if (a > 0) {
+    const int c = std::memcmp(area_.data(), key, a);
+    if (c != 0) return c;
+  }
+  if (n > a) return std::memcmp(area_.data() + Start(i), key + a, n - a);
+  return 0;
+}
+
+void IndexPageView::KeyOf(size_t i, Bytes& out) const {
+  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t prefix = i == 0 ? 0 : head().prefix;
+  const size_t from_prefix = std::min(prefix, key_len);
+  out.assign(area_.begin(), area_.begin() + static_cast<std::ptrdiff_t>(from_prefix));
+  const auto stored = area_.begin() + static_cast<std::ptrdiff_t>(Start(i));
+  out.insert(out.end(), stored, stored + static_cast<std::ptrdiff_t>(key_len - from_prefix));
 }
 
 IndexEntry IndexPageView::Entry(size_t i) const {
   // Built straight from the prefix and the stored bytes, without restoring the entry first.
-  const size_t start = Start(i);
-  const size_t prefix = i == 0 ? 0 : head_.prefix;
-  const size_t full = prefix + (ends_[i] - start);
-  const size_t key_len = full - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
-  auto at = [&](size_t j) -> uint32_t { return j < prefix ? area_[j] : area_[start + j - prefix]; };
+  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
   IndexEntry e;
-  const size_t from_prefix = std::min(prefix, key_len);
   e.key.reserve(key_len);
-  e.key.assign(area_.begin(), area_.begin() + static_cast<std::ptrdiff_t>(from_prefix));
-  const auto stored = area_.begin() + static_cast<std::ptrdiff_t>(start);
-  e.key.insert(e.key.end(), stored, stored + static_cast<std::ptrdiff_t>(key_len - from_prefix));
-  e.page = at(key_len) << 16 | at(key_len + 1) << 8 | at(key_len + 2);
-  e.row = static_cast<uint8_t>(at(key_len + 3));
+  KeyOf(i, e.key);
+  e.page = uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 |
+           At(i, key_len + 2);
+  e.row = At(i, key_len + 3);
   if (!leaf()) {
-    e.child = at(key_len + 4) << 24 | at(key_len + 5) << 16 | at(key_len + 6) << 8 |
-              at(key_len + 7);
+    e.child = uint32_t{At(i, key_len + 4)} << 24 | uint32_t{At(i, key_len + 5)} << 16 |
+              uint32_t{At(i, key_len + 6)} << 8 | At(i, key_len + 7);
   }
   return e;
 }
 
+bool IndexPageView::KeyEquals(size_t i, const Bytes& key) const {
+  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  return key_len == key.size() && CompareKey(i, key.data(), key_len) == 0;
+}
+
+bool IndexPageView::EntryEquals(size_t i, const IndexEntry& e) const {
+  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  if (key_len != e.key.size() || CompareKey(i, e.key.data(), key_len) != 0) return false;
+  const uint32_t page = uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 |
+                        At(i, key_len + 2);
+  if (page != e.page || At(i, key_len + 3) != e.row) return false;
+  return leaf() ? e.child == 0 : Child(i) == e.child;
+}
+
+size_t IndexPageView::CommonKeyPrefix(size_t i, const Bytes& key) const {
+  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t n = std::min(key_len, key.size());
+  size_t p = 0;
+  while (p < n && At(i, p) == key[p]) ++p;
+  return p;
+}
+
 uint32_t IndexPageView::Child(size_t i) const {
-  const std::span<const uint8_t> full = Full(i);
-  return BigEndian(full, full.size() - 4, 4);
+  const size_t n = FullSize(i);
+  return uint32_t{At(i, n - 4)} << 24 | uint32_t{At(i, n - 3)} << 16 |
+         uint32_t{At(i, n - 2)} << 8 | At(i, n - 1);
 }
 
 size_t IndexPageView::LowerBound(const IndexEntry& e) const {
   const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
   auto less = [&](size_t i) {  // entry i < e, as EntryLess compares them
-    const std::span<const uint8_t> full = Full(i);
-    const size_t key_len = full.size() - ptr;
+    const size_t key_len = FullSize(i) - ptr;
     const size_t n = std::min(key_len, e.key.size());
     if (n > 0) {
-      const int c = std::memcmp(full.data(), e.key.data(), n);
+      const int c = CompareKey(i, e.key.data(), n);
       if (c != 0) return c < 0;
     }
     if (key_len != e.key.size()) return key_len < e.key.size();
-    const uint32_t page = BigEndian(full, key_len, 3);
+    const uint32_t page = uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 |
+                          At(i, key_len + 2);
     if (page != e.page) return page < e.page;
-    return full[key_len + 3] < e.row;
+    return At(i, key_len + 3) < e.row;
   };
   // The probe sequence of std::lower_bound, so that both agree on any page.
   size_t first = 0;
@@ -172,26 +285,27 @@ size_t IndexPageView::LowerBound(const IndexEntry& e) const {
   return first;
 }
 
-size_t IndexPageView::EncodedSize() const {
-  if (ends_.empty()) return 0;
+size_t IndexPageView::ChosenPrefix() const {
   const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
   size_t prefix = 0;
   if (leaf() && size() >= 2) {  // as ChoosePrefix: common prefix of the first and last key
-    const std::span<const uint8_t> a = Full(0);
-    const std::span<const uint8_t> b = Full(size() - 1);
-    const size_t n = std::min(a.size() - ptr, b.size() - ptr);
-    while (prefix < n && a[prefix] == b[prefix]) ++prefix;
+    const size_t last = size() - 1;
+    const size_t n = std::min(FullSize(0) - ptr, FullSize(last) - ptr);
+    while (prefix < n && At(0, prefix) == At(last, prefix)) ++prefix;
   }
+  return prefix;
+}
+
+size_t IndexPageView::EncodedSize() const {
+  if (size() == 0) return 0;
+  const size_t prefix = ChosenPrefix();
   size_t total = 0;
-  for (size_t i = 0; i < size(); ++i) {
-    const size_t full = ends_[i] - Start(i) + (i == 0 ? 0 : head_.prefix);
-    total += full - prefix;
-  }
+  for (size_t i = 0; i < size(); ++i) total += FullSize(i) - prefix;
   return total + prefix;
 }
 
 IndexPage IndexPageView::Decode() const {
-  IndexPage p = head_;
+  IndexPage p = head();
   p.entries.reserve(size());
   for (size_t i = 0; i < size(); ++i) p.entries.push_back(Entry(i));
   return p;
@@ -199,6 +313,13 @@ IndexPage IndexPageView::Decode() const {
 
 size_t EntrySize(const IndexEntry& e, bool leaf) {
   return e.key.size() + (leaf ? kLeafPointerBytes : kIntermediatePointerBytes);
+}
+
+std::vector<uint8_t> SerializeEntry(const IndexEntry& e, bool leaf) {
+  std::vector<uint8_t> out;
+  out.reserve(EntrySize(e, leaf));
+  Serialize(e, leaf, &out);
+  return out;
 }
 
 uint32_t ChoosePrefix(const std::vector<IndexEntry>& entries, bool leaf) {

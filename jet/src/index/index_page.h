@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,10 +64,23 @@ struct IndexPage {
 IndexPage DecodeIndexPage(const FormatInfo& info, std::span<const uint8_t> page,
                           std::string_view file, uint32_t page_no);
 
+// Where the entries of an index page are: its header fields (entries left empty) and the end of
+// every entry's stored bytes in the entry area. It depends on the bytes before the entry area
+// only (header and entry-end bitmap), which is what lets views share it (see IndexPageView).
+struct IndexPageLayout {
+  IndexPage head;
+  std::vector<uint16_t> ends;
+};
+
 // One index page checked as DecodeIndexPage checks it (same errors), but with its entries left
 // in place: only their boundaries are found. Searches that read a few entries of a page they do
 // not change use this instead of a full decode, which allocates every key. The view owns the
 // page bytes; moving it keeps it valid.
+//
+// Finding the boundaries walks the whole bitmap, and a row write looks at the same few pages
+// again and again, so layouts are kept in a small per-thread cache by page number, each with the
+// bytes it was found from: a page whose header and bitmap equal those bytes has that layout,
+// whatever file it comes from, so the cache can never answer wrongly, only miss.
 class IndexPageView {
  public:
   // Over `page`, which must outlive the view.
@@ -79,37 +93,63 @@ class IndexPageView {
   IndexPageView(const IndexPageView&) = delete;
   IndexPageView& operator=(const IndexPageView&) = delete;
 
+  // Records `layout` as that of `page` (page number `page_no`) after a writer changed the page's
+  // bytes and knows their new layout, so the next view need not walk the bitmap again. Debug
+  // builds check it against the layout found from the bytes.
+  static void Remember(const FormatInfo& info, uint32_t page_no, std::span<const uint8_t> page,
+                       IndexPageLayout layout);
+  // Empties this thread's layout cache (for tests that compare cached and fresh layouts).
+  static void ForgetLayouts();
+
   // The header fields (entries left empty).
-  const IndexPage& head() const { return head_; }
-  bool leaf() const { return head_.leaf(); }
-  size_t size() const { return ends_.size(); }
+  const IndexPage& head() const { return layout_->head; }
+  bool leaf() const { return head().leaf(); }
+  size_t size() const { return layout_->ends.size(); }
   // Entry `i` decoded.
   IndexEntry Entry(size_t i) const;
+  // The key bytes of entry `i` appended to `out` (cleared first).
+  void KeyOf(size_t i, Bytes& out) const;
   // The child page of entry `i` (intermediate pages).
   uint32_t Child(size_t i) const;
   // The first entry not less than `e` (size() when every entry is less).
   size_t LowerBound(const IndexEntry& e) const;
+  // Whether the key bytes of entry `i` equal `key`.
+  bool KeyEquals(size_t i, const Bytes& key) const;
+  // Whether entry `i` equals `e` (key, row pointer and, on intermediate pages, child).
+  bool EntryEquals(size_t i, const IndexEntry& e) const;
+  // Length of the common prefix of the key bytes of entry `i` and `key`.
+  size_t CommonKeyPrefix(size_t i, const Bytes& key) const;
   // StoredSize() of the decoded entries: the bytes the encoder would write for them.
   size_t EncodedSize() const;
   // The whole page decoded; equal to DecodeIndexPage of the same bytes.
   IndexPage Decode() const;
+  // The shared prefix EncodeIndexPage would choose for these entries (ChoosePrefix).
+  size_t ChosenPrefix() const;
+  // The entry area and the stored bytes of entry `i` within it: [Start(i), End(i)).
+  std::span<const uint8_t> area() const { return area_; }
+  size_t Start(size_t i) const { return i == 0 ? 0 : layout_->ends[i - 1]; }
+  size_t End(size_t i) const { return layout_->ends[i]; }
+  const std::vector<uint16_t>& ends() const { return layout_->ends; }
 
  private:
-  // Entry `i` with the shared prefix restored, into scratch_.
-  std::span<const uint8_t> Full(size_t i) const;
+  // Byte `j` of entry `i` with the shared prefix restored.
+  uint8_t At(size_t i, size_t j) const;
+  // Length of entry `i` with the shared prefix restored.
+  size_t FullSize(size_t i) const;
+  // Compares the first `n` key bytes of entry `i` (n at most its key length) with `key`.
+  int CompareKey(size_t i, const uint8_t* key, size_t n) const;
 
   void Index(const FormatInfo& info, std::string_view file, uint32_t page_no);
-  size_t Start(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
 
-  std::vector<uint8_t> owned_;      // the page bytes when the view keeps them
-  std::span<const uint8_t> area_;   // the entry area
-  IndexPage head_;                  // header fields
-  std::vector<uint16_t> ends_;      // per entry: end of its stored bytes in the area
-  mutable Bytes scratch_;           // an entry with its prefix restored
+  std::vector<uint8_t> owned_;                   // the page bytes when the view keeps them
+  std::span<const uint8_t> area_;                // the entry area
+  std::shared_ptr<const IndexPageLayout> layout_;  // header fields and entry ends
 };
 
 // Bytes one entry takes when stored in full on a page of this kind.
 size_t EntrySize(const IndexEntry& e, bool leaf);
+// The entry as stored in full (key, row pointer, and on intermediate pages the child).
+std::vector<uint8_t> SerializeEntry(const IndexEntry& e, bool leaf);
 // Stored bytes of `entries` on a page of this kind, with the prefix the encoder would choose.
 size_t StoredSize(const std::vector<IndexEntry>& entries, bool leaf);
 // Whether `entries` fit one page.

@@ -26,6 +26,7 @@ class TxnIndexStore : public IndexPageStore {
     return std::vector<uint8_t>(b.begin(), b.end());
   }
   std::span<const uint8_t> LendPage(uint32_t n) override { return txn_.Read(n); }
+  std::span<uint8_t> EditPage(uint32_t n) override { return txn_.Edit(n); }
   std::string file_name() const override { return txn_.file().path(); }
   uint32_t AllocatePage() override {
     const uint32_t n = txn_.Allocate();
@@ -85,7 +86,8 @@ IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Val
 
 IndexWriter::IndexWriter(const File& file, const TextCodec& codec, PageTxn& txn,
                          const TableInfo& table)
-    : file_(file), codec_(codec), txn_(txn), table_(table), bytes_decide_(table.real_indexes.size(), true) {}
+    : file_(file), codec_(codec), txn_(txn), table_(table), bytes_decide_(table.real_indexes.size(), true),
+      checked_(table.real_indexes.size(), false) {}
 
 std::string IndexWriter::IndexName(size_t real) const {
   for (size_t i = 0; i < table_.logical_indexes.size(); ++i) {
@@ -159,6 +161,7 @@ void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> s
                   "Duplicate value in index '" + IndexName(r) + "' of table '" +
                       ToUtf8(table_.def.name) + "': another row already has this key");
     }
+    checked_[r] = true;
   }
 }
 
@@ -169,7 +172,9 @@ void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
   if (!Indexed(r, all_null)) return;
   TxnIndexStore store(txn_, ri.usage_map);
   BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
-  const bool unique = (ri.flags & kIndexUnique) && !all_null && bytes_decide_[r];
+  // After Check passed with bytes_decide_, no other entry has these key bytes: the tree need not
+  // search for one again.
+  const bool unique = (ri.flags & kIndexUnique) && !all_null && bytes_decide_[r] && !checked_[r];
   if (tree.Insert(EntryFor(std::move(key.bytes), id), unique)) {
     TdefFields tdef(txn_, table_);
     tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);

@@ -71,6 +71,9 @@ class IndexWriter {
   // Per real index: whether the tree may refuse equal key bytes when the entry is added (false
   // once Check found equal bytes of a different value, or compared values).
   std::vector<bool> bytes_decide_;
+  // Per real index: whether Check found no other row with the key (the tree's own search for a
+  // duplicate would find none either).
+  std::vector<bool> checked_;
 };
 
 }  // namespace jet

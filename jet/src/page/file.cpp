@@ -16,6 +16,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -397,20 +398,33 @@ void File::CheckWrite(uint32_t n, size_t size, uint32_t count) const {
 }
 
 void File::WritePages(const PageList& pages) {
+  SharedPages shared;
+  shared.reserve(pages.size());
+  for (const auto& [n, bytes] : pages) {
+    shared.emplace_back(n, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+  }
+  WritePages(std::move(shared));
+}
+
+void File::WritePages(SharedPages pages) {
   if (in_batch_) {
-    for (const auto& [n, bytes] : pages) {
-      CheckWrite(n, bytes.size(), page_count_);
-      batch_[n] = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+    for (auto& [n, bytes] : pages) {
+      CheckWrite(n, bytes->size(), page_count_);
+      batch_[n] = std::move(bytes);
       if (n == page_count_) ++page_count_;
     }
     return;
   }
   uint32_t count = page_count_;
+  PageList spans;
+  spans.reserve(pages.size());
   for (const auto& [n, bytes] : pages) {
-    CheckWrite(n, bytes.size(), count);
+    CheckWrite(n, bytes->size(), count);
     if (n == count) ++count;
+    spans.emplace_back(n, *bytes);
   }
-  Commit(pages);
+  Commit(spans);
+  for (auto& [n, bytes] : pages) CacheInsert(n, std::move(bytes));
 }
 
 void File::BeginBatch() {
@@ -426,6 +440,9 @@ void File::CommitBatch() {
   PageList pages;
   pages.reserve(batch_.size());
   for (const auto& [n, data] : batch_) pages.emplace_back(n, *data);
+  // Ascending, so that appended pages extend the file in order.
+  std::sort(pages.begin(), pages.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
   try {
     Commit(pages);
   } catch (...) {
@@ -476,8 +493,12 @@ void File::Commit(const PageList& pages) {
                                         ": " + std::strerror(err) + nothing);
     }
   }
-  if (LockWithin(*handle_, kPendingByte, LockType::kExclusive, kWriterWait) != 0 ||
-      LockWithin(*handle_, kSharedByte, LockType::kExclusive, kWriterWait) != 0) {
+  // Both bytes in one call when no reader is inside (the usual case, and one system call less per
+  // commit); else the pending byte first, so that new readers wait while those inside leave.
+  static_assert(kSharedByte == kPendingByte + 1);
+  if (handle_->Lock(kPendingByte, 2, LockType::kExclusive) != 0 &&
+      (LockWithin(*handle_, kPendingByte, LockType::kExclusive, kWriterWait) != 0 ||
+       LockWithin(*handle_, kSharedByte, LockType::kExclusive, kWriterWait) != 0)) {
     Unlock(*handle_, kPendingByte);
     ClearJournal(*journal_);
     throw Error(Error::Kind::kLocked,
@@ -485,10 +506,7 @@ void File::Commit(const PageList& pages) {
   }
   struct Release {
     FileHandle& h;
-    ~Release() {
-      Unlock(h, kSharedByte);
-      Unlock(h, kPendingByte);
-    }
+    ~Release() { h.Lock(kPendingByte, 2, LockType::kUnlock); }
   } release{*handle_};
   for (const auto& [n, bytes] : pages) {
     const uint64_t offset = uint64_t{n} * info_->page_size;
@@ -524,11 +542,11 @@ void File::Commit(const PageList& pages) {
                                         ": " + std::strerror(err)));
   }
   for (const auto& [n, bytes] : pages) {
-    CacheInsert(n, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
     if (n >= disk_page_count_) disk_page_count_ = n + 1;
   }
   if (!in_batch_) page_count_ = disk_page_count_;
-  RememberStat();
+  // No RememberStat(): only a reader revalidates, and nobody else writes while we hold the
+  // writer byte.
 }
 
 // Puts the originals back after a failed write, then throws `cause` saying so.

@@ -44,6 +44,8 @@ class Page {
 
   uint32_t number() const { return number_; }
   std::span<const uint8_t> bytes() const { return *data_; }
+  // The bytes themselves, shared.
+  const std::shared_ptr<const std::vector<uint8_t>>& shared() const { return data_; }
   const PageReader& reader() const { return reader_; }
   uint8_t type() const { return (*data_)[0]; }
 
@@ -104,6 +106,10 @@ class File {
   // rolled back (the file is as it was); kLocked when readers do not leave in time.
   void WritePages(const std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& pages);
   void WritePage(uint32_t n, std::span<const uint8_t> bytes) { WritePages({{n, bytes}}); }
+  // The same for pages whose bytes the caller hands over (they must not change afterwards): the
+  // batch and the page cache keep them without a copy.
+  using SharedPages = std::vector<std::pair<uint32_t, std::shared_ptr<const std::vector<uint8_t>>>>;
+  void WritePages(SharedPages pages);
 
   // A batch keeps every write in memory (reads see it) until CommitBatch() writes it all as one
   // commit, or RollbackBatch() drops it. A failed CommitBatch() drops the batch as well.
@@ -163,7 +169,7 @@ class File {
   int64_t stat_mtime_ns_ = 0;            // modification time seen then
   int64_t stat_taken_ns_ = 0;            // wall-clock time of that look
   bool in_batch_ = false;                // a batch is open
-  std::map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> batch_;  // its pages
+  std::unordered_map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> batch_;  // its pages
   mutable std::unordered_map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> cache_;
 };
 

@@ -25,33 +25,39 @@ PageTxn::PageTxn(File& file) : file_(file), next_new_page_(file.page_count()) {
   }
 }
 
-std::vector<uint8_t>& PageTxn::Load(uint32_t n) {
-  auto it = pages_.find(n);
-  if (it != pages_.end()) return it->second;
+const PageTxn::Bytes& PageTxn::Snapshot(uint32_t n) {
+  auto it = read_.find(n);
+  if (it != read_.end()) return it->second;
   if (n >= file_.page_count()) {
     throw Error(Error::Kind::kCorrupt,
                 file_.path() + ": page " + std::to_string(n) + " is past the end of the file");
   }
-  Page page = file_.ReadPage(n);
-  return pages_.emplace(n, std::vector<uint8_t>(page.bytes().begin(), page.bytes().end()))
-      .first->second;
+  return read_.emplace(n, file_.ReadPage(n).shared()).first->second;
 }
 
-std::span<const uint8_t> PageTxn::Read(uint32_t n) { return Load(n); }
+std::span<const uint8_t> PageTxn::Read(uint32_t n) {
+  auto e = edits_.find(n);
+  if (e != edits_.end()) return *e->second;
+  return *Snapshot(n);
+}
 
 std::span<uint8_t> PageTxn::Edit(uint32_t n) {
-  std::vector<uint8_t>& bytes = Load(n);
-  dirty_.insert(n);
-  return bytes;
+  auto e = edits_.find(n);
+  if (e != edits_.end()) return *e->second;
+  auto copy = std::make_shared<std::vector<uint8_t>>(*Snapshot(n));
+  return *edits_.emplace(n, std::move(copy)).first->second;
 }
 
 std::optional<uint32_t> PageTxn::FindReusablePage() {
   UsageMapEditor global(*this, kGlobalUsageMap, UsageMapEditor::Kind::kGlobal);
-  for (uint32_t p : global.Pages()) {
-    if (p < kFirstReusablePage || p >= file_.page_count() || taken_.count(p)) continue;
-    if (HoldsNothing(Read(p))) return p;
-  }
-  return std::nullopt;
+  std::optional<uint32_t> found;
+  global.ForEachPage(false, [&](uint32_t p) {
+    if (p >= file_.page_count()) return false;  // ascending: none further is in the file
+    if (p < kFirstReusablePage || taken_.count(p)) return true;
+    if (HoldsNothing(Read(p))) found = p;
+    return !found;
+  });
+  return found;
 }
 
 uint32_t PageTxn::Allocate() {
@@ -61,7 +67,7 @@ uint32_t PageTxn::Allocate() {
     n = *reuse;
   } else {
     n = next_new_page_++;
-    pages_.emplace(n, std::vector<uint8_t>(file_.page_size(), 0));
+    edits_.emplace(n, std::make_shared<std::vector<uint8_t>>(file_.page_size(), 0));
   }
   taken_.insert(n);
   std::span<uint8_t> bytes = Edit(n);
@@ -78,13 +84,14 @@ void PageTxn::Free(uint32_t n) {
 }
 
 void PageTxn::Commit() {
-  std::vector<std::pair<uint32_t, std::span<const uint8_t>>> writes;
-  writes.reserve(dirty_.size());
-  for (uint32_t n : dirty_) {  // ascending, so appended pages extend the file in order
-    writes.emplace_back(n, pages_.at(n));
-  }
-  file_.WritePages(writes);
-  dirty_.clear();
+  // The edited pages go to the file as they are (ascending, so appended pages extend the file in
+  // order) and become this transaction's snapshots: an Edit() after Commit() copies again.
+  std::vector<std::pair<uint32_t, Bytes>> writes;
+  writes.reserve(edits_.size());
+  for (auto& [n, bytes] : edits_) writes.emplace_back(n, bytes);
+  file_.WritePages(std::move(writes));
+  for (auto& [n, bytes] : edits_) read_[n] = std::move(bytes);
+  edits_.clear();
 }
 
 }  // namespace jet

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -35,12 +36,14 @@ class PageTxn {
   // Pages in the file once this transaction is committed.
   uint32_t page_count() const { return next_new_page_; }
 
-  // The current bytes of page `n` (this transaction's copy if it has one). Throws kCorrupt for a
-  // page past the end. The span stays valid for the life of the transaction.
+  // The current bytes of page `n`: this transaction's copy once it has edited the page, else the
+  // file's own snapshot (not copied). Throws kCorrupt for a page past the end. The span stays
+  // valid for the life of the transaction, but shows the page as it was when read: an Edit()
+  // of the page afterwards works on a copy, which later Reads return.
   std::span<const uint8_t> Read(uint32_t n);
   // A writable copy of page `n`, written at Commit().
   std::span<uint8_t> Edit(uint32_t n);
-  bool IsDirty(uint32_t n) const { return dirty_.count(n) != 0; }
+  bool IsDirty(uint32_t n) const { return edits_.count(n) != 0; }
 
   // A page for a new structure: zero-filled, marked used in the global map, dirty.
   uint32_t Allocate();
@@ -52,17 +55,19 @@ class PageTxn {
   // the file unchanged when it throws), or adds them to the file's open batch.
   void Commit();
   // Number of pages Commit() would write.
-  size_t dirty_count() const { return dirty_.size(); }
+  size_t dirty_count() const { return edits_.size(); }
 
  private:
-  std::vector<uint8_t>& Load(uint32_t n);
+  using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+  // Page `n` as read (this transaction's edit, else the file's snapshot).
+  const Bytes& Snapshot(uint32_t n);
   std::optional<uint32_t> FindReusablePage();
 
   File& file_;
-  std::map<uint32_t, std::vector<uint8_t>> pages_;  // touched pages, by number
-  std::set<uint32_t> dirty_;                        // pages to write
-  std::set<uint32_t> taken_;                        // reused or new in this transaction
-  uint32_t next_new_page_;                          // number the next appended page gets
+  std::map<uint32_t, Bytes> read_;                                   // pages read, unchanged
+  std::map<uint32_t, std::shared_ptr<std::vector<uint8_t>>> edits_;  // pages to write
+  std::set<uint32_t> taken_;  // reused or new in this transaction
+  uint32_t next_new_page_;    // number the next appended page gets
 };
 
 }  // namespace jet

@@ -1,6 +1,8 @@
 #include "page/usage_map_writer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "page/data_page_writer.h"
@@ -26,12 +28,53 @@ void AppendSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base,
                    std::vector<uint32_t>& pages) {
   const uint32_t bytes = std::min<uint32_t>(static_cast<uint32_t>(bits.size()), (limit + 7) / 8);
   for (uint32_t b = 0; b < bytes; ++b) {
+    if (b % 8 == 0 && b + 8 <= bytes) {  // eight zero bytes at a time
+      uint64_t word = 0;
+      std::memcpy(&word, bits.data() + b, 8);
+      if (word == 0) {
+        b += 7;
+        continue;
+      }
+    }
     if (bits[b] == 0) continue;
     for (uint32_t k = 0; k < 8; ++k) {
       const uint32_t i = b * 8 + k;
       if (i < limit && ((bits[b] >> k) & 1u) != 0) pages.push_back(base + i);
     }
   }
+}
+
+// Calls `fn(base + i)` for the set bits i < `limit` of `bits`, ascending or descending, until it
+// returns false; returns false when `fn` did. Eight bytes at a time: a free-space map is mostly
+// zero, and an insert looks at its end.
+bool VisitSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base, bool descending,
+                  const std::function<bool(uint32_t)>& fn) {
+  const uint32_t nbits = std::min<uint32_t>(static_cast<uint32_t>(bits.size()) * 8, limit);
+  const uint32_t words = (nbits + 63) / 64;
+  for (uint32_t step = 0; step < words; ++step) {
+    const uint32_t w = descending ? words - 1 - step : step;
+    uint64_t word = 0;
+    const uint32_t first = w * 8;
+    const uint32_t last = std::min<uint32_t>(first + 8, static_cast<uint32_t>(bits.size()));
+    if (last - first == 8 && std::endian::native == std::endian::little) {
+      std::memcpy(&word, bits.data() + first, 8);  // byte b at bits 8b..8b+7, as below
+    } else {
+      for (uint32_t b = first; b < last; ++b) word |= uint64_t{bits[b]} << (8 * (b - first));
+    }
+    if (nbits - w * 64 < 64) word &= (uint64_t{1} << (nbits - w * 64)) - 1;
+    while (word != 0) {
+      int k;
+      if (descending) {
+        k = 63 - std::countl_zero(word);
+        word &= ~(uint64_t{1} << k);
+      } else {
+        k = std::countr_zero(word);
+        word &= word - 1;
+      }
+      if (!fn(base + w * 64 + static_cast<uint32_t>(k))) return false;
+    }
+  }
+  return true;
 }
 
 void PutBit(std::span<uint8_t> bits, uint32_t i, bool on) {
@@ -75,9 +118,9 @@ std::span<const uint8_t> UsageMapEditor::ReadRow() {
 
 std::span<uint8_t> UsageMapEditor::EditRow() {
   std::span<const uint8_t> row = ReadRow();
-  std::span<uint8_t> page = txn_.Edit(map_page_);
+  // Where the row is, found before the edit: Edit() may hand out a copy of the bytes read.
   const size_t off = static_cast<size_t>(row.data() - txn_.Read(map_page_).data());
-  return page.subspan(off, row.size());
+  return txn_.Edit(map_page_).subspan(off, row.size());
 }
 
 uint32_t UsageMapEditor::BitmapPage(std::span<const uint8_t> row, size_t j) const {
@@ -127,6 +170,26 @@ std::vector<uint32_t> UsageMapEditor::Pages() {
     AppendSetBits(bits, per_page, static_cast<uint32_t>(j) * per_page, pages);
   }
   return pages;
+}
+
+void UsageMapEditor::ForEachPage(bool descending, const std::function<bool(uint32_t)>& fn) {
+  std::span<const uint8_t> row = ReadRow();
+  if (row[0] == kInlineMap) {
+    const uint32_t start = wr::LoadU32(row, 1);
+    std::span<const uint8_t> bits = row.subspan(kInlineHeader);
+    VisitSetBits(bits, static_cast<uint32_t>(bits.size() * 8), start, descending, fn);
+    return;
+  }
+  const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
+  size_t count = 0;
+  while (1 + 4 * (count + 1) <= row.size()) ++count;
+  for (size_t step = 0; step < count; ++step) {
+    const size_t j = descending ? count - 1 - step : step;
+    const uint32_t bitmap = BitmapPage(row, j);
+    if (bitmap == 0) continue;
+    std::span<const uint8_t> bits = txn_.Read(bitmap).subspan(4);
+    if (!VisitSetBits(bits, per_page, static_cast<uint32_t>(j) * per_page, descending, fn)) return;
+  }
 }
 
 void UsageMapEditor::Set(uint32_t page, bool on) {

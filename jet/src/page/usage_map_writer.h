@@ -12,6 +12,7 @@
 // them, so the map never needs to grow.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ class UsageMapEditor {
   void Set(uint32_t page, bool on);
   // Every page whose bit is set, ascending.
   std::vector<uint32_t> Pages();
+  // Calls `fn` with the pages whose bit is set, ascending (or descending), until it returns
+  // false. Inserts look at the last pages of a free-space map and allocation at the first free
+  // pages of the global map: neither needs the whole list.
+  void ForEachPage(bool descending, const std::function<bool(uint32_t)>& fn);
 
  private:
   std::span<const uint8_t> ReadRow();

@@ -29,8 +29,12 @@ uint32_t PageForRow(PageTxn& txn, const LongValueMaps* maps, size_t len) {
   const uint32_t candidates = !maps ? 0 : maps->free_map != 0 ? maps->free_map : maps->owned_map;
   if (candidates != 0) {
     UsageMapEditor free_map(txn, candidates, UsageMapEditor::Kind::kOwned);
-    std::vector<uint32_t> pages = free_map.Pages();
-    for (auto it = pages.rbegin(); it != pages.rend() && it - pages.rbegin() < 8; ++it) {
+    std::vector<uint32_t> pages;  // the last eight, highest first
+    free_map.ForEachPage(true, [&](uint32_t p) {
+      pages.push_back(p);
+      return pages.size() < 8;
+    });
+    for (auto it = pages.begin(); it != pages.end(); ++it) {
       if (*it >= txn.page_count()) continue;
       std::span<const uint8_t> bytes = txn.Read(*it);
       if (bytes[0] != kPageTypeData || wr::LoadU32(bytes, 4) != kLvalOwner) continue;

@@ -22,7 +22,7 @@ namespace {
 // A page with less room than this leaves the table's free-space map.
 constexpr uint32_t kRoomWorthKeeping = 32;
 // How many free-space pages an insert tries before it takes a new page.
-constexpr int kPagesTried = 4;
+constexpr size_t kPagesTried = 4;
 
 bool IsLongValue(const Column& c) {
   return c.type == ColumnType::kMemo || c.type == ColumnType::kOle;
@@ -159,9 +159,12 @@ uint32_t TableWriter::PageForRow(size_t length) {
   const FormatInfo& f = txn_.info();
   if (table_.free_map != 0) {
     UsageMapEditor free_map(txn_, table_.free_map, UsageMapEditor::Kind::kOwned);
-    std::vector<uint32_t> pages = free_map.Pages();
-    int tried = 0;
-    for (auto it = pages.rbegin(); it != pages.rend() && tried < kPagesTried; ++it, ++tried) {
+    std::vector<uint32_t> pages;  // the last few, highest first
+    free_map.ForEachPage(true, [&](uint32_t p) {
+      pages.push_back(p);
+      return pages.size() < kPagesTried;
+    });
+    for (auto it = pages.begin(); it != pages.end(); ++it) {
       if (*it >= txn_.page_count()) continue;
       std::span<const uint8_t> bytes = txn_.Read(*it);
       if (bytes[0] != kPageTypeData || wr::LoadU32(bytes, 4) != table_.def.tdef_page) continue;

@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "index/btree.h"
 #include "page/format.h"
@@ -168,6 +169,46 @@ TEST_P(IndexPageViewTest, ViewAgreesWithFullDecodeOnEveryPage) {
     }
   }
   EXPECT_GT(prefixed, 0) << "no leaf with a shared prefix was checked";
+}
+
+// Views share layouts through a cache that in-place leaf edits update with the layout they
+// computed: every page must then read exactly as it does once the cache is emptied.
+TEST_P(IndexPageViewTest, CachedLayoutsEqualLayoutsFoundAfresh) {
+  Grow(3);
+  std::map<uint32_t, IndexPage> cached;
+  for (auto& [n, bytes] : lending_.pages()) {
+    const IndexPageView v(info_, std::span<const uint8_t>(bytes), "memory", n);
+    cached[n] = v.Decode();
+  }
+  IndexPageView::ForgetLayouts();
+  for (auto& [n, bytes] : lending_.pages()) {
+    const IndexPageView v(info_, std::span<const uint8_t>(bytes), "memory", n);
+    const IndexPage fresh = v.Decode();
+    const IndexPage& old = cached[n];
+    EXPECT_EQ(old.entries, fresh.entries) << "page " << n;
+    EXPECT_EQ(old.free_space, fresh.free_space) << "page " << n;
+    EXPECT_EQ(old.used, fresh.used) << "page " << n;
+    EXPECT_EQ(old.prefix, fresh.prefix) << "page " << n;
+    EXPECT_EQ(std::tie(old.type, old.owner, old.prev, old.next, old.tail),
+              std::tie(fresh.type, fresh.owner, fresh.prev, fresh.next, fresh.tail));
+  }
+}
+
+// A layout found for one page number is never used for other bytes under that number (another
+// file, or the page after a write the cache did not see).
+TEST_P(IndexPageViewTest, SamePageNumberWithOtherBytesReadsItsOwnEntries) {
+  Grow(1);
+  std::vector<std::vector<uint8_t>> leaves;
+  for (auto& [n, bytes] : copying_.pages()) {
+    if (bytes[0] == kIndexLeafPage) leaves.push_back(bytes);
+  }
+  ASSERT_GE(leaves.size(), 3u);
+  for (int round = 0; round < 2; ++round) {
+    for (const std::vector<uint8_t>& bytes : leaves) {
+      const IndexPageView v(info_, std::span<const uint8_t>(bytes), "memory", 5);
+      EXPECT_EQ(v.Decode().entries, ReferenceEntries(info_, bytes));
+    }
+  }
 }
 
 TEST_P(IndexPageViewTest, MalformedPagesFailAsTheFullDecodeFails) {

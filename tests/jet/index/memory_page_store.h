@@ -6,7 +6,8 @@
 // Two modes, as the two kinds of real store behave:
 // - kReplace: a write replaces the page and is counted (writes()); the tree reads copies.
 // - kInPlace: a write copies the bytes into the page the store already holds, as the page
-//   transaction does, so with `lend` pages handed out by LendPage stay valid across writes.
+//   transaction does, so with `lend` pages handed out by LendPage stay valid across writes; with
+//   `lend` the tree may also edit the held page through EditPage (counted as a write).
 
 #include <algorithm>
 #include <cstdint>
@@ -35,6 +36,11 @@ class MemoryPageStore : public IndexPageStore {
   std::vector<uint8_t> ReadPage(uint32_t n) override { return At(n); }
   std::span<const uint8_t> LendPage(uint32_t n) override {
     if (!lend_) return {};
+    return At(n);
+  }
+  std::span<uint8_t> EditPage(uint32_t n) override {
+    if (mode_ != Mode::kInPlace || !lend_) return {};
+    ++writes_;
     return At(n);
   }
   std::string file_name() const override { return "memory"; }
