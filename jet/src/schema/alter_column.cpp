@@ -94,8 +94,8 @@ void EditColumnProperties(DatabaseImpl& db, PageTxn& txn, const TableInfo& t,
   PageReader row({}, {}, 0);
   if (lv_prop == nullptr || !id || !FindRow(db.file(), objects, *id, holder, row)) {
     if (!required) return;  // nothing recorded, nothing to remove
-    Refuse(Error::Kind::kCorrupt, "Table '" + ToUtf8(t.def.name) +
-                                      "' has no catalog row to record NOT NULL in");
+    Refuse(Error::Kind::kCorrupt,
+           "Table '" + ToUtf8(t.def.name) + "' has no catalog row to record NOT NULL in");
   }
   std::vector<Value> values;
   RowDecoder(db.file(), db.codec(), objects, objects.def.columns).Decode(row, values);
@@ -116,9 +116,9 @@ void AddEmptyVarTables(DatabaseImpl& db, PageTxn& txn, const TableInfo& t) {
   ScanRows(db.file(), t, [&](RowId id, const PageReader& bytes) {
     rows.emplace_back(id, WithEmptyVarTable(f, bytes.bytes()));
     if (rows.back().second.size() > f.max_row_size) {
-      Refuse(Error::Kind::kConstraint,
-             "A row of table '" + ToUtf8(t.def.name) + "' would pass " +
-                 std::to_string(f.max_row_size) + " bytes with the new column's offset table");
+      Refuse(Error::Kind::kConstraint, "A row of table '" + ToUtf8(t.def.name) + "' would pass " +
+                                           std::to_string(f.max_row_size) +
+                                           " bytes with the new column's offset table");
     }
     return true;
   });
@@ -128,17 +128,15 @@ void AddEmptyVarTables(DatabaseImpl& db, PageTxn& txn, const TableInfo& t) {
 
 // Re-encodes every row of `next` (the definition with the new column, rows read through it as
 // the format says: the column NULL) so that each row carries the whole fixed area and
-// C = max_cols. Values, index keys and long values stay.
+// C = max_cols. Values, index entries and long values stay.
 void RewriteRows(DatabaseImpl& db, PageTxn& txn, const TableInfo& next) {
-  std::vector<std::pair<RowId, std::vector<Value>>> rows;
-  RowDecoder decoder(db.file(), db.codec(), next, next.def.columns);
-  ScanRows(db.file(), next, [&](RowId id, const PageReader& bytes) {
-    rows.emplace_back(id, std::vector<Value>());
-    decoder.Decode(bytes, rows.back().second);
+  std::vector<RowId> rows;
+  ScanRows(db.file(), next, [&](RowId id, const PageReader&) {
+    rows.push_back(id);
     return true;
   });
   TableWriter writer(db.file(), db.codec(), txn, next);
-  for (const auto& [id, values] : rows) writer.Update(id, values);
+  for (const RowId id : rows) writer.Reencode(id);
 }
 
 // Where a new column goes in rows of `t`: its slot (a fixed column: the number of variable
@@ -157,10 +155,8 @@ Placement PlaceColumn(const TableInfo& t, const ColumnLayout& c) {
     p.var_index = t.var_cols;
     return p;
   }
-  p.var_index = static_cast<uint16_t>(
-      std::count_if(t.def.columns.begin(), t.def.columns.end(), [](const Column& x) {
-        return !x.fixed();
-      }));
+  p.var_index = static_cast<uint16_t>(std::count_if(t.def.columns.begin(), t.def.columns.end(),
+                                                    [](const Column& x) { return !x.fixed(); }));
   if (c.type != static_cast<uint8_t>(ColumnType::kBoolean)) {
     p.fixed_offset = static_cast<uint16_t>(p.fixed_end);
     p.fixed_end += c.length;
@@ -252,14 +248,13 @@ void Database::AddColumn(std::u16string_view table, const ColumnSpec& spec) {
     free_map = NewIndexMap(txn, t, 0);
   }
   if (variable && t.var_cols == 0 && has_rows) AddEmptyVarTables(*impl_, txn, t);
-  // A reader may count a row's fixed columns as C - V, dropped ones included, and then look for
-  // the next live ones, the new column among them, in the row's fixed area (mdbtools does). Once
-  // a fixed column has been dropped, rows written since are shorter than that count says, so a
-  // new fixed column needs every row rewritten to the full area.
+  // A reader may take C - V, dropped columns included, as the number of fixed columns a row
+  // holds, and look for that many live ones in its fixed area and null mask (mdbtools does). Once
+  // a fixed column has been dropped, that count reaches a new fixed column in older rows, whose
+  // fixed area and mask may end before it; so every row is rewritten with the full area and mask.
   const auto live_fixed = static_cast<size_t>(std::count_if(
       t.def.columns.begin(), t.def.columns.end(), [](const Column& x) { return x.fixed(); }));
-  const bool rewrite = !variable && col.type != static_cast<uint8_t>(ColumnType::kBoolean) &&
-                       has_rows && t.max_cols > t.var_cols + live_fixed;
+  const bool rewrite = !variable && has_rows && t.max_cols > t.var_cols + live_fixed;
   const std::vector<uint8_t>& raw = t.raw;
   std::vector<uint8_t> def;
   Append(def, raw, 0, s.column_names);  // header, count blocks, descriptors
@@ -294,16 +289,16 @@ void Database::AddColumn(std::u16string_view table, const ColumnSpec& spec) {
 namespace {
 
 void RefuseDrop(const DatabaseImpl& db, const TableInfo& t, const Column& c) {
-  const std::string refused = "Cannot delete field '" + ToUtf8(c.name) + "' of table '" +
-                              ToUtf8(t.def.name) + "': ";
+  const std::string refused =
+      "Cannot delete field '" + ToUtf8(c.name) + "' of table '" + ToUtf8(t.def.name) + "': ";
   if (t.def.columns.size() == 1) {
     Refuse(Error::Kind::kInvalidArgument, refused + "a table needs at least one field");
   }
   for (const Index& idx : t.def.indexes) {
     for (const IndexColumn& ic : idx.columns) {
       if (ic.column_number == c.number) {
-        Refuse(Error::Kind::kConstraint, refused + "it is part of index '" + ToUtf8(idx.name) +
-                                             "'; delete the index first");
+        Refuse(Error::Kind::kConstraint,
+               refused + "it is part of index '" + ToUtf8(idx.name) + "'; delete the index first");
       }
     }
   }
@@ -361,8 +356,8 @@ void Database::DropColumn(std::u16string_view table, std::u16string_view column)
   const TableInfo& t = *info;
   const Column* found = t.def.FindColumn(column);
   if (found == nullptr) {
-    Refuse(Error::Kind::kNotFound, "Field '" + ToUtf8(column) + "' does not exist in table '" +
-                                       ToUtf8(t.def.name) + "'");
+    Refuse(Error::Kind::kNotFound,
+           "Field '" + ToUtf8(column) + "' does not exist in table '" + ToUtf8(t.def.name) + "'");
   }
   const Column c = *found;
   RefuseDrop(*impl_, t, c);

@@ -168,8 +168,7 @@ std::u16string ChunkColumn(std::span<const uint8_t> body, const NameReader& read
 }  // namespace
 
 std::vector<uint8_t> WithoutColumnProperties(std::span<const uint8_t> block,
-                                             std::u16string_view column,
-                                             const TextCodec* codec) {
+                                             std::u16string_view column, const TextCodec* codec) {
   bool jet3 = false;
   std::vector<Chunk> chunks;
   if (!SplitChunks(block, &jet3, chunks)) return {block.begin(), block.end()};

@@ -1,7 +1,8 @@
 // DROP TABLE, DROP INDEX, DROP CONSTRAINT and ALTER TABLE ADD/DROP COLUMN through the engine's
-// SQL on copies of real files, with rows written and changed between them: after each accepted statement the checker passes and mdbtools reads the same
-// tables and rows; a refused statement leaves the file byte-for-byte as it was. Everything runs
-// on one handle, so its catalog has to follow its own schema changes.
+// SQL on copies of real files, with rows written and changed between them: after each accepted
+// statement the checker passes and mdbtools reads the same tables and rows; a refused statement
+// leaves the file byte-for-byte as it was. Everything runs on one handle, so its catalog has to
+// follow its own schema changes.
 
 #include <gtest/gtest.h>
 
