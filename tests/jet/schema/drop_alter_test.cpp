@@ -181,6 +181,8 @@ std::vector<Case> Cases() {
          {u"A", u"B", u"C", u"E", u"F", u"G", u"H", u"I", u"J", u"K", u"L"}},
         {"ALTER TABLE Table1 DROP COLUMN K"},
         {"INSERT INTO Table1 (A, B, J) VALUES ('yy', 'b', 'j2')"},
+        {"ALTER TABLE Table1 ADD M DOUBLE"},  // after the dropped D: every row is rewritten
+        {"UPDATE Table1 SET M = 0.5 WHERE A = 'yy'"},
         {"ALTER TABLE Table2 ADD Extra BIT"},
         {"INSERT INTO Table2 (column1, Extra) VALUES ('one', True)"}}},
       {"AccessFileJet4",
