@@ -259,6 +259,19 @@ TEST_F(SqlEngine, WritesGoThroughTheEngine) {
        2,
        "SELECT Name FROM Totals ORDER BY Name",
        {R"(["jones"])", R"(["Smith"])"}},
+      // the tables are declared again after a change of columns
+      {"ALTER TABLE Customers ADD COLUMN Phone TEXT(20)",
+       0,
+       "SELECT Id, Phone FROM Customers ORDER BY Id",
+       {"[1,null]", "[2,null]", "[3,null]", "[4,null]"}},
+      {"UPDATE Customers SET Phone = '555' WHERE Id = 2",
+       1,
+       "SELECT Name FROM Customers WHERE Phone = '555'",
+       {R"(["jones"])"}},
+      {"ALTER TABLE Customers DROP COLUMN City",
+       0,
+       "SELECT * FROM Customers WHERE Id >= 2 ORDER BY Id",
+       {R"([2,"jones","555"])", R"([3,"SMITH",null])", R"([4,"Brown",null])"}},
   };
   for (const Write& w : writes) {
     SCOPED_TRACE(w.sql);

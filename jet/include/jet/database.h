@@ -138,6 +138,14 @@ class Database {
   // changes nothing.
   void DropTable(std::u16string_view name);
   void DropIndex(std::u16string_view table, std::u16string_view index);
+  // ALTER TABLE ... ADD [COLUMN] / DROP [COLUMN], as Access stores them: only the table's
+  // definition changes (rows written before an ADD read NULL, or No, in the new column; rows keep
+  // a dropped column's bytes). Refused, with nothing changed, for an unknown table or column, a
+  // name already used, NOT NULL or AutoNumber on a table that holds rows, a row that would pass
+  // the format's size, more than 255 column numbers, dropping the last column, or one that an
+  // index (kConstraint) or a relationship (kConstraint) uses.
+  void AddColumn(std::u16string_view table, const ColumnSpec& column);
+  void DropColumn(std::u16string_view table, std::u16string_view column);
   // Adds the relationship `r` (name, tables, columns, enforced and cascade flags; `flags` is
   // derived from them) as Access stores it. With referential integrity the referenced columns
   // need a unique index and every existing referencing row its referenced row.

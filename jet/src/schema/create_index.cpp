@@ -85,9 +85,11 @@ uint8_t RealFlags(const IndexSpec& spec, Format format) {
 
 uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root) {
   std::vector<uint8_t> row(kIndexMapRowLength, 0);
-  const uint32_t start = root / 8 * 8;
-  wr::StoreU32(row, 1, start);
-  row[5 + (root - start) / 8] = static_cast<uint8_t>(1u << ((root - start) % 8));
+  if (root != 0) {
+    const uint32_t start = root / 8 * 8;
+    wr::StoreU32(row, 1, start);
+    row[5 + (root - start) / 8] = static_cast<uint8_t>(1u << ((root - start) % 8));
+  }
   const uint32_t h = txn.info().data_header_size;
   uint32_t page = RowPointer::FromU32(t.owned_map).page;
   {

@@ -30,6 +30,15 @@ uint16_t FileSortOrder(const DatabaseImpl& db) {
   return name != nullptr && name->sort_order != 0 ? name->sort_order : kGeneralSortOrder;
 }
 
+}  // namespace
+
+SortOrder NewColumnSortOrder(const DatabaseImpl& db) {
+  const bool jet3 = db.file().format() == Format::kJet3;
+  return {jet3 ? FileSortOrder(db) : kGeneralSortOrder, FileSortVersion(db)};
+}
+
+namespace {
+
 void RefuseExistingName(const DatabaseImpl& db, std::u16string_view name, int32_t parent) {
   for (const CatalogObject& obj : db.catalog().objects()) {
     if (obj.parent_id == parent && EqualsIgnoreCase(obj.name, name)) {
@@ -44,9 +53,9 @@ void Database::CreateTable(const TableSpec& spec) {
   const ReadScope scope = impl_->Refresh();
   RequireWritable(*impl_);
   const bool jet3 = impl_->file().format() == Format::kJet3;
+  const SortOrder sort = NewColumnSortOrder(*impl_);
   const TableLayout layout =
-      LayoutFromSpec(spec, jet3 ? FileSortOrder(*impl_) : kGeneralSortOrder,
-                     FileSortVersion(*impl_), jet3 ? &impl_->codec() : nullptr);
+      LayoutFromSpec(spec, sort.order, sort.version, jet3 ? &impl_->codec() : nullptr);
   const int32_t parent = TablesContainerId(impl_->catalog());
   RefuseExistingName(*impl_, spec.name, parent);
   PageTxn txn(impl_->file());

@@ -31,6 +31,7 @@
 #include "table/table_scan.h"
 #include "table/catalog.h"
 #include "table/tdef_writer.h"
+#include "schema/released_pages.h"
 #include "util/write_bytes.h"
 #include "value/text.h"
 #include "write/table_writer.h"
@@ -49,29 +50,6 @@ std::u16string Folded(std::u16string_view s) {
 bool NamesTable(const Relationship& r, std::u16string_view table) {
   return EqualsIgnoreCase(r.referenced_table, table) ||
          EqualsIgnoreCase(r.referencing_table, table);
-}
-
-// Gives back every page of the usage map in row `map_row` and the row itself; `map_pages`
-// collects the data pages that held such rows, to be freed when they end up empty.
-void CollectMap(PageTxn& txn, uint32_t map_row, std::set<uint32_t>& pages,
-                std::set<uint32_t>& map_pages) {
-  if (map_row == 0) return;
-  for (uint32_t p : UsageMapEditor(txn, map_row, UsageMapEditor::Kind::kOwned).Pages()) {
-    pages.insert(p);
-  }
-  const RowPointer ptr = RowPointer::FromU32(map_row);
-  const uint32_t h = txn.info().data_header_size;
-  WritableDataPage page(txn.Edit(ptr.page), h, txn.file().path(), ptr.page);
-  const std::span<const uint8_t> row = page.Row(ptr.row);
-  if (!row.empty() && row[0] == 0x01) {  // reference map: its bitmap pages go too
-    for (size_t off = 1; off + 4 <= row.size(); off += 4) {
-      const uint32_t bitmap = static_cast<uint32_t>(row[off]) | row[off + 1] << 8 |
-                              row[off + 2] << 16 | static_cast<uint32_t>(row[off + 3]) << 24;
-      if (bitmap != 0) pages.insert(bitmap);
-    }
-  }
-  page.Delete(ptr.row);
-  map_pages.insert(ptr.page);
 }
 
 bool AllRowsDeleted(PageTxn& txn, uint32_t page_no) {
@@ -136,13 +114,6 @@ std::vector<uint8_t> DefinitionWithoutIndexes(const FormatInfo& f, const TableIn
   return def;
 }
 
-// Pages and usage-map rows released by a drop; the pages are freed once everything else of the
-// commit is written.
-struct Released {
-  std::set<uint32_t> pages;
-  std::set<uint32_t> map_pages;  // data pages that held deleted usage-map rows
-};
-
 // Gives back a real index: its usage map and the pages of its tree. The map lists the tree's
 // pages, but a walk of the tree adds those a map might have missed; a tree that does not verify
 // adds nothing, since freeing a page it wrongly names would damage another object.
@@ -170,13 +141,6 @@ void RemoveIndexes(DatabaseImpl& db, PageTxn& txn, const TableInfo& t,
   WriteTdefChain(txn, t.pages, DefinitionWithoutIndexes(f, t, sections, drop, drop_real));
 }
 
-void FreeReleased(PageTxn& txn, Released& r) {
-  for (uint32_t p : r.map_pages) {
-    if (p > 2 && !r.pages.count(p) && AllRowsDeleted(txn, p)) r.pages.insert(p);
-  }
-  r.pages.erase(0);
-  for (uint32_t p : r.pages) txn.Free(p);
-}
 
 // The logical index of `t` that relationship `rel` added on the referencing side: the one
 // pointing at `parent` under the relationship's name or, in files that name it otherwise, over
@@ -200,6 +164,35 @@ std::optional<size_t> ForeignKeyIndex(const TableInfo& t, const TableInfo& paren
 }
 
 }  // namespace
+
+void CollectMap(PageTxn& txn, uint32_t map_row, std::set<uint32_t>& pages,
+                std::set<uint32_t>& map_pages) {
+  if (map_row == 0) return;
+  for (uint32_t p : UsageMapEditor(txn, map_row, UsageMapEditor::Kind::kOwned).Pages()) {
+    pages.insert(p);
+  }
+  const RowPointer ptr = RowPointer::FromU32(map_row);
+  const uint32_t h = txn.info().data_header_size;
+  WritableDataPage page(txn.Edit(ptr.page), h, txn.file().path(), ptr.page);
+  const std::span<const uint8_t> row = page.Row(ptr.row);
+  if (!row.empty() && row[0] == 0x01) {  // reference map: its bitmap pages go too
+    for (size_t off = 1; off + 4 <= row.size(); off += 4) {
+      const uint32_t bitmap = static_cast<uint32_t>(row[off]) | row[off + 1] << 8 |
+                              row[off + 2] << 16 | static_cast<uint32_t>(row[off + 3]) << 24;
+      if (bitmap != 0) pages.insert(bitmap);
+    }
+  }
+  page.Delete(ptr.row);
+  map_pages.insert(ptr.page);
+}
+
+void FreeReleased(PageTxn& txn, Released& r) {
+  for (uint32_t p : r.map_pages) {
+    if (p > 2 && !r.pages.count(p) && AllRowsDeleted(txn, p)) r.pages.insert(p);
+  }
+  r.pages.erase(0);
+  for (uint32_t p : r.pages) txn.Free(p);
+}
 
 void Database::DropTable(std::u16string_view name) {
   const ReadScope scope = impl_->Refresh();

@@ -19,7 +19,8 @@ class PageTxn;
 class TextCodec;
 struct FormatInfo;
 
-// A usage-map row for a new index, holding `root`. Returns its row pointer.
+// A usage-map row for a new index, holding `root` (0: an empty map, as a new MEMO/OLE column
+// gets), on `t`'s usage-map page while it has room. Returns its row pointer.
 uint32_t NewIndexMap(PageTxn& txn, const TableInfo& t, uint32_t root);
 
 // The sorted entries of real index `real` of `t` for every live row; refuses NULLs in a primary

@@ -51,6 +51,8 @@ bool IsLongValue(uint8_t type) {
          type == static_cast<uint8_t>(ColumnType::kOle);
 }
 
+}  // namespace
+
 ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::string& table,
                           Format format) {
   CheckName(c.name, "Column name");
@@ -103,6 +105,8 @@ ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::strin
   col.flags = kFixed | kUpdatable | (c.autonumber ? kAutonumber : 0);
   return col;
 }
+
+namespace {
 
 std::vector<IndexColumn> IndexColumns(const TableLayout& t, const IndexSpec& spec,
                                       const std::string& what) {
@@ -161,7 +165,6 @@ void AddIndexes(TableLayout& t, const TableSpec& spec) {
 }
 
 void CheckRowSize(const TableLayout& t, const std::string& table) {
-  const FormatInfo& f = FormatFor(t.format);
   size_t fixed = 0, var = 0;
   for (const ColumnLayout& c : t.columns) {
     if (c.flags & kFixed) {
@@ -170,13 +173,19 @@ void CheckRowSize(const TableLayout& t, const std::string& table) {
       ++var;
     }
   }
-  const size_t overhead = f.row_field_size * (var + 3) + (t.columns.size() + 7) / 8;
-  if (fixed + overhead > f.max_row_size) {
-    Invalid("The fixed-size columns of table '" + table + "' do not fit in a row");
-  }
+  CheckRowFits(t.format, fixed, var, t.columns.size(), table);
 }
 
 }  // namespace
+
+void CheckRowFits(Format format, size_t fixed_bytes, size_t var_slots, size_t max_cols,
+                  const std::string& table) {
+  const FormatInfo& f = FormatFor(format);
+  const size_t overhead = f.row_field_size * (var_slots + 3) + (max_cols + 7) / 8;
+  if (fixed_bytes + overhead > f.max_row_size) {
+    Invalid("The fixed-size columns of table '" + table + "' do not fit in a row");
+  }
+}
 
 // Jet3 names are stored in the code page: a name it cannot hold is refused.
 void CheckStorable(const TextCodec* codec, std::u16string_view name, const std::string& what) {
@@ -236,44 +245,51 @@ void AppendName(std::vector<uint8_t>& out, std::u16string_view name, const Table
   for (char16_t c : name) wr::AppendU16(out, c);
 }
 
-// Descriptors of every column, with variable slots and fixed offsets assigned. Jet3 descriptors
-// carry the code page after the sort order and 0x0001 in the word Access always sets there.
-std::vector<std::vector<uint8_t>> Descriptors(const TableLayout& t, uint16_t* var_count) {
+}  // namespace
+
+std::vector<uint8_t> ColumnDescriptor(const TableLayout& t, const ColumnLayout& c,
+                                      uint16_t var_index, uint16_t fixed_offset) {
   const FormatInfo& f = FormatFor(t.format);
   const bool jet4 = t.format == Format::kJet4;
+  std::vector<uint8_t> d(f.col_desc_size, 0);
+  d[f.col_type] = c.type;
+  if (jet4) wr::StoreU32(d, 0x01, 0x0659);
+  wr::StoreU16(d, f.col_number, c.number);
+  wr::StoreU16(d, f.col_var_index, var_index);
+  if (jet4) {
+    wr::StoreU16(d, 0x09, t.number_in_descriptor ? c.number : 0);
+  } else {
+    wr::StoreU16(d, 0x07, 0x0001);
+  }
+  if (c.type == static_cast<uint8_t>(ColumnType::kNumeric)) {
+    d[f.col_precision] = c.precision;
+    d[f.col_scale] = c.scale;
+  } else {
+    wr::StoreU16(d, f.col_sort_order, t.sort_order);
+    if (f.col_sort_version != 0) d[f.col_sort_version] = t.sort_version;
+    if (f.col_code_page != 0 && t.codec) wr::StoreU16(d, f.col_code_page, t.codec->code_page());
+  }
+  d[f.col_flags] = c.flags;
+  if (f.col_extra_flags != 0) d[f.col_extra_flags] = c.extra_flags;
+  if (c.flags & kFixed) wr::StoreU16(d, f.col_fixed_offset, fixed_offset);
+  wr::StoreU16(d, f.col_length, c.length);
+  return d;
+}
+
+namespace {
+
+// Descriptors of every column, with variable slots and fixed offsets assigned: variable columns
+// take the slots in order, fixed ones the fixed area in order (Yes/No columns stay at offset 0);
+// a fixed column's var-index field holds the number of variable columns before it.
+std::vector<std::vector<uint8_t>> Descriptors(const TableLayout& t, uint16_t* var_count) {
   std::vector<std::vector<uint8_t>> out;
   uint16_t var = 0, offset = 0;
   for (const ColumnLayout& c : t.columns) {
-    std::vector<uint8_t> d(f.col_desc_size, 0);
-    d[f.col_type] = c.type;
-    if (jet4) wr::StoreU32(d, 0x01, 0x0659);
-    wr::StoreU16(d, f.col_number, c.number);
-    wr::StoreU16(d, f.col_var_index, var);
-    if (jet4) {
-      wr::StoreU16(d, 0x09, t.number_in_descriptor ? c.number : 0);
-    } else {
-      wr::StoreU16(d, 0x07, 0x0001);
-    }
-    if (c.type == static_cast<uint8_t>(ColumnType::kNumeric)) {
-      d[f.col_precision] = c.precision;
-      d[f.col_scale] = c.scale;
-    } else {
-      wr::StoreU16(d, f.col_sort_order, t.sort_order);
-      if (f.col_sort_version != 0) d[f.col_sort_version] = t.sort_version;
-      if (f.col_code_page != 0 && t.codec) wr::StoreU16(d, f.col_code_page, t.codec->code_page());
-    }
-    d[f.col_flags] = c.flags;
-    if (f.col_extra_flags != 0) d[f.col_extra_flags] = c.extra_flags;
-    if (c.flags & kFixed) {
-      if (c.type != static_cast<uint8_t>(ColumnType::kBoolean)) {
-        wr::StoreU16(d, f.col_fixed_offset, offset);
-        offset = static_cast<uint16_t>(offset + c.length);
-      }
-    } else {
-      ++var;
-    }
-    wr::StoreU16(d, f.col_length, c.length);
-    out.push_back(std::move(d));
+    const bool fixed = (c.flags & kFixed) != 0;
+    const bool in_area = fixed && c.type != static_cast<uint8_t>(ColumnType::kBoolean);
+    out.push_back(ColumnDescriptor(t, c, var, in_area ? offset : 0));
+    if (in_area) offset = static_cast<uint16_t>(offset + c.length);
+    if (!fixed) ++var;
   }
   *var_count = var;
   return out;

@@ -23,6 +23,7 @@
 
 namespace jet {
 
+class DatabaseImpl;
 class PageTxn;
 
 struct ColumnLayout {
@@ -66,11 +67,40 @@ struct TablePlacement {
   std::vector<uint32_t> lv_free_maps;   // per column
 };
 
+// The text sort order new columns of `db` carry: General in Jet4 files; in Jet3 files that of
+// the file's own text columns (the catalog's Name column), with its version.
+struct SortOrder {
+  uint16_t order = 0x0409;
+  uint8_t version = 0;
+};
+SortOrder NewColumnSortOrder(const DatabaseImpl& db);
+
 // Checks `spec` (names, counts, types, keys) and lays it out. Throws kInvalidArgument (or
 // kNotSupported for a type CREATE TABLE cannot make) before anything is written. For a Jet3
 // file pass its codec: every name must then be representable in its code page.
 TableLayout LayoutFromSpec(const TableSpec& spec, uint16_t sort_order, uint8_t sort_version,
                            const TextCodec* jet3_codec = nullptr);
+
+// One column of `spec` laid out as column number `number` of table `table` (for messages):
+// name, type, length and flags checked as CREATE TABLE checks them. Throws kInvalidArgument
+// (kNotSupported for a type that cannot be created).
+ColumnLayout LayoutColumn(const ColumnSpec& spec, uint16_t number, const std::string& table,
+                          Format format);
+
+// Refuses (kInvalidArgument) a name that a Jet3 file's code page cannot hold; no-op without a
+// codec.
+void CheckStorable(const TextCodec* codec, std::u16string_view name, const std::string& what);
+
+// Refuses (kInvalidArgument) a row layout whose fixed area of `fixed_bytes`, `var_slots`
+// variable-offset slots and null mask over `max_cols` columns would pass the format's row size.
+void CheckRowFits(Format format, size_t fixed_bytes, size_t var_slots, size_t max_cols,
+                  const std::string& table);
+
+// The descriptor of column `c` in a definition of `t`'s format and sort order, given its slot in
+// the variable-offset table (for a fixed column: the number of variable columns before it) and
+// its offset in the fixed area.
+std::vector<uint8_t> ColumnDescriptor(const TableLayout& t, const ColumnLayout& c,
+                                      uint16_t var_index, uint16_t fixed_offset);
 
 // The complete definition string (first page header included, tdef_len filled by the writer).
 std::vector<uint8_t> BuildDefinition(const TableLayout& t, const TablePlacement& p);

@@ -145,10 +145,14 @@ ExecResult Execute(Database& db, const Statement& statement) {
     db.DropIndex(ResolveTable(db, drop->table, Use::kWrite).name, drop->index.text);
     return ExecResult();
   }
-  if (std::holds_alternative<AddColumnStatement>(statement) ||
-      std::holds_alternative<DropColumnStatement>(statement)) {
-    throw Error(Error::Kind::kNotSupported,
-                "ALTER TABLE ... ADD/DROP COLUMN is not supported by this engine yet.");
+  if (const auto* add = std::get_if<AddColumnStatement>(&statement)) {
+    db.AddColumn(ResolveTable(db, add->table, Use::kWrite).name, add->column);
+    return ExecResult();
+  }
+  if (const auto* drop = std::get_if<DropColumnStatement>(&statement)) {
+    const TableDef table = ResolveTable(db, drop->table, Use::kWrite);
+    db.DropColumn(table.name, table.columns[ColumnIndex(table, drop->column, "ALTER TABLE")].name);
+    return ExecResult();
   }
   const auto& create = std::get<CreateTableStatement>(statement);
   // The referenced tables and columns are checked before the table is made.

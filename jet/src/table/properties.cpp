@@ -134,4 +134,101 @@ std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& 
   return out;
 }
 
+namespace {
+
+struct Chunk {
+  size_t at = 0;  // offset of its length field in the block
+  size_t length = 0;
+  uint16_t kind = 0;
+};
+
+// The chunks of `block` after the magic; false when the magic is not one of the two.
+bool SplitChunks(std::span<const uint8_t> block, bool* jet3, std::vector<Chunk>& chunks) {
+  if (block.size() < 4) return false;
+  *jet3 = std::equal(block.begin(), block.begin() + 4, kJet3Magic);
+  if (!*jet3 && !std::equal(block.begin(), block.begin() + 4, kMagic)) return false;
+  size_t pos = 4;
+  while (pos + 6 <= block.size()) {
+    const size_t len = wr::LoadU32(block, pos);
+    if (len < 6 || len > block.size() - pos) return false;
+    chunks.push_back({pos, len, wr::LoadU16(block, pos + 4)});
+    pos += len;
+  }
+  return pos == block.size();
+}
+
+// The column a kind-0x01 chunk body describes.
+std::u16string ChunkColumn(std::span<const uint8_t> body, const NameReader& read) {
+  if (body.size() < 6) return {};
+  const size_t name_len = wr::LoadU16(body, 4);
+  if (6 + name_len > body.size()) return {};
+  return read(body.subspan(6, name_len));
+}
+
+}  // namespace
+
+std::vector<uint8_t> WithoutColumnProperties(std::span<const uint8_t> block,
+                                             std::u16string_view column, const TextCodec* codec) {
+  bool jet3 = false;
+  std::vector<Chunk> chunks;
+  if (!SplitChunks(block, &jet3, chunks)) return {block.begin(), block.end()};
+  const NameReader read{codec, jet3};
+  std::vector<uint8_t> out(block.begin(), block.begin() + 4);
+  for (const Chunk& c : chunks) {
+    const std::span<const uint8_t> whole = block.subspan(c.at, c.length);
+    if (c.kind == kColumnChunk && EqualsIgnoreCase(ChunkColumn(whole.subspan(6), read), column)) {
+      continue;
+    }
+    out.insert(out.end(), whole.begin(), whole.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> WithRequiredColumn(std::span<const uint8_t> block, std::u16string_view column,
+                                        const TextCodec* jet3_codec) {
+  bool jet3 = false;
+  std::vector<Chunk> chunks;
+  const std::vector<uint8_t> rest = WithoutColumnProperties(block, column, jet3_codec);
+  if (!SplitChunks(rest, &jet3, chunks)) {
+    return RequiredPropertiesBlock({std::u16string(column)}, jet3_codec);
+  }
+  const NameReader read{jet3_codec, jet3};
+  const TextCodec* names_codec = jet3 ? jet3_codec : nullptr;
+  std::vector<uint8_t> out(rest.begin(), rest.begin() + 4);
+  size_t required = 0;  // index of "Required" in the name list
+  bool named = false;
+  for (const Chunk& c : chunks) {
+    std::vector<uint8_t> whole(rest.begin() + static_cast<std::ptrdiff_t>(c.at),
+                               rest.begin() + static_cast<std::ptrdiff_t>(c.at + c.length));
+    if (c.kind == kNamesChunk && !named) {
+      const std::vector<std::u16string> names =
+          Names(std::span<const uint8_t>(whole).subspan(6), read);
+      const auto it = std::find(names.begin(), names.end(), kRequired);
+      required = static_cast<size_t>(std::distance(names.begin(), it));
+      if (it == names.end()) {
+        AppendName(whole, kRequired, names_codec);
+        wr::StoreU32(whole, 0, static_cast<uint32_t>(whole.size()));
+      }
+      named = true;
+    }
+    out.insert(out.end(), whole.begin(), whole.end());
+  }
+  if (!named) return RequiredPropertiesBlock({std::u16string(column)}, jet3_codec);
+  std::vector<uint8_t> body;
+  std::vector<uint8_t> name;
+  AppendName(name, column, names_codec);
+  wr::AppendU32(body, static_cast<uint32_t>(4 + name.size()));
+  body.insert(body.end(), name.begin(), name.end());
+  // Required = Yes: entry length 9, DDL flag, Yes/No type, name index, one byte of value.
+  const uint8_t entry[] = {9, 0, 1, kBooleanType};
+  body.insert(body.end(), std::begin(entry), std::end(entry));
+  wr::AppendU16(body, static_cast<uint16_t>(required));
+  const uint8_t value[] = {1, 0, 1};
+  body.insert(body.end(), std::begin(value), std::end(value));
+  wr::AppendU32(out, static_cast<uint32_t>(6 + body.size()));
+  wr::AppendU16(out, kColumnChunk);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
 }  // namespace jet

@@ -30,4 +30,16 @@ std::vector<std::u16string> RequiredColumns(std::span<const uint8_t> block,
 std::vector<uint8_t> RequiredPropertiesBlock(const std::vector<std::u16string>& columns,
                                              const TextCodec* jet3_codec = nullptr);
 
+// `block` without the chunk that holds column `column`'s properties (names compared as Access
+// compares them), as dropping the column leaves it; a block that does not parse comes back as it
+// is. `codec` decodes the names of a Jet3 block.
+std::vector<uint8_t> WithoutColumnProperties(std::span<const uint8_t> block,
+                                             std::u16string_view column,
+                                             const TextCodec* codec = nullptr);
+
+// `block` (possibly empty) with Required = Yes on column `column`, the property name added to the
+// name list when it is missing; with a `jet3_codec`, names are in its code page.
+std::vector<uint8_t> WithRequiredColumn(std::span<const uint8_t> block, std::u16string_view column,
+                                        const TextCodec* jet3_codec = nullptr);
+
 }  // namespace jet

@@ -108,4 +108,21 @@ std::vector<uint8_t> EncodeRow(const FormatInfo& format, const RowLayout& layout
   return row;
 }
 
+std::vector<uint8_t> WithEmptyVarTable(const FormatInfo& format, std::span<const uint8_t> row) {
+  const size_t fs = format.row_field_size;
+  const size_t count = fs == 1 ? row[0] : static_cast<size_t>(row[0] | row[1] << 8);
+  const size_t mask_len = (count + 7) / 8;
+  assert(row.size() >= fs + mask_len);
+  const auto mask_at = static_cast<std::ptrdiff_t>(row.size() - mask_len);
+  std::vector<uint8_t> out(row.begin(), row.begin() + mask_at);
+  const std::vector<uint32_t> offsets{static_cast<uint32_t>(out.size())};  // just the EOD
+  if (format.row_jump_table) {
+    AppendJet3Trailer(out, offsets, mask_len);
+  } else {
+    AppendJet4Trailer(out, offsets);
+  }
+  out.insert(out.end(), row.begin() + mask_at, row.end());
+  return out;
+}
+
 }  // namespace jet

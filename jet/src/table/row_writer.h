@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "jet/schema.h"
@@ -42,6 +43,12 @@ struct RowCell {
 // format's maximum row size.
 std::vector<uint8_t> EncodeRow(const FormatInfo& format, const RowLayout& layout,
                                const std::vector<RowCell>& cells);
+
+// A row written while its table had no variable-offset table (count | fixed area | null mask)
+// with an empty one added (EOD and V = 0), as rows must have once the table has variable
+// columns: its count, fixed area and mask stay, so every column added since reads as NULL.
+// `row` is a row that decoded (at least its count and mask are present).
+std::vector<uint8_t> WithEmptyVarTable(const FormatInfo& format, std::span<const uint8_t> row);
 
 // Size of the fixed area of rows of `layout`.
 uint32_t FixedAreaSize(const RowLayout& layout);

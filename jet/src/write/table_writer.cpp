@@ -28,6 +28,11 @@ bool IsLongValue(const Column& c) {
   return c.type == ColumnType::kMemo || c.type == ColumnType::kOle;
 }
 
+// Whether a stored long-value field holds its data in the row (flag 0x80 in its length word).
+bool IsInlineLongValue(const std::vector<uint8_t>& field) {
+  return field.size() >= 4 && (field[3] & 0x80) != 0;
+}
+
 std::vector<uint8_t> LongValueBytes(const Value& v, const Column& c, const TextCodec& codec) {
   if (v.is<Bytes>()) return v.as<Bytes>();
   return EncodeValueBytes(v, c, &codec);  // memo text
@@ -125,8 +130,8 @@ std::vector<uint8_t> TableWriter::Encode(const std::vector<Value>& native, const
       cells[i].boolean = native[i].is<bool>() && native[i].as<bool>();
     } else if (native[i].is_null()) {
       continue;
-    } else if (IsLongValue(c) && allow_inline && old && old->fields[i] &&
-               old->values[i] == native[i]) {
+    } else if (IsLongValue(c) && old && old->fields[i] && old->values[i] == native[i] &&
+               (allow_inline || !IsInlineLongValue(*old->fields[i]))) {
       cells[i].bytes = old->fields[i];  // unchanged: keep the stored value
     } else if (IsLongValue(c)) {
       std::vector<uint8_t> data = LongValueBytes(native[i], c, codec_);
@@ -301,6 +306,11 @@ void TableWriter::Update(RowId id, const std::vector<Value>& values) {
   Relocate(id, row);
   indexes.Replace(old.values, native, id);
   RaiseAutonumber(native);
+}
+
+void TableWriter::Reencode(RowId id) {
+  const OldRow old = ReadOld(id);
+  Relocate(id, EncodeChecked(old.values, &old));
 }
 
 void TableWriter::Delete(RowId id) {

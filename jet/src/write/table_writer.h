@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "jet/schema.h"
@@ -39,6 +40,13 @@ class TableWriter {
   RowId Insert(const std::vector<Value>& values);
   void Update(RowId id, const std::vector<Value>& values);
   void Delete(RowId id);
+  // Writes row `id` again in the table's layout (C = max_cols, V = the slot count, the whole
+  // fixed area) with the values it holds, as read through that layout; stored long values and
+  // index entries stay.
+  void Reencode(RowId id);
+  // Stores `row` as the new bytes of row `id` (in its slot, or as an overflow target) for a
+  // change of layout that keeps every value: indexes and long values are not touched.
+  void Rewrite(RowId id, std::span<const uint8_t> row) { Relocate(id, row); }
 
  private:
   struct OldRow {

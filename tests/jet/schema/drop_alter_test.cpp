@@ -1,7 +1,8 @@
-// DROP TABLE, DROP INDEX, DROP CONSTRAINT and ALTER TABLE ADD/DROP COLUMN through the engine's SQL on copies of
-// real files: after each accepted statement the checker passes and mdbtools reads the same
-// tables and rows; a refused statement leaves the file byte-for-byte as it was. Everything runs
-// on one handle, so its catalog has to follow its own schema changes.
+// DROP TABLE, DROP INDEX, DROP CONSTRAINT and ALTER TABLE ADD/DROP COLUMN through the engine's
+// SQL on copies of real files, with rows written and changed between them: after each accepted
+// statement the checker passes and mdbtools reads the same tables and rows; a refused statement
+// leaves the file byte-for-byte as it was. Everything runs on one handle, so its catalog has to
+// follow its own schema changes.
 
 #include <gtest/gtest.h>
 
@@ -40,8 +41,17 @@ struct Case {
   std::vector<Step> steps;
 };
 
+// A table of `n` DECIMAL(28,0) columns (17 bytes each in the fixed area), so that a row of 236
+// of them is 12 bytes short of Jet4's 4060 and the definition spans two pages.
+std::string WideTable(int n) {
+  std::string sql = "CREATE TABLE Wide (";
+  for (int i = 0; i < n; ++i) sql += (i ? ", d" : "d") + std::to_string(i) + " DECIMAL(28,0)";
+  return sql + ")";
+}
+
 std::vector<Case> Cases() {
   using K = Error::Kind;
+  const std::string memo(150, 'm');  // kept in an LVAL page, not in the row
   return {
       {"DropTableWithIndexes",
        "game-indexed.mdb",
@@ -95,6 +105,86 @@ std::vector<Case> Cases() {
         {"ALTER TABLE Products DROP CONSTRAINT CategoriesProducts"},
         {"DROP TABLE Orders", {}, "Orders", false},
         {"DROP TABLE Zones", {}, "Zones", false}}},
+      {"AddDropColumnsJet4",
+       "types.mdb",
+       {// Order Details has never had a variable column: its rows get an offset table
+        {"ALTER TABLE [Order Details] ADD COLUMN Remark TEXT(30)", {}, "Order Details", true,
+         {u"OrderID", u"ProductID", u"UnitPrice", u"Quantity", u"Discount", u"Remark"}},
+        {"UPDATE [Order Details] SET Remark = 'bulk order' WHERE Quantity > 10"},
+        {"INSERT INTO [Order Details] (OrderID, ProductID, Quantity, Remark) "
+         "VALUES (99999, 1, 2, 'added')"},
+        {"CREATE INDEX ByRemark ON [Order Details] (Remark)", {}, "Order Details", true, {},
+         {u"PrimaryKey", u"ByPrice", u"ByRemark"}, true},
+        {"ALTER TABLE [Order Details] DROP COLUMN Remark", K::kConstraint},  // indexed
+        {"ALTER TABLE [Order Details] DROP COLUMN OrderID", K::kConstraint},  // primary key
+        {"ALTER TABLE [Order Details] ADD OrderID LONG", K::kInvalidArgument},
+        {"ALTER TABLE [Order Details] ADD Required LONG NOT NULL", K::kConstraint},  // has rows
+        {"ALTER TABLE [Order Details] ADD Seq COUNTER", K::kConstraint},
+        {"ALTER TABLE [Order Details] DROP COLUMN Nowhere", K::kNotFound},
+        {"ALTER TABLE Nowhere ADD X LONG", K::kNotFound},
+        {"ALTER TABLE MSysObjects ADD X LONG", K::kNotSupported},
+        {"DROP INDEX ByRemark ON [Order Details]"},
+        {"ALTER TABLE [Order Details] DROP COLUMN Remark", {}, "Order Details", true,
+         {u"OrderID", u"ProductID", u"UnitPrice", u"Quantity", u"Discount"}},
+        {"ALTER TABLE [Order Details] DROP Discount"},  // a fixed column: its bytes stay in rows
+        {"INSERT INTO [Order Details] (OrderID, ProductID, Quantity) VALUES (99999, 2, 3)"},
+        // takes the fixed-area bytes the dropped Discount has in older rows
+        {"ALTER TABLE [Order Details] ADD Weight DOUBLE", {}, "Order Details", true,
+         {u"OrderID", u"ProductID", u"UnitPrice", u"Quantity", u"Weight"}},
+        {"ALTER TABLE [Order Details] ADD Shipped BIT"},
+        {"INSERT INTO [Order Details] (OrderID, ProductID, Weight, Shipped) "
+         "VALUES (99999, 3, 1.5, True)"},
+        {"UPDATE [Order Details] SET Weight = 2.25, Shipped = True WHERE ProductID = 11"},
+        // long values: a dropped MEMO column's maps go, a new one gets its own
+        {"ALTER TABLE AllTypes DROP COLUMN Note"},
+        {"ALTER TABLE AllTypes ADD Note MEMO"},
+        {"INSERT INTO AllTypes (RowNo, Note) VALUES (100, '" + memo + "')"},
+        {"UPDATE AllTypes SET Note = '" + memo + "' WHERE RowNo = 3"},
+        {"DELETE FROM AllTypes WHERE RowNo = 4"}}},
+      {"ColumnRulesOnEmptyTables",
+       "types.mdb",
+       {{"ALTER TABLE EmptyTable ADD Code LONG NOT NULL"},
+        {"INSERT INTO EmptyTable (ID, Name) VALUES (1, 'a')", K::kConstraint},
+        {"ALTER TABLE EmptyTable ADD Seq COUNTER"},
+        {"INSERT INTO EmptyTable (ID, Code) VALUES (1, 7)"},
+        {"ALTER TABLE EmptyTable ADD Seq2 AUTOINCREMENT", K::kInvalidArgument},  // one only
+        {"DELETE FROM EmptyTable"},
+        // the dropped column's NOT NULL goes with it, not to a new column of the same name
+        {"ALTER TABLE EmptyTable DROP COLUMN Code"},
+        {"ALTER TABLE EmptyTable ADD Code TEXT(10)"},
+        {"INSERT INTO EmptyTable (ID, Name) VALUES (2, 'b')"},
+        {"CREATE TABLE One (A LONG)"},
+        {"ALTER TABLE One DROP COLUMN A", K::kInvalidArgument},
+        {WideTable(236)},
+        {"ALTER TABLE Wide ADD d236 DECIMAL(28,0)", K::kInvalidArgument},  // 5 bytes too many
+        {"ALTER TABLE Wide ADD Label TEXT(20)"},
+        {"INSERT INTO Wide (d0, d235, Label) VALUES (1, 2, 'wide')"}}},
+      {"RelationshipColumns",
+       "relations.mdb",
+       {{"DROP INDEX PrimaryKey ON Suppliers", {}, "Suppliers", true, {}, {}, true},
+        // no index left, but the relationship without integrity still names the column
+        {"ALTER TABLE Suppliers DROP COLUMN SupplierID", K::kConstraint},
+        {"ALTER TABLE Products DROP COLUMN SupplierID", K::kConstraint},
+        {"ALTER TABLE Products DROP COLUMN Title", {}, "Products", true,
+         {u"ProdID", u"CatID", u"SupplierID"}}}},
+      {"AddDropColumnsJet3",
+       "access/jackcess-V1997-testV1997.mdb",
+       {{"ALTER TABLE Table1 ADD COLUMN J TEXT(20)"},
+        {"ALTER TABLE Table1 ADD K MEMO"},
+        {"ALTER TABLE Table1 ADD L LONG", {}, "Table1", true,
+         {u"A", u"B", u"C", u"D", u"E", u"F", u"G", u"H", u"I", u"J", u"K", u"L"}},
+        {"INSERT INTO Table1 (A, J, K, L) VALUES ('zz', 'jay', '" + memo + "', 7)"},
+        {"UPDATE Table1 SET J = 'upd', L = 8 WHERE A = 'a'"},
+        {"CREATE INDEX ByJ ON Table1 (J)"},
+        {"ALTER TABLE Table1 DROP COLUMN B", K::kConstraint},  // index B
+        {"ALTER TABLE Table1 DROP COLUMN D", {}, "Table1", true,
+         {u"A", u"B", u"C", u"E", u"F", u"G", u"H", u"I", u"J", u"K", u"L"}},
+        {"ALTER TABLE Table1 DROP COLUMN K"},
+        {"INSERT INTO Table1 (A, B, J) VALUES ('yy', 'b', 'j2')"},
+        {"ALTER TABLE Table1 ADD M DOUBLE"},  // after the dropped D: every row is rewritten
+        {"UPDATE Table1 SET M = 0.5 WHERE A = 'yy'"},
+        {"ALTER TABLE Table2 ADD Extra BIT"},
+        {"INSERT INTO Table2 (column1, Extra) VALUES ('one', True)"}}},
       {"AccessFileJet4",
        "access/jackcess-V2000-testV2000.mdb",
        {{"DROP TABLE Table2", {}, "Table2", false},

@@ -36,6 +36,37 @@ TEST(PropertiesTest, DamagedBlocksYieldAtMostWhatTheyHold) {
   EXPECT_TRUE(RequiredColumns(std::vector<uint8_t>{'K', 'K', 'D', 0, 1, 2}).empty());
 }
 
+// Setting and removing one column's Required property keeps the other columns' properties;
+// a name list without "Required" gets it.
+TEST(PropertiesTest, ColumnEditsKeepTheOtherColumns) {
+  std::vector<uint8_t> described = {'M', 'R', '2', 0, 30, 0, 0, 0, 0x80, 0, 22, 0};
+  for (char16_t ch : std::u16string(u"Description")) {
+    described.insert(described.end(), {static_cast<uint8_t>(ch), 0});
+  }
+  struct Case {
+    std::vector<uint8_t> block;
+    std::u16string column;
+    bool required;  // set, else remove
+    std::vector<std::u16string> want;
+  };
+  const Case cases[] = {
+      {{}, u"A", true, {u"A"}},
+      {RequiredPropertiesBlock({u"A", u"B"}), u"C", true, {u"A", u"B", u"C"}},
+      {RequiredPropertiesBlock({u"A", u"B"}), u"b", true, {u"A", u"b"}},  // not twice
+      {RequiredPropertiesBlock({u"A", u"B"}), u"a", false, {u"B"}},
+      {RequiredPropertiesBlock({u"A"}), u"Z", false, {u"A"}},
+      {described, u"X", true, {u"X"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.column));
+    const std::vector<uint8_t> edited = c.required ? WithRequiredColumn(c.block, c.column)
+                                                   : WithoutColumnProperties(c.block, c.column);
+    EXPECT_EQ(RequiredColumns(edited), c.want);
+  }
+  const std::vector<uint8_t> block = RequiredPropertiesBlock({u"A"});
+  EXPECT_EQ(WithoutColumnProperties(block, u"Z"), block);  // unchanged: nothing to write
+}
+
 TEST(PropertiesTest, AccessWrittenRequiredColumnsAreEnforced) {
   const std::string fixture = "access/jackcess-V2000-fixedTextTestV2000.mdb";
   if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "../shared is absent";

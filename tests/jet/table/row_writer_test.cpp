@@ -119,6 +119,30 @@ TEST(RowEncodeTest, OnlyFixedColumnsHaveNoVarTable) {
   EXPECT_EQ(row, (std::vector<uint8_t>{0x09, 0x00, 0x00, 0x00, 0x00}));
 }
 
+// A row of a table that had no variable columns, given the empty offset table it needs once the
+// table has one: the count, fixed area and mask stay; Jet3 rows past 255 bytes get a jump entry.
+TEST(RowEncodeTest, EmptyVarTableKeepsTheRow) {
+  struct Case {
+    Format format;
+    std::vector<uint8_t> row;
+    std::vector<uint8_t> want;
+  };
+  std::vector<uint8_t> long_jet3(302, 0xAB);  // count 1, 300 fixed bytes, mask
+  long_jet3[0] = 0x01;
+  long_jet3[301] = 0x01;
+  std::vector<uint8_t> long_want(long_jet3.begin(), long_jet3.end() - 1);
+  long_want.insert(long_want.end(), {301 & 0xFF, 0x00, 0x00, 0x01});  // EOD, jump 0, V, mask
+  const Case cases[] = {
+      {Format::kJet4, {0x09, 0x00, 0x7F, 0x00, 0x01},
+       {0x09, 0x00, 0x7F, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01}},
+      {Format::kJet3, {0x02, 0x05, 0x06, 0x03}, {0x02, 0x05, 0x06, 0x03, 0x00, 0x03}},
+      {Format::kJet3, long_jet3, long_want},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WithEmptyVarTable(FormatFor(c.format), c.row), c.want);
+  }
+}
+
 TEST(TextEncodeTest, CompressionRule) {
   EXPECT_EQ(EncodeJet4Text(u"abc", true, false), (std::vector<uint8_t>{0xFF, 0xFE, 'a', 'b', 'c'}));
   // Too short, not allowed, a character above U+00FF, or U+0000: uncompressed.
