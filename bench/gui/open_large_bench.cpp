@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <QAbstractItemModel>
+#include <algorithm>
 #include <QApplication>
 #include <QFileDialog>
 #include <QTabWidget>
