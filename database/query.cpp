@@ -100,13 +100,17 @@ void Query::Open() {
   auto data = std::make_unique<QueryData>(cache_rows_);
   const std::string sql = sql_.Text().toStdString();
   try {
-    jet::KeySet keys = jet::QueryKeys(connection_->Engine(), sql);
-    data->keyed = true;
-    data->result.table = keys.table.name;
-    data->result.columns = std::move(keys.columns);
-    data->result.row_ids = std::move(keys.row_ids);
-    data->source = std::move(keys.table);
-    data->picks = std::move(keys.picks);
+    if (cache_rows_ == 0) {
+      data->result = connection_->Engine().Query(sql);
+    } else {
+      jet::KeySet keys = jet::QueryKeys(connection_->Engine(), sql);
+      data->keyed = true;
+      data->result.table = keys.table.name;
+      data->result.columns = std::move(keys.columns);
+      data->result.row_ids = std::move(keys.row_ids);
+      data->source = std::move(keys.table);
+      data->picks = std::move(keys.picks);
+    }
   } catch (const jet::Error& e) {
     if (e.kind() != Kind::kNotSupported) throw;
     data->result = RunOnQueryEngine(connection_->Engine(), sql, &data->read_only_reason);
@@ -187,8 +191,8 @@ int Query::RecordCount() const {
 }
 
 void Query::SetRowCacheSize(size_t rows) {
-  cache_rows_ = rows < 1 ? 1 : rows;
-  if (data_) data_->cache.SetCapacity(cache_rows_);
+  cache_rows_ = rows;
+  if (data_ && rows != 0) data_->cache.SetCapacity(rows);
 }
 
 const std::vector<jet::Value>& Query::Row(int index) const {

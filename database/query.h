@@ -133,7 +133,9 @@ class Query : public QObject {
   Field* FindField(const QString& name) const;
   Field* FieldByName(const QString& name) const;
 
-  // Rows of a keyset result kept in memory at most (at least 1); applies at once.
+  // Rows of a keyset result kept in memory at most; applies at once. 0 (from the next Open on)
+  // reads the whole result at Open and keeps it, as before keysets: the reference the keyset's
+  // tests compare against.
   void SetRowCacheSize(size_t rows);
   size_t RowCacheSize() const { return cache_rows_; }
 
