@@ -196,7 +196,7 @@ void Query::SetRowCacheSize(size_t rows) {
 }
 
 const std::vector<jet::Value>& Query::Row(int index) const {
-  if (Pending(state_) && index == current_) return data_->pending;
+  if (data_->holds_pending && index == current_) return data_->pending;
   if (!data_->keyed) return data_->result.rows[static_cast<size_t>(index)];
   const auto& ids = data_->result.row_ids;
   const jet::RowId id = ids[static_cast<size_t>(index)];
@@ -358,6 +358,7 @@ void Query::Edit() {
   }
   RequireModifiable();
   data_->pending = Row(current_);
+  data_->holds_pending = true;
   modified_ = false;
   SetState(dsEdit);
 }
@@ -393,6 +394,7 @@ void Query::Insert() {
   const int at = std::max(current_, 0);
   InsertRecord(at);
   data_->pending = data_->blank;
+  data_->holds_pending = true;
   modified_ = false;
   bof_ = eof_ = false;
   state_ = dsInsert;
@@ -408,6 +410,7 @@ void Query::Append() {
   const int at = RecordCount();
   InsertRecord(at);
   data_->pending = data_->blank;
+  data_->holds_pending = true;
   modified_ = false;
   bof_ = eof_ = false;
   state_ = dsInsert;
@@ -454,6 +457,7 @@ void Query::RereadCurrent() {
 void Query::Post() {
   if (!Pending(state_)) return;
   WriteBack();  // throws: the record stays pending with its values
+  data_->holds_pending = false;
   KeepCurrent(std::move(data_->pending));
   data_->pending.clear();
   modified_ = false;
@@ -465,12 +469,16 @@ void Query::Post() {
 
 void Query::Cancel() {
   if (state_ == dsEdit) {
+    data_->holds_pending = false;
     data_->pending.clear();
     modified_ = false;
     SetState(dsBrowse);
     emit RecordChanged(current_);
   } else if (state_ == dsInsert) {
     const int at = current_;
+    // Listeners of the removal read the records around it: the new one is gone by then.
+    data_->holds_pending = false;
+    data_->pending.clear();
     RemoveRecord(at);
     modified_ = false;
     if (RecordCount() == 0) bof_ = eof_ = true;

@@ -85,6 +85,7 @@ struct QueryData {
   mutable RowCache cache;          // keyset: rows (result columns) by id
   std::vector<jet::Value> blank;   // a new record's values before it is written (all null)
   std::vector<jet::Value> pending;  // the current record while dsEdit or dsInsert
+  bool holds_pending = false;       // `pending` is the current record's values
   bool table_loaded = false;
   jet::TableDef table;             // definition of result.table, loaded on the first write
   std::vector<int> result_column;  // per table column: its result column, -1 when not selected
