@@ -5,8 +5,9 @@
 // Open runs the statement through the engine and keeps the engine row id of every row of the
 // result, so an edited record is written back to exactly that row. The values of a result of one
 // table are read by id when asked for, through a cache of a bounded number of rows; a result the
-// engine cannot read back by id (a saved query run on the query engine) is kept whole. The cursor has a current record, a state
-// (dsInactive, dsBrowse, dsEdit, dsInsert), and Bof/Eof flags set when a move hits either end.
+// engine cannot read back by id (a saved query run on the query engine) is kept whole. The
+// cursor has a current record, a state (dsInactive, dsBrowse, dsEdit, dsInsert), and Bof/Eof
+// flags set when a move hits either end.
 //
 // Pending edits: a record in dsEdit or dsInsert. Every move and every insert first settles it:
 // posted when a field was assigned since the edit began (even to the same value), cancelled
@@ -75,8 +76,8 @@ class Query : public QObject {
   // Convenience: close, clear the text and add `statement` as its one line.
   void SetSQL(const QString& statement);
 
-  // Runs the statement and keeps its row ids (or its rows, see the file comment); the first record becomes current, Eof is set when
-  // there is none. Nothing when already open. Throws jet::Error (engine message) and stays
+  // Runs the statement and keeps its row ids (or its rows, see the file comment); the first
+  // record becomes current, Eof is set when there is none. Nothing when already open. Throws jet::Error (engine message) and stays
   // closed on failure.
   void Open();
   // Discards a pending edit or insert, drops the rows and the fields. Nothing when closed.

@@ -256,7 +256,8 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
   });
   const bool exact = expected.exact;
   if (!exact) {
-    report_.approximate_indexes.push_back(label + ": keys are approximate (" + WhyApproximate(t, r) +
+    report_.approximate_indexes.push_back(label + ": keys are approximate (" +
+                                          WhyApproximate(t, r) +
                                           "); Access's Compact and Repair rebuilds them");
   }
   if (stored != expected.entries.size()) {

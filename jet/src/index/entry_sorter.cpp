@@ -21,10 +21,10 @@ void Write(std::FILE* f, const void* data, size_t n) {
   if (n != 0 && std::fwrite(data, 1, n, f) != n) Fail("write failed");
 }
 
-// One run being read back through its own buffer: the file offset of the bytes not buffered
-// yet, the entries left, and the entry at its head.
 }  // namespace
 
+// One run being read back through its own buffer: the file offset of the bytes not buffered
+// yet, the end of the run, the entries left, and the entry at its head.
 struct EntrySorter::Cursor {
   long offset = 0;
   long end = 0;
@@ -45,7 +45,8 @@ void Take(std::FILE* f, Cursor& c, void* out, size_t n) {
   auto* dst = static_cast<uint8_t*>(out);
   while (n > 0) {
     if (c.at == c.buffer.size()) {
-      const size_t want = static_cast<size_t>(std::min<long>(static_cast<long>(kChunk), c.end - c.offset));
+      const size_t want =
+          static_cast<size_t>(std::min<long>(static_cast<long>(kChunk), c.end - c.offset));
       if (want == 0) Fail("run ends early");
       c.buffer.resize(want);
       const ssize_t got = pread(fileno(f), c.buffer.data(), want, c.offset);
