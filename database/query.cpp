@@ -10,6 +10,7 @@
 #include "database/field.h"
 #include "database/field_values.h"
 #include "database/query_data.h"
+#include "jet/keyset.h"
 #include "query/engine.h"
 #include "query/saved_query.h"
 
@@ -40,6 +41,10 @@ jet::ResultSet RunOnQueryEngine(jet::Database& db, const std::string& sql, std::
   }
   return std::move(*r.rows);
 }
+
+// Rows read around a missed one: the grid asks for its visible rows one cell at a time.
+constexpr int kReadBehind = 16;
+constexpr int kReadAhead = 48;
 
 }  // namespace
 
@@ -92,17 +97,28 @@ void Query::Open() {
     Fail(Kind::kInvalidArgument, QStringLiteral("Missing Connection or ConnectionString"));
   }
   if (!connection_->Connected()) connection_->Open();
-  auto data = std::make_unique<QueryData>();
+  auto data = std::make_unique<QueryData>(cache_rows_);
   const std::string sql = sql_.Text().toStdString();
   try {
-    data->result = connection_->Engine().Query(sql);
+    if (cache_rows_ == 0) {
+      data->result = connection_->Engine().Query(sql);
+    } else {
+      jet::KeySet keys = jet::QueryKeys(connection_->Engine(), sql);
+      data->keyed = true;
+      data->result.table = keys.table.name;
+      data->result.columns = std::move(keys.columns);
+      data->result.row_ids = std::move(keys.row_ids);
+      data->source = std::move(keys.table);
+      data->picks = std::move(keys.picks);
+    }
   } catch (const jet::Error& e) {
     if (e.kind() != Kind::kNotSupported) throw;
     data->result = RunOnQueryEngine(connection_->Engine(), sql, &data->read_only_reason);
   }
+  data->blank.resize(data->result.columns.size());
   data_ = std::move(data);
   BuildFields();
-  const bool empty = data_->result.rows.empty();
+  const bool empty = RecordCount() == 0;
   current_ = empty ? -1 : 0;
   bof_ = true;
   eof_ = empty;
@@ -170,7 +186,56 @@ void Query::RequireRecord() const {
 }
 
 int Query::RecordCount() const {
-  return data_ ? static_cast<int>(data_->result.rows.size()) : 0;
+  if (!data_) return 0;
+  return static_cast<int>(data_->keyed ? data_->result.row_ids.size() : data_->result.rows.size());
+}
+
+void Query::SetRowCacheSize(size_t rows) {
+  cache_rows_ = rows;
+  if (data_ && rows != 0) data_->cache.SetCapacity(rows);
+}
+
+const std::vector<jet::Value>& Query::Row(int index) const {
+  if (data_->holds_pending && index == current_) return data_->pending;
+  if (!data_->keyed) return data_->result.rows[static_cast<size_t>(index)];
+  const auto& ids = data_->result.row_ids;
+  const jet::RowId id = ids[static_cast<size_t>(index)];
+  if (id.page == 0) return data_->blank;  // a new record not written yet
+  if (const std::vector<jet::Value>* row = data_->cache.Find(id)) return *row;
+  // Read the missed row with its neighbours in one pass, as many as the cache keeps beside it.
+  const int room = static_cast<int>(std::min<size_t>(data_->cache.capacity(), kReadAhead));
+  const int first = std::max(0, index - std::min(kReadBehind, (room - 1) / 4));
+  const int last = std::min(RecordCount(), first + room);
+  std::vector<jet::RowId> wanted;
+  for (int i = first; i < last; ++i) {
+    const jet::RowId other = ids[static_cast<size_t>(i)];
+    if (other.page != 0 && (i == index || !data_->cache.Contains(other))) wanted.push_back(other);
+  }
+  auto rows = jet::ReadRows(connection_->Engine(), data_->source, wanted);
+  std::vector<jet::Value> mine;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    // A row gone from the file (deleted through another query) shows as empty.
+    std::vector<jet::Value> row(data_->picks.size());
+    if (rows[i]) {
+      for (size_t r = 0; r < row.size(); ++r) row[r] = (*rows[i])[data_->picks[r]];
+    }
+    if (wanted[i] == id) {
+      mine = std::move(row);
+    } else {
+      data_->cache.Put(wanted[i], std::move(row));
+    }
+  }
+  // The row asked for goes in last, so that no other Put evicts it before the caller reads it.
+  return data_->cache.Put(id, std::move(mine));
+}
+
+void Query::KeepCurrent(std::vector<jet::Value>&& row) {
+  const size_t at = static_cast<size_t>(current_);
+  if (data_->keyed) {
+    data_->cache.Put(data_->result.row_ids[at], std::move(row));
+  } else {
+    data_->result.rows[at] = std::move(row);
+  }
 }
 
 void Query::SetState(TDataSetState state) {
@@ -292,7 +357,8 @@ void Query::Edit() {
     return;
   }
   RequireModifiable();
-  data_->saved = data_->result.rows[static_cast<size_t>(current_)];
+  data_->pending = Row(current_);
+  data_->holds_pending = true;
   modified_ = false;
   SetState(dsEdit);
 }
@@ -300,7 +366,9 @@ void Query::Edit() {
 void Query::InsertRecord(int index) {
   emit BeforeRecordInsert(index);
   auto& result = data_->result;
-  result.rows.insert(result.rows.begin() + index, std::vector<jet::Value>(result.columns.size()));
+  if (!data_->keyed) {
+    result.rows.insert(result.rows.begin() + index, std::vector<jet::Value>(result.columns.size()));
+  }
   result.row_ids.insert(result.row_ids.begin() + index, jet::RowId{});
   emit RecordInserted(index);
 }
@@ -308,7 +376,13 @@ void Query::InsertRecord(int index) {
 void Query::RemoveRecord(int index) {
   emit BeforeRecordRemove(index);
   auto& result = data_->result;
-  result.rows.erase(result.rows.begin() + index);
+  if (data_->keyed) {
+    if (result.row_ids[static_cast<size_t>(index)].page != 0) {
+      data_->cache.Erase(result.row_ids[static_cast<size_t>(index)]);
+    }
+  } else {
+    result.rows.erase(result.rows.begin() + index);
+  }
   result.row_ids.erase(result.row_ids.begin() + index);
   emit RecordRemoved(index);
 }
@@ -319,6 +393,8 @@ void Query::Insert() {
   RequireModifiable();
   const int at = std::max(current_, 0);
   InsertRecord(at);
+  data_->pending = data_->blank;
+  data_->holds_pending = true;
   modified_ = false;
   bof_ = eof_ = false;
   state_ = dsInsert;
@@ -333,6 +409,8 @@ void Query::Append() {
   RequireModifiable();
   const int at = RecordCount();
   InsertRecord(at);
+  data_->pending = data_->blank;
+  data_->holds_pending = true;
   modified_ = false;
   bof_ = eof_ = false;
   state_ = dsInsert;
@@ -345,7 +423,7 @@ void Query::WriteBack() {
   jet::Database& db = connection_->Engine();
   LoadTable();
   const size_t at = static_cast<size_t>(current_);
-  const auto& row = data_->result.rows[at];
+  const auto& row = data_->pending;
   auto& id = data_->result.row_ids[at];
   const jet::TableDef& table = data_->table;
   std::vector<jet::Value> full(table.columns.size());
@@ -368,17 +446,20 @@ void Query::RereadCurrent() {
   const size_t at = static_cast<size_t>(current_);
   const std::vector<jet::Value> stored =
       connection_->Engine().ReadRow(data_->table, data_->result.row_ids[at]);
-  auto& row = data_->result.rows[at];
+  std::vector<jet::Value> row = Row(current_);
   for (size_t t = 0; t < stored.size() && t < data_->result_column.size(); ++t) {
     const int r = data_->result_column[t];
     if (r >= 0) row[static_cast<size_t>(r)] = stored[t];
   }
+  KeepCurrent(std::move(row));
 }
 
 void Query::Post() {
   if (!Pending(state_)) return;
   WriteBack();  // throws: the record stays pending with its values
-  data_->saved.clear();
+  data_->holds_pending = false;
+  KeepCurrent(std::move(data_->pending));
+  data_->pending.clear();
   modified_ = false;
   SetState(dsBrowse);
   emit AfterWrite();
@@ -388,13 +469,16 @@ void Query::Post() {
 
 void Query::Cancel() {
   if (state_ == dsEdit) {
-    data_->result.rows[static_cast<size_t>(current_)] = std::move(data_->saved);
-    data_->saved.clear();
+    data_->holds_pending = false;
+    data_->pending.clear();
     modified_ = false;
     SetState(dsBrowse);
     emit RecordChanged(current_);
   } else if (state_ == dsInsert) {
     const int at = current_;
+    // Listeners of the removal read the records around it: the new one is gone by then.
+    data_->holds_pending = false;
+    data_->pending.clear();
     RemoveRecord(at);
     modified_ = false;
     if (RecordCount() == 0) bof_ = eof_ = true;
@@ -452,7 +536,7 @@ const jet::Value& Query::CurrentCell(int column) const {
     static const jet::Value kNull;
     return kNull;
   }
-  return data_->result.rows[static_cast<size_t>(current_)][static_cast<size_t>(column)];
+  return Row(current_)[static_cast<size_t>(column)];
 }
 
 void Query::CheckAssignable(const Field& field) const {
@@ -467,7 +551,7 @@ void Query::CheckAssignable(const Field& field) const {
 }
 
 void Query::AssignCell(int column, const jet::Value& value) {
-  data_->result.rows[static_cast<size_t>(current_)][static_cast<size_t>(column)] = value;
+  data_->pending[static_cast<size_t>(column)] = value;
   modified_ = true;
   emit RecordChanged(current_);
 }
@@ -477,8 +561,7 @@ QVariant Query::ValueAt(int record, int field) const {
     return QVariant();
   }
   const Field& f = *fields_[static_cast<size_t>(field)];
-  return ToVariant(data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)],
-                   f.DataType());
+  return ToVariant(Row(record)[static_cast<size_t>(f.column_)], f.DataType());
 }
 
 QString Query::DisplayTextAt(int record, int field) const {
@@ -487,14 +570,13 @@ QString Query::DisplayTextAt(int record, int field) const {
   if (record < 0 || record >= RecordCount()) {
     return DisplayText(jet::Value(), f.DataType(), QLocale());
   }
-  return DisplayText(data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)],
-                     f.DataType(), QLocale());
+  return DisplayText(Row(record)[static_cast<size_t>(f.column_)], f.DataType(), QLocale());
 }
 
 bool Query::IsNullAt(int record, int field) const {
   if (record < 0 || record >= RecordCount() || field < 0 || field >= FieldCount()) return true;
   const Field& f = *fields_[static_cast<size_t>(field)];
-  return data_->result.rows[static_cast<size_t>(record)][static_cast<size_t>(f.column_)].is_null();
+  return Row(record)[static_cast<size_t>(f.column_)].is_null();
 }
 
 QString Query::TableName() const { return data_ ? ToQString(data_->result.table) : QString(); }

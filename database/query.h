@@ -2,9 +2,12 @@
 
 // Query: one statement on a Connection with a client-side cursor over its whole result.
 //
-// Open runs the statement through the engine and keeps every row with its engine row id, so an
-// edited record is written back to exactly that row. The cursor has a current record, a state
-// (dsInactive, dsBrowse, dsEdit, dsInsert), and Bof/Eof flags set when a move hits either end.
+// Open runs the statement through the engine and keeps the engine row id of every row of the
+// result, so an edited record is written back to exactly that row. The values of a result of one
+// table are read by id when asked for, through a cache of a bounded number of rows; a result the
+// engine cannot read back by id (a saved query run on the query engine) is kept whole. The
+// cursor has a current record, a state (dsInactive, dsBrowse, dsEdit, dsInsert), and Bof/Eof
+// flags set when a move hits either end.
 //
 // Pending edits: a record in dsEdit or dsInsert. Every move and every insert first settles it:
 // posted when a field was assigned since the edit began (even to the same value), cancelled
@@ -14,6 +17,7 @@
 // layer's own use kInvalidArgument ("Cannot perform this operation on an empty dataset", a
 // closed query) and kNotFound ("Field '%s' not found").
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -72,8 +76,8 @@ class Query : public QObject {
   // Convenience: close, clear the text and add `statement` as its one line.
   void SetSQL(const QString& statement);
 
-  // Runs the statement and buffers its rows; the first record becomes current, Eof is set when
-  // there is none. Nothing when already open. Throws jet::Error (engine message) and stays
+  // Runs the statement and keeps its row ids (or its rows, see the file comment); the first
+  // record becomes current, Eof is set when there is none. Nothing when already open. Throws jet::Error (engine message) and stays
   // closed on failure.
   void Open();
   // Discards a pending edit or insert, drops the rows and the fields. Nothing when closed.
@@ -130,7 +134,14 @@ class Query : public QObject {
   Field* FindField(const QString& name) const;
   Field* FieldByName(const QString& name) const;
 
-  // Read access to any buffered record without moving the cursor (for grids).
+  // Rows of a keyset result kept in memory at most; applies at once. 0 (from the next Open on)
+  // reads the whole result at Open and keeps it, as before keysets: the reference the keyset's
+  // tests compare against.
+  void SetRowCacheSize(size_t rows);
+  size_t RowCacheSize() const { return cache_rows_; }
+
+  // Read access to any record without moving the cursor (for grids): only the records asked
+  // for are read.
   QVariant ValueAt(int record, int field) const;
   QString DisplayTextAt(int record, int field) const;
   bool IsNullAt(int record, int field) const;
@@ -176,6 +187,10 @@ class Query : public QObject {
   // For Field: the value of result column `column` in the current record (null when none),
   // the check before an assignment and the assignment itself.
   const jet::Value& CurrentCell(int column) const;
+  // The values of record `index` (result columns), read through the cache when not held.
+  const std::vector<jet::Value>& Row(int index) const;
+  // Stores the written current record as the result's own (the buffer or the cache).
+  void KeepCurrent(std::vector<jet::Value>&& row);
   void CheckAssignable(const Field& field) const;
   void AssignCell(int column, const jet::Value& value);
   void ConnectionClosing();  // from Connection::Close
@@ -189,6 +204,7 @@ class Query : public QObject {
   bool bof_ = true;
   bool eof_ = true;
   bool modified_ = false;
+  size_t cache_rows_ = 2048;
 };
 
 }  // namespace database

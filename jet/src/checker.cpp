@@ -5,11 +5,13 @@
 #include "jet/check.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <optional>
 #include <set>
 
 #include "index/btree.h"
+#include "index/entry_sorter.h"
 #include "page/data_page.h"
 #include "page/data_page_writer.h"
 #include "db/database_impl.h"
@@ -28,15 +30,20 @@ namespace jet {
 namespace {
 
 
-struct IdLess {
-  bool operator()(RowId a, RowId b) const {
-    return a.page != b.page ? a.page < b.page : a.row < b.row;
-  }
+
+// The keys one index should hold, recomputed from the rows as they are scanned, kept sorted in
+// bounded memory; or the error that stopped computing them.
+struct ExpectedIndex {
+  explicit ExpectedIndex(size_t run_entries) : entries(run_entries) {}
+  EntrySorter entries;
+  bool exact = true;
+  std::exception_ptr error;
 };
 
 class Checker {
  public:
-  explicit Checker(const std::string& path) : db_(Database::Open(path)), impl_(DatabaseInternals::Of(*db_)) {}
+  Checker(const std::string& path, size_t run_entries)
+      : db_(Database::Open(path)), impl_(DatabaseInternals::Of(*db_)), run_entries_(run_entries) {}
 
   CheckReport Run() {
     const ReadScope scope = impl_.Refresh();  // one consistent state of the file throughout
@@ -77,15 +84,16 @@ class Checker {
   }
 
   void CheckTable(const CatalogObject& o);
-  std::map<RowId, std::vector<Value>, IdLess> CheckRows(const TableInfo& t, const std::string& name);
+  // Checks the data pages and counts the live rows, recomputing every index's keys on the way.
+  long CheckRows(const TableInfo& t, const std::string& name,
+                 std::vector<std::unique_ptr<ExpectedIndex>>& expected);
   void CheckLongValues(const TableInfo& t, const std::string& name);
-  void CheckIndex(const TableInfo& t, size_t r, const std::string& name,
-                  const std::map<RowId, std::vector<Value>, IdLess>& rows);
-  std::string WhyApproximate(const TableInfo& t, size_t r,
-                             const std::map<RowId, std::vector<Value>, IdLess>& rows) const;
+  void CheckIndex(const TableInfo& t, size_t r, const std::string& name, ExpectedIndex& expected);
+  std::string WhyApproximate(const TableInfo& t, size_t r) const;
 
   std::unique_ptr<Database> db_;
   DatabaseImpl& impl_;
+  size_t run_entries_;
   CheckReport report_;
   std::set<uint32_t> free_;                 // pages the global map marks free
   std::map<uint32_t, std::string> owners_;  // page -> structure whose map lists it
@@ -97,11 +105,12 @@ void Checker::CheckTable(const CatalogObject& o) {
   const TableInfo& t = *info;
   ++report_.tables;
   Own(t.pages, name + " (definition)");
-  auto rows = CheckRows(t, name);
-  report_.rows += static_cast<long>(rows.size());
-  if (rows.size() != t.def.row_count) {
+  std::vector<std::unique_ptr<ExpectedIndex>> expected;
+  const long rows = CheckRows(t, name, expected);
+  report_.rows += rows;
+  if (rows != static_cast<long>(t.def.row_count)) {
     const std::string text = name + ": the definition says " + std::to_string(t.def.row_count) +
-                             " rows, " + std::to_string(rows.size()) + " are live";
+                             " rows, " + std::to_string(rows) + " are live";
     if (t.def.system) {
       report_.notes.push_back(text + " (Access does not keep its system tables' row counts exact)");
     } else {
@@ -110,12 +119,12 @@ void Checker::CheckTable(const CatalogObject& o) {
   }
   Protect(name + " long values", [&] { CheckLongValues(t, name); });
   for (size_t r = 0; r < t.real_indexes.size(); ++r) {
-    Protect(name + " index " + std::to_string(r), [&] { CheckIndex(t, r, name, rows); });
+    Protect(name + " index " + std::to_string(r), [&] { CheckIndex(t, r, name, *expected[r]); });
   }
 }
 
-std::map<RowId, std::vector<Value>, IdLess> Checker::CheckRows(const TableInfo& t,
-                                                               const std::string& name) {
+long Checker::CheckRows(const TableInfo& t, const std::string& name,
+                       std::vector<std::unique_ptr<ExpectedIndex>>& expected) {
   std::vector<uint32_t> owned = ReadUsageMap(file(), t.owned_map, UsageMapCheck::kPagesExist);
   Own(owned, name);
   if (t.free_map != 0) {
@@ -138,10 +147,32 @@ std::map<RowId, std::vector<Value>, IdLess> Checker::CheckRows(const TableInfo& 
               std::to_string(view.ComputedFreeSpace()));
     }
   }
-  std::map<RowId, std::vector<Value>, IdLess> rows;
+  for (size_t r = 0; r < t.real_indexes.size(); ++r) {
+    expected.push_back(std::make_unique<ExpectedIndex>(run_entries_));
+  }
+  long rows = 0;
+  std::vector<Value> values;
   RowDecoder decoder(file(), impl_.codec(), t, t.def.columns);
   ScanRows(file(), t, [&](RowId id, const PageReader& row) {
-    decoder.Decode(row, rows[id]);
+    decoder.Decode(row, values);
+    ++rows;
+    for (size_t r = 0; r < expected.size(); ++r) {
+      ExpectedIndex& x = *expected[r];
+      if (x.error) continue;
+      try {
+        bool all_null = false;
+        IndexKey key = RealIndexKey(t, r, values, &all_null, file().format());
+        x.exact = x.exact && key.exact;
+        if (all_null && (t.real_indexes[r].flags & kIndexIgnoreNulls)) continue;
+        IndexEntry e;
+        e.key = std::move(key.bytes);
+        e.page = id.page;
+        e.row = id.row;
+        x.entries.Add(std::move(e));
+      } catch (const std::exception&) {
+        x.error = std::current_exception();  // reported with the index, as its own problem
+      }
+    }
     return true;
   });
   return rows;
@@ -191,7 +222,7 @@ void Checker::CheckLongValues(const TableInfo& t, const std::string& name) {
 }
 
 void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
-                         const std::map<RowId, std::vector<Value>, IdLess>& rows) {
+                         ExpectedIndex& expected) {
   const RealIndex& ri = t.real_indexes[r];
   std::string label = name + " index #" + std::to_string(r);
   for (size_t i = 0; i < t.logical_indexes.size(); ++i) {
@@ -215,53 +246,63 @@ void Checker::CheckIndex(const TableInfo& t, size_t r, const std::string& name,
             " pages, the tree has " + std::to_string(check.pages.size()));
   }
   if (!check.problems.empty()) return;
-  std::vector<IndexEntry> stored = ReadIndexEntries(src, file().info(), ri.root_page);
-  std::vector<IndexEntry> expected;
-  bool exact = true;
-  for (const auto& [id, values] : rows) {
-    bool all_null = false;
-    IndexKey key = RealIndexKey(t, r, values, &all_null, file().format());
-    exact = exact && key.exact;
-    if (all_null && (ri.flags & kIndexIgnoreNulls)) continue;
-    IndexEntry e;
-    e.key = std::move(key.bytes);
-    e.page = id.page;
-    e.row = id.row;
-    expected.push_back(std::move(e));
-  }
+  if (expected.error) std::rethrow_exception(expected.error);
+  // The stored entries are walked, never held: first their count, then side by side with the
+  // recomputed ones.
+  size_t stored = 0;
+  ForEachIndexEntry(src, file().info(), ri.root_page, [&](const IndexEntry&) {
+    ++stored;
+    return true;
+  });
+  const bool exact = expected.exact;
   if (!exact) {
     report_.approximate_indexes.push_back(label + ": keys are approximate (" +
-                                          WhyApproximate(t, r, rows) +
+                                          WhyApproximate(t, r) +
                                           "); Access's Compact and Repair rebuilds them");
   }
-  if (stored.size() != expected.size()) {
-    Problem(label + ": " + std::to_string(stored.size()) + " entries for " +
-            std::to_string(expected.size()) + " rows");
+  if (stored != expected.entries.size()) {
+    Problem(label + ": " + std::to_string(stored) + " entries for " +
+            std::to_string(expected.entries.size()) + " rows");
     return;
   }
-  std::sort(expected.begin(), expected.end(), EntryLess);
   if (exact) {
-    for (size_t i = 0; i < stored.size(); ++i) {
-      if (stored[i].key != expected[i].key || stored[i].page != expected[i].page ||
-          stored[i].row != expected[i].row) {
-        Problem(label + ": entry " + std::to_string(i) + " (row " +
-                std::to_string(stored[i].row) + " on page " + std::to_string(stored[i].page) +
+    // Both sequences are in entry order: compare them pairwise, neither held whole.
+    expected.entries.Rewind();
+    IndexEntry e;
+    size_t i = 0;
+    ForEachIndexEntry(src, file().info(), ri.root_page, [&](const IndexEntry& s) {
+      if (!expected.entries.Next(&e) || s.key != e.key || s.page != e.page || s.row != e.row) {
+        Problem(label + ": entry " + std::to_string(i) + " (row " + std::to_string(s.row) +
+                " on page " + std::to_string(s.page) +
                 ") differs from the key recomputed from the rows");
-        return;
+        return false;
       }
-    }
+      ++i;
+      return true;
+    });
     return;
   }
   // Approximate keys cannot be recomputed; every row must still have exactly one entry.
-  std::set<RowId, IdLess> want;
-  for (const IndexEntry& e : expected) want.insert(RowId{e.page, e.row});
-  for (const IndexEntry& e : stored) {
-    if (!want.erase(RowId{e.page, e.row})) {
+  std::vector<uint64_t> want;
+  want.reserve(expected.entries.size());
+  expected.entries.ForEach([&](const IndexEntry& e) {
+    want.push_back((uint64_t{e.page} << 8) | e.row);
+    return true;
+  });
+  std::sort(want.begin(), want.end());
+  std::vector<bool> seen(want.size(), false);
+  ForEachIndexEntry(src, file().info(), ri.root_page, [&](const IndexEntry& e) {
+    const uint64_t id = (uint64_t{e.page} << 8) | e.row;
+    auto it = std::lower_bound(want.begin(), want.end(), id);
+    const size_t at = static_cast<size_t>(it - want.begin());
+    if (it == want.end() || *it != id || seen[at]) {
       Problem(label + ": entry for row " + std::to_string(e.row) + " on page " +
               std::to_string(e.page) + " has no live row, or is there twice");
-      return;
+      return false;
     }
-  }
+    seen[at] = true;
+    return true;
+  });
 }
 
 std::string Hex(unsigned v, int digits) {
@@ -273,8 +314,7 @@ std::string Hex(unsigned v, int digits) {
 
 // Why real index `r` has approximate keys: a text column in a sort order whose encoding is not
 // known, or the first character met whose code is not established.
-std::string Checker::WhyApproximate(const TableInfo& t, size_t r,
-                                    const std::map<RowId, std::vector<Value>, IdLess>& rows) const {
+std::string Checker::WhyApproximate(const TableInfo& t, size_t r) const {
   const Format format = file().format();
   const std::vector<size_t> positions = KeyPositions(t, r);
   for (size_t i : positions) {
@@ -289,21 +329,32 @@ std::string Checker::WhyApproximate(const TableInfo& t, size_t r,
              ", whose key codes are not known";
     }
   }
-  for (const auto& [id, values] : rows) {
+  // The rows again, one at a time, in id order (the scan's order) up to the first such character.
+  std::string why;
+  std::vector<Value> values;
+  RowDecoder decoder(file(), impl_.codec(), t, t.def.columns);
+  ScanRows(file(), t, [&](RowId id, const PageReader& row) {
+    decoder.Decode(row, values);
     for (size_t i : positions) {
       if (!values[i].is<std::u16string>()) continue;
       if (std::optional<char16_t> c = FirstUnestablishedChar(format, values[i].as<std::u16string>())) {
-        return "column " + ToUtf8(t.def.columns[i].name) + " holds U+" + Hex(*c, 4) +
-               " (row " + std::to_string(id.row) + " on page " + std::to_string(id.page) +
-               "), a character whose key code is not established";
+        why = "column " + ToUtf8(t.def.columns[i].name) + " holds U+" + Hex(*c, 4) + " (row " +
+              std::to_string(id.row) + " on page " + std::to_string(id.page) +
+              "), a character whose key code is not established";
+        return false;
       }
     }
-  }
-  return "a value whose key cannot be built exactly";
+    return true;
+  });
+  return why.empty() ? "a value whose key cannot be built exactly" : why;
 }
 
 }  // namespace
 
-CheckReport CheckFile(const std::string& path) { return Checker(path).Run(); }
+CheckReport CheckFile(const std::string& path) { return CheckFile(path, kCheckRunEntries); }
+
+CheckReport CheckFile(const std::string& path, size_t run_entries) {
+  return Checker(path, run_entries).Run();
+}
 
 }  // namespace jet

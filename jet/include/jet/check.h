@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,10 @@ struct CheckReport {
 // checked for completeness (one entry per row) but not key by key, and is listed in
 // approximate_indexes.
 CheckReport CheckFile(const std::string& path);
+
+// Entries of one index held in memory at most while its keys are recomputed; beyond that they are
+// sorted in runs kept in a temporary file. The second form sets it (tests use tiny runs).
+inline constexpr size_t kCheckRunEntries = 200'000;
+CheckReport CheckFile(const std::string& path, size_t run_entries);
 
 }  // namespace jet

@@ -1,0 +1,195 @@
+// SELECT kept as row ids (jet/keyset.h): the same rows in the same order as RunSelect, without
+// holding their values. Filtering and sorting decode rows one at a time and keep only the sort
+// columns; an index over the ORDER BY column, or over the column of an equality, replaces the
+// sort or the scan.
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <variant>
+
+#include "jet/error.h"
+#include "jet/keyset.h"
+#include "sql/executor.h"
+#include "sql/parser.h"
+#include "sql/sort_keys.h"
+
+namespace jet {
+namespace {
+
+using sql::CompareOp;
+using sql::Predicate;
+using sql::SelectStatement;
+
+// Integer columns only: their index order is exactly the order of their values, ties by row
+// position, which is the order a stable sort of the table scan gives. Text keys follow the
+// collation, which a sort by folded text does not reproduce in every case.
+bool IntegerColumn(const Column& c) {
+  return c.type == ColumnType::kByte || c.type == ColumnType::kInt || c.type == ColumnType::kLong;
+}
+
+// `literal` as a value of integer column `c`, when it is a whole number in its range.
+std::optional<Value> IntegerLiteral(const Column& c, const Value& literal) {
+  std::optional<int64_t> n;
+  std::visit(
+      [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                      std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
+          n = static_cast<int64_t>(v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          if (std::isfinite(v) && std::floor(v) == v && std::fabs(v) < 1e15) {
+            n = static_cast<int64_t>(v);
+          }
+        }
+      },
+      literal.storage());
+  if (!n) return std::nullopt;
+  switch (c.type) {
+    case ColumnType::kByte:
+      if (*n < 0 || *n > 255) return std::nullopt;
+      return Value(static_cast<uint8_t>(*n));
+    case ColumnType::kInt:
+      if (*n < INT16_MIN || *n > INT16_MAX) return std::nullopt;
+      return Value(static_cast<int16_t>(*n));
+    case ColumnType::kLong:
+      if (*n < INT32_MIN || *n > INT32_MAX) return std::nullopt;
+      return Value(static_cast<int32_t>(*n));
+    default:
+      return std::nullopt;
+  }
+}
+
+bool ScanOrder(RowId a, RowId b) { return a.page != b.page ? a.page < b.page : a.row < b.row; }
+
+// The candidates of `WHERE column = literal` (alone, or as an operand of a top-level AND) found
+// in an index over that column, in scan order; nullopt when no such index helps.
+std::optional<std::vector<RowId>> Seek(const Database& db, const TableDef& table,
+                                       const std::optional<Predicate>& where) {
+  if (!where) return std::nullopt;
+  std::vector<const Predicate*> terms;
+  if (where->kind == Predicate::Kind::kCompare) terms.push_back(&*where);
+  if (where->kind == Predicate::Kind::kAnd) {
+    for (const Predicate& p : where->operands) terms.push_back(&p);
+  }
+  for (const Predicate* term : terms) {
+    if (term->kind != Predicate::Kind::kCompare || term->condition.op != CompareOp::kEqual) continue;
+    const size_t column = sql::ColumnIndex(table, term->condition.column, "WHERE clause");
+    if (!IntegerColumn(table.columns[column])) continue;
+    const std::optional<Value> key =
+        IntegerLiteral(table.columns[column], term->condition.literal.value);
+    if (!key) continue;
+    std::optional<size_t> index = SingleColumnIndex(table, column, true);
+    if (!index) index = SingleColumnIndex(table, column, false);
+    if (!index) continue;
+    std::vector<RowId> ids;
+    ScanIndex(db, table, *index, {*key}, [&](RowId id, bool equal) {
+      if (!equal) return false;
+      ids.push_back(id);
+      return true;
+    });
+    std::sort(ids.begin(), ids.end(), ScanOrder);
+    return ids;
+  }
+  return std::nullopt;
+}
+
+struct SortColumn {
+  size_t column = 0;
+  bool ascending = true;
+};
+
+}  // namespace
+
+KeySet QueryKeys(const Database& db, std::string_view text) {
+  const sql::Statement statement = sql::Parse(text);
+  const auto* select = std::get_if<SelectStatement>(&statement);
+  if (select == nullptr) {
+    throw Error(Error::Kind::kInvalidArgument,
+                "Query runs SELECT statements only; use Execute for '" +
+                    std::string(text.substr(0, 40)) + "'.");
+  }
+  KeySet out;
+  out.table = sql::ResolveTable(db, select->table, sql::Use::kRead);
+  const TableDef& table = out.table;
+  const sql::RowPredicate keep = sql::CompileWhere(table, select->where);
+  std::vector<SortColumn> order;
+  for (const sql::OrderTerm& term : select->order_by) {
+    const size_t index = sql::ColumnIndex(table, term.column, "ORDER BY clause");
+    if (table.columns[index].type == ColumnType::kOle) {
+      throw Error(Error::Kind::kInvalidArgument,
+                  "Cannot sort on OLE Object column '" + term.column.source + "'.");
+    }
+    order.push_back(SortColumn{index, term.ascending});
+  }
+  for (const sql::Name& name : select->columns) {
+    out.picks.push_back(sql::ColumnIndex(table, name, "SELECT list"));
+  }
+  if (out.picks.empty()) {
+    out.picks.resize(table.columns.size());
+    std::iota(out.picks.begin(), out.picks.end(), size_t{0});
+  }
+  for (size_t i : out.picks) out.columns.push_back(table.columns[i]);
+
+  if (!select->where && order.empty()) {
+    out.row_ids = ScanRowIds(db, table);
+    return out;
+  }
+  if (!select->where && order.size() == 1 && IntegerColumn(table.columns[order[0].column])) {
+    if (std::optional<size_t> index =
+            SingleColumnIndex(table, order[0].column, order[0].ascending)) {
+      ScanIndex(db, table, *index, {}, [&](RowId id, bool) {
+        out.row_ids.push_back(id);
+        return true;
+      });
+      return out;
+    }
+  }
+  // Kept rows with the values of their sort columns only.
+  std::vector<std::vector<Value>> sort_values;
+  auto take = [&](RowId id, std::vector<Value>& values) {
+    if (!keep(values)) return;
+    out.row_ids.push_back(id);
+    if (order.empty()) return;
+    std::vector<Value> row;
+    row.reserve(order.size());
+    for (const SortColumn& s : order) row.push_back(std::move(values[s.column]));
+    sort_values.push_back(std::move(row));
+  };
+  if (std::optional<std::vector<RowId>> candidates = Seek(db, table, select->where)) {
+    constexpr size_t kBatch = 256;
+    for (size_t at = 0; at < candidates->size(); at += kBatch) {
+      const size_t n = std::min(kBatch, candidates->size() - at);
+      auto rows = ReadRows(db, table, std::span<const RowId>(candidates->data() + at, n));
+      for (size_t i = 0; i < n; ++i) {
+        if (rows[i]) take((*candidates)[at + i], *rows[i]);
+      }
+    }
+  } else {
+    db.Scan(table, [&](RowId id, std::vector<Value>& values) {
+      take(id, values);
+      return true;
+    });
+  }
+  if (order.empty()) return out;
+  std::vector<sql::SortKeys> keys;
+  keys.reserve(order.size());
+  for (size_t c = 0; c < order.size(); ++c) keys.emplace_back(sort_values, c);
+  sort_values.clear();
+  sort_values.shrink_to_fit();
+  std::vector<size_t> positions(out.row_ids.size());
+  std::iota(positions.begin(), positions.end(), size_t{0});
+  std::stable_sort(positions.begin(), positions.end(), [&](size_t a, size_t b) {
+    for (size_t c = 0; c < order.size(); ++c) {
+      const int cmp = keys[c].Compare(a, b);
+      if (cmp != 0) return order[c].ascending ? cmp < 0 : cmp > 0;
+    }
+    return false;
+  });
+  std::vector<RowId> sorted;
+  sorted.reserve(positions.size());
+  for (size_t i : positions) sorted.push_back(out.row_ids[i]);
+  out.row_ids = std::move(sorted);
+  return out;
+}
+
+}  // namespace jet
