@@ -31,6 +31,11 @@ size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view cla
 // A compiled WHERE clause: whether a row (values in table order) is kept. Throws as RunSelect.
 using RowPredicate = std::function<bool(const std::vector<Value>&)>;
 RowPredicate CompileWhere(const TableDef& table, const std::optional<Predicate>& where);
+// The rows that `WHERE column = whole number` (alone, or as an operand of a top-level AND) can
+// match, sought in an index over that column alone, in scan order; nullopt when no index helps.
+// The caller still applies the whole WHERE.
+std::optional<std::vector<RowId>> SeekCandidates(const Database& db, const TableDef& table,
+                                                 const std::optional<Predicate>& where);
 
 // Runs an INSERT; affected = 1.
 ExecResult RunInsert(Database& db, const InsertStatement& insert);

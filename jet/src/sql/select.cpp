@@ -226,9 +226,19 @@ std::optional<Value> WholeNumberFor(const Column& column, const Value& literal) 
   }
 }
 
-// The rows that can satisfy `where` when it holds `column = whole number` (alone or under AND)
-// for a column with an index of its own: found in the index instead of by a scan, in the scan's
-// order. Nullopt when there is no such condition or the index cannot answer exactly.
+void Project(const TableDef& table, const std::vector<size_t>& picks, ResultSet& result) {
+  std::vector<Column> columns;
+  for (size_t i : picks) columns.push_back(table.columns[i]);
+  for (auto& row : result.rows) {
+    std::vector<Value> projected;
+    projected.reserve(picks.size());
+    for (size_t i : picks) projected.push_back(row[i]);
+    row = std::move(projected);
+  }
+  result.columns = std::move(columns);
+}
+}  // namespace
+
 std::optional<std::vector<RowId>> SeekCandidates(const Database& db, const TableDef& table,
                                                  const std::optional<Predicate>& where) {
   if (!where) return std::nullopt;
@@ -254,19 +264,6 @@ std::optional<std::vector<RowId>> SeekCandidates(const Database& db, const Table
   }
   return std::nullopt;
 }
-
-void Project(const TableDef& table, const std::vector<size_t>& picks, ResultSet& result) {
-  std::vector<Column> columns;
-  for (size_t i : picks) columns.push_back(table.columns[i]);
-  for (auto& row : result.rows) {
-    std::vector<Value> projected;
-    projected.reserve(picks.size());
-    for (size_t i : picks) projected.push_back(row[i]);
-    row = std::move(projected);
-  }
-  result.columns = std::move(columns);
-}
-}  // namespace
 
 RowPredicate CompileWhere(const TableDef& table, const std::optional<Predicate>& where) {
   if (!where) return [](const std::vector<Value>&) { return true; };

@@ -3,7 +3,6 @@
 // columns; an index over the ORDER BY column, or over the column of an equality, replaces the
 // sort or the scan.
 #include <algorithm>
-#include <cmath>
 #include <numeric>
 #include <variant>
 
@@ -16,8 +15,6 @@
 namespace jet {
 namespace {
 
-using sql::CompareOp;
-using sql::Predicate;
 using sql::SelectStatement;
 
 // Integer columns only: their index order is exactly the order of their values, ties by row
@@ -25,72 +22,6 @@ using sql::SelectStatement;
 // collation, which a sort by folded text does not reproduce in every case.
 bool IntegerColumn(const Column& c) {
   return c.type == ColumnType::kByte || c.type == ColumnType::kInt || c.type == ColumnType::kLong;
-}
-
-// `literal` as a value of integer column `c`, when it is a whole number in its range.
-std::optional<Value> IntegerLiteral(const Column& c, const Value& literal) {
-  std::optional<int64_t> n;
-  std::visit(
-      [&](const auto& v) {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
-                      std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
-          n = static_cast<int64_t>(v);
-        } else if constexpr (std::is_same_v<T, double>) {
-          if (std::isfinite(v) && std::floor(v) == v && std::fabs(v) < 1e15) {
-            n = static_cast<int64_t>(v);
-          }
-        }
-      },
-      literal.storage());
-  if (!n) return std::nullopt;
-  switch (c.type) {
-    case ColumnType::kByte:
-      if (*n < 0 || *n > 255) return std::nullopt;
-      return Value(static_cast<uint8_t>(*n));
-    case ColumnType::kInt:
-      if (*n < INT16_MIN || *n > INT16_MAX) return std::nullopt;
-      return Value(static_cast<int16_t>(*n));
-    case ColumnType::kLong:
-      if (*n < INT32_MIN || *n > INT32_MAX) return std::nullopt;
-      return Value(static_cast<int32_t>(*n));
-    default:
-      return std::nullopt;
-  }
-}
-
-bool ScanOrder(RowId a, RowId b) { return a.page != b.page ? a.page < b.page : a.row < b.row; }
-
-// The candidates of `WHERE column = literal` (alone, or as an operand of a top-level AND) found
-// in an index over that column, in scan order; nullopt when no such index helps.
-std::optional<std::vector<RowId>> Seek(const Database& db, const TableDef& table,
-                                       const std::optional<Predicate>& where) {
-  if (!where) return std::nullopt;
-  std::vector<const Predicate*> terms;
-  if (where->kind == Predicate::Kind::kCompare) terms.push_back(&*where);
-  if (where->kind == Predicate::Kind::kAnd) {
-    for (const Predicate& p : where->operands) terms.push_back(&p);
-  }
-  for (const Predicate* term : terms) {
-    if (term->kind != Predicate::Kind::kCompare || term->condition.op != CompareOp::kEqual) continue;
-    const size_t column = sql::ColumnIndex(table, term->condition.column, "WHERE clause");
-    if (!IntegerColumn(table.columns[column])) continue;
-    const std::optional<Value> key =
-        IntegerLiteral(table.columns[column], term->condition.literal.value);
-    if (!key) continue;
-    std::optional<size_t> index = SingleColumnIndex(table, column, true);
-    if (!index) index = SingleColumnIndex(table, column, false);
-    if (!index) continue;
-    std::vector<RowId> ids;
-    ScanIndex(db, table, *index, {*key}, [&](RowId id, bool equal) {
-      if (!equal) return false;
-      ids.push_back(id);
-      return true;
-    });
-    std::sort(ids.begin(), ids.end(), ScanOrder);
-    return ids;
-  }
-  return std::nullopt;
 }
 
 struct SortColumn {
@@ -155,7 +86,7 @@ KeySet QueryKeys(const Database& db, std::string_view text) {
     for (const SortColumn& s : order) row.push_back(std::move(values[s.column]));
     sort_values.push_back(std::move(row));
   };
-  if (std::optional<std::vector<RowId>> candidates = Seek(db, table, select->where)) {
+  if (std::optional<std::vector<RowId>> candidates = sql::SeekCandidates(db, table, select->where)) {
     constexpr size_t kBatch = 256;
     for (size_t at = 0; at < candidates->size(); at += kBatch) {
       const size_t n = std::min(kBatch, candidates->size() - at);
