@@ -4,7 +4,6 @@
 #include "db/database_impl.h"
 #include "index/index_key.h"
 #include "index/index_page.h"
-#include "index/index_walk.h"
 #include "page/format.h"
 #include "table/row.h"
 #include "table/table_scan.h"

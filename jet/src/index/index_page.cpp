@@ -380,14 +380,27 @@ std::vector<uint8_t> EncodeIndexPage(const FormatInfo& info, const IndexPage& p)
 
 void ForEachIndexEntry(PageSource& src, const FormatInfo& info, uint32_t root,
                        const std::function<bool(const IndexEntry&)>& fn) {
+  ForEachIndexEntryFrom(src, info, root, {}, fn);
+}
+
+void ForEachIndexEntryFrom(PageSource& src, const FormatInfo& info, uint32_t root,
+                           const Bytes& from, const std::function<bool(const IndexEntry&)>& fn) {
   const std::string file = src.file_name();
   uint32_t n = root;
   IndexPage p;
+  // An intermediate entry copies the last leaf entry of its child's subtree: the first child whose
+  // entry is not below `from` holds the first wanted entry; past all of them, the tail does.
   for (int depth = 0;; ++depth) {
     if (depth > kMaxIndexDepth) throw CorruptPage(file, n, "index tree deeper than 32 levels");
     p = DecodeIndexPage(info, src.ReadPage(n), file, n);
     if (p.leaf()) break;
-    const uint32_t child = p.entries.empty() ? p.tail : p.entries.front().child;
+    uint32_t child = p.tail;
+    for (const IndexEntry& e : p.entries) {
+      if (!(e.key < from)) {
+        child = e.child;
+        break;
+      }
+    }
     if (child == 0) throw CorruptPage(file, n, "intermediate index page without children");
     n = child;
   }
@@ -395,13 +408,14 @@ void ForEachIndexEntry(PageSource& src, const FormatInfo& info, uint32_t root,
   while (true) {
     if (!seen.insert(n).second) throw CorruptPage(file, n, "index leaf chain loops");
     for (const IndexEntry& e : p.entries) {
+      if (e.key < from) continue;
       if (!fn(e)) return;
     }
     if (p.next == 0) return;
-    const uint32_t from = n;
+    const uint32_t prev = n;
     n = p.next;
     p = DecodeIndexPage(info, src.ReadPage(n), file, n);
-    if (!p.leaf()) throw CorruptPage(file, from, "index leaf chain leads to a non-leaf page");
+    if (!p.leaf()) throw CorruptPage(file, prev, "index leaf chain leads to a non-leaf page");
   }
 }
 

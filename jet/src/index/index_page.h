@@ -190,6 +190,10 @@ class FilePageSource : public PageSource {
 // a chain that loops or leaves the level, or a tree deeper than 32 levels.
 void ForEachIndexEntry(PageSource& src, const FormatInfo& info, uint32_t root,
                        const std::function<bool(const IndexEntry&)>& fn);
+// The same walk from the first leaf entry whose key bytes are not below `from` (unsigned byte
+// order, a proper prefix first): only the pages on the way down and the leaves visited are read.
+void ForEachIndexEntryFrom(PageSource& src, const FormatInfo& info, uint32_t root,
+                           const Bytes& from, const std::function<bool(const IndexEntry&)>& fn);
 
 // All leaf entries of the index rooted at `root`, in order.
 std::vector<IndexEntry> ReadIndexEntries(PageSource& src, const FormatInfo& info, uint32_t root);
