@@ -15,6 +15,7 @@
 
 #include "jet/database.h"
 #include "sql/parser.h"
+#include "sql/sort_keys.h"
 
 namespace jet::sql {
 
@@ -31,6 +32,10 @@ size_t ColumnIndex(const TableDef& table, const Name& name, std::string_view cla
 // A compiled WHERE clause: whether a row (values in table order) is kept. Throws as RunSelect.
 using RowPredicate = std::function<bool(const std::vector<Value>&)>;
 RowPredicate CompileWhere(const TableDef& table, const std::optional<Predicate>& where);
+
+// The ORDER BY terms of `terms` as column positions of `table`. Throws kNotFound for an unknown
+// column and kInvalidArgument for an OLE Object column.
+std::vector<SortColumn> CompileOrder(const TableDef& table, const std::vector<OrderTerm>& terms);
 // The rows that `WHERE column = whole number` (alone, or as an operand of a top-level AND) can
 // match, sought in an index over that column alone, in scan order; nullopt when no index helps.
 // The caller still applies the whole WHERE.

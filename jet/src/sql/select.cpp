@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <numeric>
 #include <optional>
 
 #include "jet/error.h"
@@ -153,38 +152,12 @@ TruthFn CompilePredicate(const TableDef& table, const Predicate& predicate) {
   };
 }
 
-struct SortColumn {
-  size_t column = 0;
-  bool ascending = true;
-};
-
-std::vector<SortColumn> CompileOrder(const TableDef& table, const std::vector<OrderTerm>& terms) {
-  std::vector<SortColumn> columns;
-  for (const OrderTerm& term : terms) {
-    const size_t index = ColumnIndex(table, term.column, "ORDER BY clause");
-    if (table.columns[index].type == ColumnType::kOle) {
-      throw Error(Error::Kind::kInvalidArgument,
-                  "Cannot sort on OLE Object column '" + term.column.source + "'.");
-    }
-    columns.push_back(SortColumn{index, term.ascending});
-  }
-  return columns;
-}
-
 // Sorts `result` stably, NULLs first ascending and last descending.
 void SortRows(const std::vector<SortColumn>& columns, ResultSet& result) {
   std::vector<SortKeys> keys;
   keys.reserve(columns.size());
   for (const SortColumn& column : columns) keys.emplace_back(result.rows, column.column);
-  std::vector<size_t> order(result.rows.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    for (size_t c = 0; c < columns.size(); ++c) {
-      const int cmp = keys[c].Compare(a, b);
-      if (cmp != 0) return columns[c].ascending ? cmp < 0 : cmp > 0;
-    }
-    return false;
-  });
+  const std::vector<size_t> order = SortedPositions(result.rows.size(), keys, columns);
   std::vector<std::vector<Value>> rows;
   std::vector<RowId> ids;
   rows.reserve(order.size());
@@ -263,6 +236,19 @@ std::optional<std::vector<RowId>> SeekCandidates(const Database& db, const Table
     }
   }
   return std::nullopt;
+}
+
+std::vector<SortColumn> CompileOrder(const TableDef& table, const std::vector<OrderTerm>& terms) {
+  std::vector<SortColumn> columns;
+  for (const OrderTerm& term : terms) {
+    const size_t index = ColumnIndex(table, term.column, "ORDER BY clause");
+    if (table.columns[index].type == ColumnType::kOle) {
+      throw Error(Error::Kind::kInvalidArgument,
+                  "Cannot sort on OLE Object column '" + term.column.source + "'.");
+    }
+    columns.push_back(SortColumn{index, term.ascending});
+  }
+  return columns;
 }
 
 RowPredicate CompileWhere(const TableDef& table, const std::optional<Predicate>& where) {

@@ -24,11 +24,6 @@ bool IntegerColumn(const Column& c) {
   return c.type == ColumnType::kByte || c.type == ColumnType::kInt || c.type == ColumnType::kLong;
 }
 
-struct SortColumn {
-  size_t column = 0;
-  bool ascending = true;
-};
-
 }  // namespace
 
 KeySet QueryKeys(const Database& db, std::string_view text) {
@@ -43,15 +38,7 @@ KeySet QueryKeys(const Database& db, std::string_view text) {
   out.table = sql::ResolveTable(db, select->table, sql::Use::kRead);
   const TableDef& table = out.table;
   const sql::RowPredicate keep = sql::CompileWhere(table, select->where);
-  std::vector<SortColumn> order;
-  for (const sql::OrderTerm& term : select->order_by) {
-    const size_t index = sql::ColumnIndex(table, term.column, "ORDER BY clause");
-    if (table.columns[index].type == ColumnType::kOle) {
-      throw Error(Error::Kind::kInvalidArgument,
-                  "Cannot sort on OLE Object column '" + term.column.source + "'.");
-    }
-    order.push_back(SortColumn{index, term.ascending});
-  }
+  const std::vector<sql::SortColumn> order = sql::CompileOrder(table, select->order_by);
   for (const sql::Name& name : select->columns) {
     out.picks.push_back(sql::ColumnIndex(table, name, "SELECT list"));
   }
@@ -83,7 +70,7 @@ KeySet QueryKeys(const Database& db, std::string_view text) {
     if (order.empty()) return;
     std::vector<Value> row;
     row.reserve(order.size());
-    for (const SortColumn& s : order) row.push_back(std::move(values[s.column]));
+    for (const sql::SortColumn& s : order) row.push_back(std::move(values[s.column]));
     sort_values.push_back(std::move(row));
   };
   if (std::optional<std::vector<RowId>> candidates = sql::SeekCandidates(db, table, select->where)) {
@@ -107,15 +94,7 @@ KeySet QueryKeys(const Database& db, std::string_view text) {
   for (size_t c = 0; c < order.size(); ++c) keys.emplace_back(sort_values, c);
   sort_values.clear();
   sort_values.shrink_to_fit();
-  std::vector<size_t> positions(out.row_ids.size());
-  std::iota(positions.begin(), positions.end(), size_t{0});
-  std::stable_sort(positions.begin(), positions.end(), [&](size_t a, size_t b) {
-    for (size_t c = 0; c < order.size(); ++c) {
-      const int cmp = keys[c].Compare(a, b);
-      if (cmp != 0) return order[c].ascending ? cmp < 0 : cmp > 0;
-    }
-    return false;
-  });
+  const std::vector<size_t> positions = sql::SortedPositions(out.row_ids.size(), keys, order);
   std::vector<RowId> sorted;
   sorted.reserve(positions.size());
   for (size_t i : positions) sorted.push_back(out.row_ids[i]);

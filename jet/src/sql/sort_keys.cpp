@@ -1,6 +1,8 @@
 #include "sql/sort_keys.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <variant>
 
 #include "sql/convert.h"
@@ -95,6 +97,20 @@ int SortKeys::Compare(size_t a, size_t b) const {
       return CompareForSort(generic_[a], generic_[b]);
   }
   return 0;
+}
+
+std::vector<size_t> SortedPositions(size_t n, const std::vector<SortKeys>& keys,
+                                    const std::vector<SortColumn>& terms) {
+  std::vector<size_t> positions(n);
+  std::iota(positions.begin(), positions.end(), size_t{0});
+  std::stable_sort(positions.begin(), positions.end(), [&](size_t a, size_t b) {
+    for (size_t c = 0; c < terms.size(); ++c) {
+      const int cmp = keys[c].Compare(a, b);
+      if (cmp != 0) return terms[c].ascending ? cmp < 0 : cmp > 0;
+    }
+    return false;
+  });
+  return positions;
 }
 
 }  // namespace jet::sql

@@ -42,4 +42,15 @@ class SortKeys {
   std::vector<Key> generic_;        // kGeneric
 };
 
+// One ORDER BY term: the position of its column in the rows sorted, and its direction.
+struct SortColumn {
+  size_t column = 0;
+  bool ascending = true;
+};
+
+// Row positions 0 .. n-1 in ORDER BY order, stably: `keys[c]` holds the keys of term `c` of
+// `terms` (NULLs first ascending, last descending).
+std::vector<size_t> SortedPositions(size_t n, const std::vector<SortKeys>& keys,
+                                    const std::vector<SortColumn>& terms);
+
 }  // namespace jet::sql
