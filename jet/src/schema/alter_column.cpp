@@ -58,11 +58,6 @@ constexpr uint8_t kFixedFlag = 0x01;
 
 bool IsLongValue(ColumnType type) { return type == ColumnType::kMemo || type == ColumnType::kOle; }
 
-void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& raw, size_t from, size_t to) {
-  out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(from),
-             raw.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
 std::shared_ptr<const TableInfo> UserTable(const DatabaseImpl& db, std::u16string_view table,
                                            const std::string& doing) {
   std::shared_ptr<const TableInfo> info = db.TableByName(table);
@@ -257,16 +252,16 @@ void Database::AddColumn(std::u16string_view table, const ColumnSpec& spec) {
   const bool rewrite = !variable && has_rows && t.max_cols > t.var_cols + live_fixed;
   const std::vector<uint8_t>& raw = t.raw;
   std::vector<uint8_t> def;
-  Append(def, raw, 0, s.column_names);  // header, count blocks, descriptors
+  AppendDefinitionBytes(def, raw, 0, s.column_names);  // header, count blocks, descriptors
   wr::StoreU16(def, f.tdef_max_cols, static_cast<uint16_t>(t.max_cols + 1));
   wr::StoreU16(def, f.tdef_var_cols, slots);
   wr::StoreU16(def, f.tdef_column_count,
                static_cast<uint16_t>(wr::LoadU16(raw, f.tdef_column_count) + 1));
   const std::vector<uint8_t> desc = ColumnDescriptor(layout, col, at.var_index, at.fixed_offset);
   def.insert(def.end(), desc.begin(), desc.end());
-  Append(def, raw, s.column_names, s.real_defs);
+  AppendDefinitionBytes(def, raw, s.column_names, s.real_defs);
   def.insert(def.end(), stored_name.begin(), stored_name.end());
-  Append(def, raw, s.real_defs, s.end - 2);  // indexes, trailer entries
+  AppendDefinitionBytes(def, raw, s.real_defs, s.end - 2);  // indexes, trailer entries
   if (IsLongValue(spec.type)) {
     wr::AppendU16(def, col.number);
     wr::AppendU32(def, owned_map);
@@ -321,7 +316,7 @@ std::vector<uint8_t> DefinitionWithoutColumn(const FormatInfo& f, const TableInf
   const std::vector<uint8_t>& raw = t.raw;
   const uint16_t count = wr::LoadU16(raw, f.tdef_column_count);
   std::vector<uint8_t> def;
-  Append(def, raw, 0, s.columns);
+  AppendDefinitionBytes(def, raw, 0, s.columns);
   wr::StoreU16(def, f.tdef_column_count, static_cast<uint16_t>(count - 1));
   size_t gone = count;  // stored position of the dropped descriptor
   for (size_t i = 0; i < count; ++i) {
@@ -329,19 +324,18 @@ std::vector<uint8_t> DefinitionWithoutColumn(const FormatInfo& f, const TableInf
     if (wr::LoadU16(raw, at + f.col_number) == number) {
       gone = i;
     } else {
-      Append(def, raw, at, at + f.col_desc_size);
+      AppendDefinitionBytes(def, raw, at, at + f.col_desc_size);
     }
   }
   size_t at = s.column_names;
   for (size_t i = 0; i < count; ++i) {
-    const size_t len = f.tdef_name_length_size == 2 ? wr::LoadU16(raw, at) : raw.at(at);
-    const size_t next = at + f.tdef_name_length_size + len;
-    if (i != gone) Append(def, raw, at, next);
+    const size_t next = StoredNameEnd(f, raw, at);
+    if (i != gone) AppendDefinitionBytes(def, raw, at, next);
     at = next;
   }
-  Append(def, raw, s.real_defs, s.trailer);
+  AppendDefinitionBytes(def, raw, s.real_defs, s.trailer);
   for (at = s.trailer; at + 2 < s.end; at += 10) {
-    if (wr::LoadU16(raw, at) != number) Append(def, raw, at, at + 10);
+    if (wr::LoadU16(raw, at) != number) AppendDefinitionBytes(def, raw, at, at + 10);
   }
   wr::AppendU16(def, 0xFFFF);
   return def;

@@ -71,10 +71,6 @@ std::vector<uint8_t> DefinitionWithoutIndexes(const FormatInfo& f, const TableIn
                                               const std::set<size_t>& drop,
                                               const std::set<uint32_t>& drop_real) {
   const std::vector<uint8_t>& raw = t.raw;
-  auto append = [&](std::vector<uint8_t>& out, size_t from, size_t to) {
-    out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(from),
-               raw.begin() + static_cast<std::ptrdiff_t>(to));
-  };
   std::vector<uint8_t> def(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(s.count_blocks));
   wr::StoreU32(def, f.tdef_logical_index_count,
                static_cast<uint32_t>(t.logical_indexes.size() - drop.size()));
@@ -83,19 +79,19 @@ std::vector<uint8_t> DefinitionWithoutIndexes(const FormatInfo& f, const TableIn
   for (uint32_t i = 0; i < t.real_indexes.size(); ++i) {
     if (drop_real.count(i)) continue;
     const size_t at = s.count_blocks + i * f.tdef_index_count_block;
-    append(def, at, at + f.tdef_index_count_block);
+    AppendDefinitionBytes(def, raw, at, at + f.tdef_index_count_block);
   }
-  append(def, s.columns, s.real_defs);
+  AppendDefinitionBytes(def, raw, s.columns, s.real_defs);
   for (uint32_t i = 0; i < t.real_indexes.size(); ++i) {
     if (drop_real.count(i)) continue;
     const size_t at = s.real_defs + i * f.ridx_size;
-    append(def, at, at + f.ridx_size);
+    AppendDefinitionBytes(def, raw, at, at + f.ridx_size);
   }
   for (size_t i = 0; i < t.logical_indexes.size(); ++i) {
     if (drop.count(i)) continue;
     const size_t start = def.size();
     const size_t at = s.logical_defs + i * f.lidx_size;
-    append(def, at, at + f.lidx_size);
+    AppendDefinitionBytes(def, raw, at, at + f.lidx_size);
     const uint32_t real = t.logical_indexes[i].real_index;
     const auto below = static_cast<uint32_t>(
         std::distance(drop_real.begin(), drop_real.lower_bound(real)));
@@ -103,14 +99,11 @@ std::vector<uint8_t> DefinitionWithoutIndexes(const FormatInfo& f, const TableIn
   }
   size_t at = s.logical_names;
   for (size_t i = 0; i < t.logical_indexes.size(); ++i) {
-    const size_t len = f.tdef_name_length_size == 2
-                           ? static_cast<size_t>(raw.at(at) | raw.at(at + 1) << 8)
-                           : static_cast<size_t>(raw.at(at));
-    const size_t next = at + f.tdef_name_length_size + len;
-    if (!drop.count(i)) append(def, at, next);
+    const size_t next = StoredNameEnd(f, raw, at);
+    if (!drop.count(i)) AppendDefinitionBytes(def, raw, at, next);
     at = next;
   }
-  append(def, s.trailer, s.end);
+  AppendDefinitionBytes(def, raw, s.trailer, s.end);
   return def;
 }
 

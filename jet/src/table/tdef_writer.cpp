@@ -63,6 +63,17 @@ void TdefFields::set_distinct_keys(size_t i, uint32_t n) {
 
 namespace jet {
 
+void AppendDefinitionBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& raw, size_t from,
+                           size_t to) {
+  out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(from),
+             raw.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+size_t StoredNameEnd(const FormatInfo& f, const std::vector<uint8_t>& raw, size_t at) {
+  const size_t length = f.tdef_name_length_size == 2 ? wr::LoadU16(raw, at) : raw.at(at);
+  return at + f.tdef_name_length_size + length;
+}
+
 TdefSections LocateSections(const TableInfo& t, const std::string& file, const FormatInfo& f) {
   PageReader r(t.raw, file, t.pages.empty() ? 0 : t.pages.front());
   const uint16_t ncols = r.U16(f.tdef_column_count);

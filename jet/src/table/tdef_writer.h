@@ -56,6 +56,14 @@ struct TdefSections {
   size_t end = 0;            // one past the FF FF terminator (= tdef_len)
 };
 
+// Appends bytes [from, to) of the definition string `raw` to `out`.
+void AppendDefinitionBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& raw, size_t from,
+                           size_t to);
+
+// The offset just past the column or index name stored at `at` in `raw` (its length field and
+// its bytes).
+size_t StoredNameEnd(const FormatInfo& format, const std::vector<uint8_t>& raw, size_t at);
+
 // Finds the sections of `t`'s definition. Throws kCorrupt when they run past its bytes.
 TdefSections LocateSections(const TableInfo& t, const std::string& file, const FormatInfo& format);
 
