@@ -23,9 +23,8 @@ bool IsSchemaStatement(std::string_view sql) {
   while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '(')) ++i;
   size_t j = i;
   while (j < sql.size() && std::isalpha(static_cast<unsigned char>(sql[j]))) ++j;
-  std::string word(sql.substr(i, j - i));
-  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return word == "CREATE" || word == "DROP" || word == "ALTER";
+  const std::string word = AsciiLower(sql.substr(i, j - i));
+  return word == "create" || word == "drop" || word == "alter";
 }
 
 // A parameter value as an SQLite literal: numbers stay numbers, #dates# become dates, the rest

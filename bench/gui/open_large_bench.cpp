@@ -5,7 +5,6 @@
 // Run: build/bench/open_large_bench [--benchmark_filter=...]; MDB_BIG_MDB selects the source.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QAbstractItemModel>
 #include <algorithm>
@@ -16,48 +15,21 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/gui/bench_files.h"
+#include "bench/gui/recording_prompter.h"
 #include "bench/large_file.h"
 #include "database/field.h"
 #include "database/query.h"
 #include "shared/table_page.h"
 #include "ui/data_grid.h"
 #include "ui/frm_main.h"
-#include "ui/prompter.h"
 
 namespace {
 
-class RecordingPrompter : public ui::Prompter {
- public:
-  void ShowError(QWidget*, const QString&, const QString& text) override { error = text; }
-  QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString&, QMessageBox::Icon,
-                                  QMessageBox::StandardButtons,
-                                  QMessageBox::StandardButton) override {
-    return QMessageBox::Cancel;
-  }
-  bool RunOpenDialog(QFileDialog*, QString*) override { return false; }
-
-  QString error;
-};
-
-std::string BigMdb() {
-  const char* env = std::getenv("MDB_BIG_MDB");
-  return env != nullptr && *env != '\0' ? env : std::string(MDB_SHARED_DIR) + "/fixtures/big.mdb";
-}
-
-// A private writable copy of the cached large file (the window opens files for writing).
+// A private writable copy of the cached large file.
 std::string LargeCopy() {
-  const std::string large = bench::LargeMdb(MDB_BENCH_CACHE_DIR, BigMdb());
-  const auto copy = std::filesystem::temp_directory_path() / "mdbedit-open-large-bench.mdb";
-  std::filesystem::copy_file(large, copy, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
-  return copy.string();
-}
-
-long PeakRssKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+  return bench::CopyOf(bench::LargeMdb(MDB_BENCH_CACHE_DIR, bench::BigMdb()),
+                       "mdbedit-open-large-bench.mdb");
 }
 
 // Asks the grid's model for every cell of the rows a page shows from `first` on, as painting does.
@@ -71,7 +43,7 @@ void DrawRows(TTablePage* page, int first) {
   }
 }
 
-void Open(ui::TFrmMain& window, RecordingPrompter& prompter, const QString& path,
+void Open(ui::TFrmMain& window, bench::RecordingPrompter& prompter, const QString& path,
           benchmark::State& state) {
   window.OpenDatabaseFile(path);
   if (!prompter.error.isEmpty()) state.SkipWithError(prompter.error.toStdString().c_str());
@@ -79,7 +51,7 @@ void Open(ui::TFrmMain& window, RecordingPrompter& prompter, const QString& path
 
 void BM_OpenLargeTable(benchmark::State& state) {
   const QString path = QString::fromStdString(LargeCopy());
-  RecordingPrompter prompter;
+  bench::RecordingPrompter prompter;
   ui::TFrmMain window(prompter, QStringLiteral("open_large_bench"));
   for (auto _ : state) {
     Open(window, prompter, path, state);
@@ -89,35 +61,41 @@ void BM_OpenLargeTable(benchmark::State& state) {
     window.CloseDatabaseFile();
     state.ResumeTiming();
   }
-  state.counters["peak_rss_mb"] = static_cast<double>(PeakRssKb()) / 1024.0;
+  state.counters["peak_rss_mb"] = static_cast<double>(bench::PeakRssKb()) / 1024.0;
   std::filesystem::remove(path.toStdString());
 }
 BENCHMARK(BM_OpenLargeTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_LargeLastAndBack(benchmark::State& state) {
+// The window with the large file open, for the benchmarks that work on an open page; closing it
+// reports the peak memory and removes the copy.
+struct OpenLargeWindow {
+  explicit OpenLargeWindow(benchmark::State& s) : state(s) { Open(window, prompter, path, state); }
+  ~OpenLargeWindow() {
+    state.counters["peak_rss_mb"] = static_cast<double>(bench::PeakRssKb()) / 1024.0;
+    window.CloseDatabaseFile();
+    std::filesystem::remove(path.toStdString());
+  }
+  benchmark::State& state;
   const QString path = QString::fromStdString(LargeCopy());
-  RecordingPrompter prompter;
-  ui::TFrmMain window(prompter, QStringLiteral("open_large_bench"));
-  Open(window, prompter, path, state);
-  TTablePage* page = window.CurrentPage();
+  bench::RecordingPrompter prompter;
+  ui::TFrmMain window{prompter, QStringLiteral("open_large_bench")};
+};
+
+void BM_LargeLastAndBack(benchmark::State& state) {
+  OpenLargeWindow open(state);
+  TTablePage* page = open.window.CurrentPage();
   for (auto _ : state) {
     page->Query->Last();
     DrawRows(page, page->Query->RecordCount() - 40);
     page->Query->First();
     DrawRows(page, 0);
   }
-  state.counters["peak_rss_mb"] = static_cast<double>(PeakRssKb()) / 1024.0;
-  window.CloseDatabaseFile();
-  std::filesystem::remove(path.toStdString());
 }
 BENCHMARK(BM_LargeLastAndBack)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_LargePostEdit(benchmark::State& state) {
-  const QString path = QString::fromStdString(LargeCopy());
-  RecordingPrompter prompter;
-  ui::TFrmMain window(prompter, QStringLiteral("open_large_bench"));
-  Open(window, prompter, path, state);
-  database::Query* query = window.CurrentPage()->Query;
+  OpenLargeWindow open(state);
+  database::Query* query = open.window.CurrentPage()->Query;
   query->MoveTo(query->RecordCount() / 2);
   int n = 0;
   for (auto _ : state) {
@@ -125,9 +103,6 @@ void BM_LargePostEdit(benchmark::State& state) {
     query->FieldByName(QStringLiteral("Price"))->SetAsInteger(++n);
     query->Post();
   }
-  state.counters["peak_rss_mb"] = static_cast<double>(PeakRssKb()) / 1024.0;
-  window.CloseDatabaseFile();
-  std::filesystem::remove(path.toStdString());
 }
 BENCHMARK(BM_LargePostEdit)->Unit(benchmark::kMillisecond)->Iterations(20);
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/gui/bench_files.h"
 #include "database/connection.h"
 #include "database/key_repair.h"
 #include "database/query.h"
@@ -25,19 +26,6 @@ namespace fs = std::filesystem;
 
 const QString kTemplate =
     QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=%1;Persist Security Info=False");
-
-std::string BigMdb() {
-  const char* env = std::getenv("MDB_BIG_MDB");
-  return env != nullptr && *env != '\0' ? env : std::string(MDB_SHARED_DIR) + "/fixtures/big.mdb";
-}
-
-// A private writable copy of `source`.
-std::string CopyOf(const std::string& source, const std::string& name) {
-  const fs::path copy = fs::temp_directory_path() / name;
-  fs::copy_file(source, copy, fs::copy_options::overwrite_existing);
-  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
-  return copy.string();
-}
 
 class NullPrompts : public tableops::Prompter {
  public:
@@ -69,7 +57,7 @@ void Import(benchmark::State& state, const QString& table, const QString& patter
   for (int i = 0; i < kLines; ++i) text += pattern.arg(i) + "\r\n";
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string path = CopyOf(BigMdb(), "mdbedit-import-bench.mdb");
+    const std::string path = bench::CopyOf(bench::BigMdb(), "mdbedit-import-bench.mdb");
     auto page = std::make_unique<Page>(path, table);
     NullPrompts prompts;
     state.ResumeTiming();
@@ -96,7 +84,7 @@ void BM_ImportMagic(benchmark::State& state) { Import(state, "Magic", "9;Spell%1
 BENCHMARK(BM_ImportMagic)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_CopyTable(benchmark::State& state) {
-  Page page(CopyOf(BigMdb(), "mdbedit-copy-bench.mdb"), "StdItems");
+  Page page(bench::CopyOf(bench::BigMdb(), "mdbedit-copy-bench.mdb"), "StdItems");
   qsizetype size = 0;
   for (auto _ : state) size = tableops::TableText(page.Get()).size();
   state.counters["rows"] = page.query.RecordCount();
@@ -122,7 +110,7 @@ void BM_KeyRepair200k(benchmark::State& state) {
   const std::string source = UnindexedStdItems();
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string path = CopyOf(source, "mdbedit-repair-bench.mdb");
+    const std::string path = bench::CopyOf(source, "mdbedit-repair-bench.mdb");
     auto page = std::make_unique<Page>(path, "StdItems");
     state.ResumeTiming();
     database::RepairTableKey(nullptr, &page->query, "StdItems");
@@ -136,7 +124,7 @@ BENCHMARK(BM_KeyRepair200k)->Unit(benchmark::kMillisecond)->Iterations(1);
 void BM_Renumber200k(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string path = CopyOf(BigMdb(), "mdbedit-renumber-bench.mdb");
+    const std::string path = bench::CopyOf(bench::BigMdb(), "mdbedit-renumber-bench.mdb");
     auto page = std::make_unique<Page>(path, "StdItems");
     state.ResumeTiming();
     const int count = tableops::RenumberStdItems(page->Get());
