@@ -87,7 +87,7 @@ IndexKey RealIndexKey(const TableInfo& table, size_t real, const std::vector<Val
 IndexWriter::IndexWriter(const File& file, const TextCodec& codec, PageTxn& txn,
                          const TableInfo& table)
     : file_(file), codec_(codec), txn_(txn), table_(table), bytes_decide_(table.real_indexes.size(), true),
-      checked_(table.real_indexes.size(), false) {}
+      checked_(table.real_indexes.size(), false), deferred_(table.real_indexes.size()) {}
 
 std::string IndexWriter::IndexName(size_t real) const {
   for (size_t i = 0; i < table_.logical_indexes.size(); ++i) {
@@ -156,13 +156,36 @@ void IndexWriter::Check(const std::vector<Value>& values, std::optional<RowId> s
     bool all_null = false;
     IndexKey key = RealIndexKey(table_, r, values, &all_null, txn_.info().format);
     if (all_null) continue;  // rows without a key never collide
-    if (Collides(r, values, key, self)) {
-      throw Error(Error::Kind::kConstraint,
-                  "Duplicate value in index '" + IndexName(r) + "' of table '" +
-                      ToUtf8(table_.def.name) + "': another row already has this key");
+    if (!self && key.exact && KeyBytesTrusted(table_, r, values, key, txn_.info().format)) {
+      // Only another entry with these very key bytes can collide, and the tree's insert sees its
+      // neighbours anyway: Add decides then, saving a second descent of the tree.
+      deferred_[r] = std::move(key);
+      continue;
     }
+    if (Collides(r, values, key, self)) ThrowDuplicate(r);
     checked_[r] = true;
   }
+}
+
+void IndexWriter::ThrowDuplicate(size_t r) const {
+  throw Error(Error::Kind::kConstraint, "Duplicate value in index '" + IndexName(r) +
+                                            "' of table '" + ToUtf8(table_.def.name) +
+                                            "': another row already has this key");
+}
+
+void IndexWriter::AddDeferred(size_t r, const std::vector<Value>& values, RowId id) {
+  IndexKey key = std::move(*deferred_[r]);
+  deferred_[r].reset();
+  TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
+  BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
+  if (tree.Insert(EntryFor(Bytes(key.bytes), id), false)) {
+    TdefFields tdef(txn_, table_);
+    tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);
+    return;
+  }
+  // Equal key bytes are already there: the rows decide, as Check would have. Throwing drops the
+  // whole transaction, the new entry and row with it.
+  if (Collides(r, values, key, id)) ThrowDuplicate(r);
 }
 
 void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
@@ -197,7 +220,13 @@ void IndexWriter::RemoveOne(size_t r, const std::vector<Value>& values, RowId id
 }
 
 void IndexWriter::Add(const std::vector<Value>& values, RowId id) {
-  for (size_t r = 0; r < table_.real_indexes.size(); ++r) AddOne(r, values, id);
+  for (size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    if (deferred_[r]) {
+      AddDeferred(r, values, id);
+    } else {
+      AddOne(r, values, id);
+    }
+  }
 }
 
 void IndexWriter::Remove(const std::vector<Value>& values, RowId id) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "index/index_key.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 #include "table/table_def.h"
@@ -25,7 +26,7 @@ namespace jet {
 
 class PageTxn;
 class IndexPageStore;
-struct IndexKey;
+
 
 // Page access for one index's B-tree through `txn`: new pages are recorded in the index usage
 // map `usage_map` (a row pointer; 0 = none) and taken from the global map, freed ones leave both.
@@ -44,7 +45,8 @@ class IndexWriter {
   // Throws kConstraint naming the index and column when `values` (all columns, in the order of
   // table.def.columns, converted) break a required or unique rule; `self` is the row being
   // updated, which does not collide with itself. Rows are read from the file, so call it before
-  // the transaction changes any page.
+  // the transaction changes any page. For a new row (no `self`) whose key bytes alone decide,
+  // the unique check is left to Add, which then throws the same error.
   void Check(const std::vector<Value>& values, std::optional<RowId> self);
   // Adds the entries of a new row / removes those of an old one. For an update only the indexes
   // whose key changed are touched.
@@ -62,6 +64,9 @@ class IndexWriter {
   // Whether real index `r` has an entry for a row with these values.
   bool Indexed(size_t r, bool all_null) const;
   void AddOne(size_t r, const std::vector<Value>& values, RowId id);
+  // Adds the entry whose unique check Check left to the insert; throws if it collides.
+  void AddDeferred(size_t r, const std::vector<Value>& values, RowId id);
+  [[noreturn]] void ThrowDuplicate(size_t r) const;
   void RemoveOne(size_t r, const std::vector<Value>& values, RowId id);
 
   const File& file_;
@@ -74,6 +79,8 @@ class IndexWriter {
   // Per real index: whether Check found no other row with the key (the tree's own search for a
   // duplicate would find none either).
   std::vector<bool> checked_;
+  // Per real index: the key of a new row whose unique check waits for Add.
+  std::vector<std::optional<IndexKey>> deferred_;
 };
 
 }  // namespace jet

@@ -14,6 +14,7 @@
 //   long-value map trailer: (u16 column, u32 owned map, u32 free map)* and FF FF
 // Names are a u8 (Jet3) or u16 (Jet4) byte length followed by code-page bytes or UCS-2.
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -55,6 +56,21 @@ struct LongValueMaps {
   uint32_t free_map = 0;   // row pointer; 0 = none
 };
 
+// The data page the table's last insert went to. Only a hint: an insert checks that the page is
+// still the table's, listed in its free-space map and roomy enough before it uses it, so a stale
+// hint (a rolled-back commit, another writer) costs one page read. Copies start without a hint.
+class InsertPageHint {
+ public:
+  InsertPageHint() = default;
+  InsertPageHint(const InsertPageHint&) {}
+  InsertPageHint& operator=(const InsertPageHint&) { return *this; }
+  uint32_t get() const { return page_.load(std::memory_order_relaxed); }
+  void set(uint32_t page) const { page_.store(page, std::memory_order_relaxed); }
+
+ private:
+  mutable std::atomic<uint32_t> page_{0};
+};
+
 // Everything the engine knows about one table definition.
 struct TableInfo {
   TableDef def;                 // the public part (columns by column number)
@@ -67,6 +83,7 @@ struct TableInfo {
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;  // parallel to def.indexes
   std::vector<LongValueMaps> long_value_maps;
+  InsertPageHint insert_hint;   // saves an insert the walk of the free-space map
 };
 
 // Reads the definition whose first page is `tdef_page` and names the table `name`. Throws

@@ -164,6 +164,17 @@ uint32_t TableWriter::PageForRow(size_t length) {
   const FormatInfo& f = txn_.info();
   if (table_.free_map != 0) {
     UsageMapEditor free_map(txn_, table_.free_map, UsageMapEditor::Kind::kOwned);
+    // Rows arriving one after another fill the same page: try it before walking the map, whose
+    // bitmap pages are mostly zeros to skip.
+    if (const uint32_t hint = table_.insert_hint.get();
+        hint != 0 && hint < txn_.page_count() && free_map.Has(hint)) {
+      std::span<const uint8_t> bytes = txn_.Read(hint);
+      if (bytes[0] == kPageTypeData && wr::LoadU32(bytes, 4) == table_.def.tdef_page &&
+          WritableDataPage::View(bytes, f.data_header_size, txn_.file().path(), hint)
+              .CanInsert(length)) {
+        return hint;
+      }
+    }
     std::vector<uint32_t> pages;  // the last few, highest first
     free_map.ForEachPage(true, [&](uint32_t p) {
       pages.push_back(p);
@@ -194,6 +205,7 @@ RowId TableWriter::Place(std::span<const uint8_t> row, uint16_t flags) {
   const uint32_t n = PageForRow(row.size());
   WritableDataPage page(txn_.Edit(n), txn_.info().data_header_size, txn_.file().path(), n);
   const int slot = page.Insert(row, flags);
+  table_.insert_hint.set(n);
   if (table_.free_map != 0 && (page.ComputedFreeSpace() < kRoomWorthKeeping ||
                                page.slot_count() >= WritableDataPage::kMaxSlots)) {
     UsageMapEditor(txn_, table_.free_map, UsageMapEditor::Kind::kOwned).Set(n, false);
