@@ -394,9 +394,13 @@ void BTree::Splice(uint32_t n, IndexPage head, size_t at, size_t cut,
   if (now < used) std::memset(area + now, 0, used - now);
   PutLe(page, info_.ipage_free_space,
         static_cast<uint32_t>(info_.page_size - info_.ipage_entries - now), 2);
-  std::memset(page.data() + info_.ipage_bitmap, 0, info_.ipage_entries - info_.ipage_bitmap);
-  for (size_t end : ends) {
-    page[info_.ipage_bitmap + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+  // Entries ending before `at` keep their bits; the rest of the bitmap is written afresh. An
+  // entry added at the end of a page (keys arriving in order) thus touches one bit, not all.
+  uint8_t* bitmap = page.data() + info_.ipage_bitmap;
+  bitmap[at / 8] &= static_cast<uint8_t>((1u << (at % 8)) - 1);
+  std::memset(bitmap + at / 8 + 1, 0, info_.ipage_entries - info_.ipage_bitmap - at / 8 - 1);
+  for (auto it = std::lower_bound(ends.begin(), ends.end(), at); it != ends.end(); ++it) {
+    bitmap[*it / 8] |= static_cast<uint8_t>(1u << (*it % 8));
   }
   if (!copy.empty()) store_.WritePage(n, copy);
   head.free_space = static_cast<uint16_t>(info_.page_size - info_.ipage_entries - now);
