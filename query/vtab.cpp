@@ -426,6 +426,10 @@ int Eof(sqlite3_vtab_cursor* base) {
 }
 
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int i) {
+  // A column an UPDATE leaves alone is not read: Update keeps the stored value as it is, rather
+  // than writing back what a round trip through SQLite's types made of it (a Decimal of 20
+  // digits, a Currency past 2^53 ten-thousandths).
+  if (sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
   auto* cur = reinterpret_cast<JetCursor*>(base);
   const auto column = static_cast<size_t>(i);
   const jet::Value* value = cur->value(column);
@@ -460,7 +464,13 @@ int Update(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* ro
     }
     const jet::Format format = vtab->db->format();
     std::vector<jet::Value> values;
+    std::optional<std::vector<jet::Value>> stored;  // the row before the UPDATE, when needed
     for (size_t i = 0; i < vtab->def.columns.size(); ++i) {
+      if (sqlite3_value_nochange(argv[2 + i])) {
+        if (!stored) stored = vtab->db->ReadRow(vtab->def, IdOf(sqlite3_value_int64(argv[0])));
+        values.push_back(std::move((*stored)[i]));
+        continue;
+      }
       values.push_back(ToEngineValue(argv[2 + i], vtab->def.columns[i], format));
     }
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -663,7 +673,16 @@ void ResultFromValue(sqlite3_context* ctx, const jet::Value& value) {
         } else if constexpr (std::is_same_v<T, double>) {
           sqlite3_result_double(ctx, v);
         } else if constexpr (std::is_same_v<T, jet::Decimal>) {
-          sqlite3_result_double(ctx, std::strtod(v.ToString().c_str(), nullptr));
+          // SQLite's numbers are 64-bit integers and doubles. A whole number that a double
+          // would round (more than 15 digits) goes as an integer; other values as doubles.
+          const jet::UInt128 unit = jet::Pow10(v.scale);
+          if (v.magnitude >= jet::Pow10(15) && v.magnitude % unit == 0 &&
+              v.magnitude / unit <= static_cast<jet::UInt128>(INT64_MAX)) {
+            const auto whole = static_cast<int64_t>(v.magnitude / unit);
+            sqlite3_result_int64(ctx, v.negative ? -whole : whole);
+          } else {
+            sqlite3_result_double(ctx, std::strtod(v.ToString().c_str(), nullptr));
+          }
         } else if constexpr (std::is_same_v<T, jet::DateTime>) {
           sqlite3_result_double(ctx, v.days);
           sqlite3_result_subtype(ctx, kDateSubtype);

@@ -290,6 +290,36 @@ TEST_F(SqlEngine, WritesGoThroughTheEngine) {
   EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems[0]);
 }
 
+// Values SQLite's integers and doubles cannot hold exactly: an UPDATE of another column keeps
+// them as stored, and a whole Decimal of more than 15 digits reads back exactly.
+TEST_F(SqlEngine, UpdateKeepsValuesSqliteCannotHold) {
+  jet::TableSpec spec;
+  spec.name = u"Ledger";
+  jet::ColumnSpec fraction = Col(u"Fraction", ColumnType::kNumeric);
+  fraction.precision = 28;
+  fraction.scale = 4;
+  jet::ColumnSpec whole = Col(u"Whole", ColumnType::kNumeric);
+  whole.precision = 20;
+  spec.columns = {Col(u"Id", ColumnType::kLong), fraction, whole, Col(u"Cash", ColumnType::kMoney),
+                  Col(u"Note", ColumnType::kText, 10)};
+  db_->CreateTable(spec);
+  auto decimal = [](jet::UInt128 magnitude, uint8_t scale) {
+    return jet::Value(jet::Decimal{true, magnitude, scale});
+  };
+  const std::vector<jet::Value> before = {
+      int32_t{1}, decimal(jet::UInt128{12345678901234567} * 1000000 + 891234, 4),
+      decimal(123456789012345678, 0), jet::Value(jet::Currency{INT64_MAX}), jet::Value()};
+  const jet::RowId id = db_->InsertRow(u"Ledger", before);
+  engine_ = std::make_unique<Engine>(*db_);
+  EXPECT_EQ(engine_->Execute("UPDATE Ledger SET Note = 'seen'").affected, 1);
+  std::vector<jet::Value> after = db_->ReadRow(db_->GetTable(u"Ledger"), id);
+  EXPECT_EQ(after[4], jet::Value(std::u16string(u"seen")));
+  after[4] = jet::Value();
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(Select("SELECT Whole, Whole + 1 FROM Ledger"),
+            (std::vector<std::string>{"[-123456789012345678,-123456789012345677]"}));
+}
+
 TEST_F(SqlEngine, RejectedWriteNamesTheRule) {
   // A duplicate primary key: the engine refuses the row and says why.
   try {
