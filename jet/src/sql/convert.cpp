@@ -237,42 +237,6 @@ std::u16string ValueToText(const Value& value) {
   return u"";
 }
 
-char16_t FoldCase(char16_t c) {
-  auto plus = [c](int delta) { return static_cast<char16_t>(c + delta); };
-  if (c < 0x80) return c >= u'A' && c <= u'Z' ? plus(0x20) : c;
-  if (c < 0x100) return c >= 0xC0 && c <= 0xDE && c != 0xD7 ? plus(0x20) : c;
-  if (c < 0x180) {
-    if (c == 0x178) return 0xFF;
-    if (c == 0x17F) return u's';
-    const bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    const bool even_upper =
-        (c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
-    if (odd_upper && c % 2 == 1) return plus(1);
-    if (even_upper && c % 2 == 0) return plus(1);
-    return c;
-  }
-  if (c >= 0x370 && c < 0x400) {
-    if (c == 0x386) return 0x3AC;
-    if (c >= 0x388 && c <= 0x38A) return plus(37);
-    if (c == 0x38C) return 0x3CC;
-    if (c == 0x38E || c == 0x38F) return plus(63);
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return plus(0x20);
-    if (c == 0x3C2) return 0x3C3;
-    return c;
-  }
-  if (c >= 0x400 && c < 0x500) {
-    if (c <= 0x40F) return plus(0x50);
-    if (c <= 0x42F) return plus(0x20);
-    if (c == 0x4C0) return 0x4CF;
-    const bool even_upper = (c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || c >= 0x4D0;
-    if (even_upper && c % 2 == 0) return plus(1);
-    if (c >= 0x4C1 && c <= 0x4CE && c % 2 == 1) return plus(1);
-    return c;
-  }
-  if (c >= 0xFF21 && c <= 0xFF3A) return plus(0x20);
-  return c;
-}
-
 std::u16string FoldCase(std::u16string_view s) {
   std::u16string out(s);
   for (char16_t& c : out) c = FoldCase(c);

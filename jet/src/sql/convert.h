@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "jet/value.h"
+#include "value/text.h"
 
 namespace jet::sql {
 
@@ -35,9 +36,8 @@ double LinearDays(double stored);
 // The text form of a number, boolean or date value, as a text column would receive it.
 std::u16string ValueToText(const Value& value);
 
-// Folds one UTF-16 unit to lower case: ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and the
-// full-width Latin letters. Other characters stay as they are.
-char16_t FoldCase(char16_t c);
+// Text folded to lower case as names and General-order comparisons fold it (jet::FoldCase).
+using jet::FoldCase;
 std::u16string FoldCase(std::u16string_view s);
 
 // Case-insensitive equality of names (the rule of TableDef::FindColumn).

@@ -28,8 +28,10 @@ void DecodeJet4Text(std::span<const uint8_t> bytes, std::u16string& out);
 // Plain UCS-2 LE (TDEF and catalog names in Jet4).
 void DecodeUcs2(std::span<const uint8_t> bytes, std::u16string& out);
 
-// Case folding for names (table, column, index): ASCII, Latin-1, Latin Extended-A, Greek,
-// Cyrillic and full-width Latin are folded; other characters compare as they are.
+// Folds one UTF-16 unit to lower case, for names (table, column, index) and for the SQL
+// engine's case-insensitive comparisons: ASCII, Latin-1, Latin Extended-A, Greek (accented
+// capitals and final sigma too), Cyrillic and full-width Latin; other characters stay as they
+// are.
 char16_t FoldCase(char16_t c);
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 // <0, 0, >0 comparing folded text; ties are not broken.
