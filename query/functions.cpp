@@ -896,9 +896,11 @@ struct PickState {
   sqlite3_value* value = nullptr;
 };
 
+// First and Last take the row's value even when it is Null. A crosstab cell passes whether the
+// row belongs to its column as a second argument, so the pick follows row order among those rows.
 template <bool kLast>
 void PickStep(ARGS) {
-  UNUSED_ARGC;
+  if (argc > 1 && sqlite3_value_int(argv[1]) == 0) return;
   auto* s = static_cast<PickState*>(sqlite3_aggregate_context(ctx, sizeof(PickState)));
   if (!s) return sqlite3_result_error_nomem(ctx);
   if (s->value && !kLast) return;
@@ -955,8 +957,8 @@ void Add(sqlite3* db, const char* name, int args, void (*fn)(ARGS), bool determi
 }
 
 void AddAggregate(sqlite3* db, const char* name, void (*step)(ARGS),
-                  void (*final)(sqlite3_context*)) {
-  if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, step, final,
+                  void (*final)(sqlite3_context*), int nargs = 1) {
+  if (sqlite3_create_function_v2(db, name, nargs, SQLITE_UTF8, nullptr, nullptr, step, final,
                                  nullptr) != SQLITE_OK) {
     throw jet::Error(jet::Error::Kind::kIo, std::string("cannot register ") + name);
   }
@@ -1129,6 +1131,8 @@ void RegisterAccessFunctions(sqlite3* db) {
   AddAggregate(db, "acc_avg", SumStep, AvgFinal);
   AddAggregate(db, "acc_first", PickStep<false>, PickFinal);
   AddAggregate(db, "acc_last", PickStep<true>, PickFinal);
+  AddAggregate(db, "acc_first", PickStep<false>, PickFinal, 2);
+  AddAggregate(db, "acc_last", PickStep<true>, PickFinal, 2);
   AddAggregate(db, "acc_var", VarStep, VarFinal<true, false>);
   AddAggregate(db, "acc_varp", VarStep, VarFinal<false, false>);
   AddAggregate(db, "acc_stdev", VarStep, VarFinal<true, true>);
