@@ -10,7 +10,6 @@
 #include <variant>
 
 #include "jet/value_text.h"
-
 #include "query/functions.h"
 #include "query/saved_query.h"
 #include "query/translate.h"

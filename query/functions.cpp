@@ -534,6 +534,19 @@ void CBool(ARGS) {
   sqlite3_result_int(ctx, NumberArg(argv[0], "CBool") != 0 ? -1 : 0);
 }
 
+// The text literal argv[1] as compared with argv[0]: Access compares a number with a text that
+// reads as a number as two numbers. SQLite converts the text only beside a column of a numeric
+// type, so the translation passes the value of any other side here.
+void TextAgainst(ARGS) {
+  UNUSED_ARGC;
+  const int other = sqlite3_value_type(argv[0]);
+  double d = 0;
+  if ((other == SQLITE_INTEGER || other == SQLITE_FLOAT) && NumberOf(argv[1], &d)) {
+    return sqlite3_result_double(ctx, d);
+  }
+  sqlite3_result_value(ctx, argv[1]);
+}
+
 void Val(ARGS) {
   UNUSED_ARGC;
   std::string s;
@@ -1120,6 +1133,7 @@ void RegisterAccessFunctions(sqlite3* db) {
   Add(db, "acc_cdate", 1, Guarded<CDate>);
   Add(db, "acc_cbool", 1, Guarded<CBool>);
   Add(db, "acc_val", 1, Guarded<Val>);
+  Add(db, "acc_text_against", 2, Guarded<TextAgainst>);
   Add(db, "acc_int", 1, Guarded<Math<Floor, true>>);
   Add(db, "acc_fix", 1, Guarded<Math<Trunc, true>>);
   Add(db, "acc_sgn", 1, Guarded<Math<Sign>>);

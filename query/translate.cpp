@@ -783,16 +783,37 @@ class Parser {
     if (Word("not")) return Boolean("NOT (" + Not() + ")");
     return Comparison();
   }
+  bool IsTextLiteral(size_t start, size_t end) const {
+    return end == start + 1 && t_[start].kind == Tok::kString;
+  }
+  // A text literal compared with a side that is neither a column (whose type SQLite applies) nor
+  // text: the literal is compared as a number when that side is one, as Access does.
+  void TextAgainst(std::string* l, size_t l_start, size_t l_end, std::string* r, size_t r_start,
+                   size_t r_end) const {
+    if (options_.portable) return;
+    const bool l_text = IsTextLiteral(l_start, l_end), r_text = IsTextLiteral(r_start, r_end);
+    if (r_text && !l_text && !IsColumnRef(l_start, l_end)) {
+      *r = "acc_text_against(" + *l + ", " + *r + ")";
+    } else if (l_text && !r_text && !IsColumnRef(r_start, r_end)) {
+      *l = "acc_text_against(" + *r + ", " + *l + ")";
+    }
+  }
+
   std::string Comparison() {
+    size_t l_start = pos_;
     std::string l = Concat();
+    size_t l_end = pos_;
     for (;;) {
       const Token& t = Peek();
       if (t.kind == Tok::kSymbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
                                      t.text == ">" || t.text == "<=" || t.text == ">=")) {
         const std::string op = t.text;
         ++pos_;
-        const std::string r = Concat();
+        const size_t r_start = pos_;
+        std::string r = Concat();
+        TextAgainst(&l, l_start, l_end, &r, r_start, pos_);
         l = Boolean(l + " " + op + " " + r + Nocase());
+        l_start = l_end = pos_;  // a truth value now
         continue;
       }
       const bool negated =
