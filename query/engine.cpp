@@ -7,7 +7,9 @@
 #include <cmath>
 #include <optional>
 #include <set>
+#include <variant>
 
+#include "jet/value_text.h"
 #include "query/functions.h"
 #include "query/saved_query.h"
 #include "query/translate.h"
@@ -128,6 +130,67 @@ jet::Value ResultValue(sqlite3_value* v, jet::ColumnType type) {
   }
 }
 
+// An SQLite literal of the value `v` holds.
+std::string SqlLiteral(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_value_double(v);
+      if (std::isnan(d)) return "NULL";
+      if (std::isinf(d)) return d > 0 ? "9e999" : "-9e999";
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g", d);
+      return buf;
+    }
+    case SQLITE_TEXT:
+      return SqlQuote(std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                       static_cast<size_t>(sqlite3_value_bytes(v))));
+    case SQLITE_BLOB: {
+      const auto* p = static_cast<const uint8_t*>(sqlite3_value_blob(v));
+      return "X'" + jet::FormatHex(jet::Bytes(p, p + sqlite3_value_bytes(v))) + "'";
+    }
+    default:
+      return "NULL";
+  }
+}
+
+// A pivot value as the name of its crosstab column: text as it is, numbers as Access prints
+// them (no ".0" on a whole number), dates as the output writes them, Yes/No as True/False, and
+// Null as "<>".
+std::string PivotName(sqlite3_value* v, jet::ColumnType type) {
+  if (sqlite3_value_type(v) == SQLITE_NULL) return "<>";
+  return std::visit(
+      [](const auto& x) -> std::string {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return "<>";
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return x ? "True" : "False";
+        } else if constexpr (std::is_same_v<T, float>) {
+          return jet::FormatFloat(x);
+        } else if constexpr (std::is_same_v<T, double>) {
+          return jet::FormatDouble(x);
+        } else if constexpr (std::is_integral_v<T>) {
+          return std::to_string(x);
+        } else if constexpr (std::is_same_v<T, jet::Currency>) {
+          std::string text = jet::FormatMoney(x.units);
+          while (text.back() == '0') text.pop_back();
+          if (text.back() == '.') text.pop_back();
+          return text;
+        } else if constexpr (std::is_same_v<T, jet::DateTime>) {
+          return jet::FormatDateTime(x.days);
+        } else if constexpr (std::is_same_v<T, std::u16string>) {
+          return jet::ToUtf8(x);
+        } else if constexpr (std::is_same_v<T, jet::Bytes>) {
+          return jet::FormatHex(x);
+        } else {
+          return x.ToString();  // Decimal, GUID
+        }
+      },
+      ResultValue(v, type).storage());
+}
+
 bool SameKeys(const std::vector<jet::Value>& a, const std::vector<jet::Value>& b, size_t from) {
   for (size_t i = from; i < a.size(); ++i) {
     if (a[i].is<std::u16string>() && b[i].is<std::u16string>()) {
@@ -183,7 +246,30 @@ void Engine::AttachTables() {
   }
 }
 
-void Engine::RefreshViews(const Params& params) {
+bool Engine::CrosstabSelect(const Crosstab& crosstab, std::string* sql, std::string* error) {
+  Statement st;
+  if (sqlite3_prepare_v2(sqlite_, crosstab.headings.c_str(), -1, &st.stmt, nullptr) != SQLITE_OK) {
+    *error = sqlite3_errmsg(sqlite_);
+    return false;
+  }
+  jet::ColumnType declared = jet::ColumnType::kText;
+  const bool typed = ColumnTypeFromDeclared(sqlite3_column_decltype(st.stmt, 0), &declared);
+  std::vector<std::string> values, names;
+  int rc;
+  while ((rc = sqlite3_step(st.stmt)) == SQLITE_ROW) {
+    sqlite3_value* v = sqlite3_column_value(st.stmt, 0);
+    values.push_back(SqlLiteral(v));
+    names.push_back(PivotName(v, typed ? declared : TypeOfValue(v)));
+  }
+  if (rc != SQLITE_DONE) {
+    *error = sqlite3_errmsg(sqlite_);
+    return false;
+  }
+  *sql = CrosstabSql(crosstab, values, names);
+  return true;
+}
+
+void Engine::RefreshViews(const Params& params, std::string_view statement) {
   for (auto v = views_.rbegin(); v != views_.rend(); ++v) {
     sqlite3_exec(sqlite_, ("DROP VIEW IF EXISTS " + QuoteIdent(*v)).c_str(), nullptr, nullptr,
                  nullptr);
@@ -192,14 +278,40 @@ void Engine::RefreshViews(const Params& params) {
   view_errors_.clear();
   TranslateOptions options;
   for (const auto& [name, value] : params) options.params[AsciiLower(name)] = ParamLiteral(value);
-  // name -> translated select, for the queries still to create.
-  std::vector<std::pair<std::string, std::string>> pending;
-  for (const SavedQuery& q : ReadSavedQueries(db_)) {
-    if (q.type != QueryType::kSelect && q.type != QueryType::kUnion) continue;
-    const std::string name = jet::ToUtf8(q.name);
+  struct Pending {
+    std::string name;
+    Translation translation;
+  };
+  std::vector<SavedQuery> queries = ReadSavedQueries(db_);
+  std::erase_if(queries, [](const SavedQuery& q) {
+    return q.type != QueryType::kSelect && q.type != QueryType::kUnion &&
+           q.type != QueryType::kCrosstab;
+  });
+  // Finding a crosstab's columns reads its data, so only the crosstabs the statement can reach
+  // become views: named in it, or in a saved query it reaches (a loose text match, which at
+  // worst reads a crosstab for nothing).
+  std::vector<std::string> texts;
+  std::string reached = AsciiLower(statement);
+  std::vector<bool> wanted(queries.size(), false);
+  for (const SavedQuery& q : queries) texts.push_back(jet::ToUtf8(q.Sql()));
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (size_t i = 0; i < queries.size(); ++i) {
+      if (wanted[i] || reached.find(AsciiLower(jet::ToUtf8(queries[i].name))) == std::string::npos)
+        continue;
+      wanted[i] = true;
+      reached += " " + AsciiLower(texts[i]);
+      grew = true;
+    }
+  }
+  std::vector<Pending> pending;
+  for (size_t i = 0; i < queries.size(); ++i) {
+    if (queries[i].type == QueryType::kCrosstab && !wanted[i]) continue;
+    const std::string name = jet::ToUtf8(queries[i].name);
     try {
-      const Translation t = Translate(jet::ToUtf8(q.Sql()), options);
-      if (t.kind == StatementKind::kSelect) pending.emplace_back(name, t.sql);
+      Translation t = Translate(texts[i], options);
+      if (t.kind == StatementKind::kSelect || t.kind == StatementKind::kCrosstab)
+        pending.push_back({name, std::move(t)});
     } catch (const jet::Error& e) {
       view_errors_[AsciiLower(name)] = e.what();
     }
@@ -208,24 +320,31 @@ void Engine::RefreshViews(const Params& params) {
   for (bool progress = true; progress && !pending.empty();) {
     progress = false;
     for (auto it = pending.begin(); it != pending.end();) {
+      const std::string key = AsciiLower(it->name);
+      std::string select = it->translation.sql, error;
+      if (it->translation.kind == StatementKind::kCrosstab &&
+          !CrosstabSelect(it->translation.crosstab, &select, &error)) {
+        view_errors_[key] = error;
+        ++it;
+        continue;
+      }
       Statement st;
-      if (sqlite3_prepare_v2(sqlite_, it->second.c_str(), -1, &st.stmt, nullptr) != SQLITE_OK) {
-        view_errors_[AsciiLower(it->first)] = sqlite3_errmsg(sqlite_);
+      if (sqlite3_prepare_v2(sqlite_, select.c_str(), -1, &st.stmt, nullptr) != SQLITE_OK) {
+        view_errors_[key] = sqlite3_errmsg(sqlite_);
         ++it;
         continue;
       }
       const std::vector<std::string> names = ResultColumnNames(st.stmt);
       std::string list;
       for (size_t i = 0; i < names.size(); ++i) list += (i ? ", " : "") + QuoteIdent(names[i]);
-      const std::string sql =
-          "CREATE VIEW " + QuoteIdent(it->first) + "(" + list + ") AS " + it->second;
+      const std::string sql = "CREATE VIEW " + QuoteIdent(it->name) + "(" + list + ") AS " + select;
       if (sqlite3_exec(sqlite_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        view_errors_[AsciiLower(it->first)] = sqlite3_errmsg(sqlite_);
+        view_errors_[key] = sqlite3_errmsg(sqlite_);
         ++it;
         continue;
       }
-      view_errors_.erase(AsciiLower(it->first));
-      views_.push_back(it->first);
+      view_errors_.erase(key);
+      views_.push_back(it->name);
       it = pending.erase(it);
       progress = true;
     }
@@ -276,7 +395,7 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
     return r;
   }
   ++context_->statement;  // tables read the file again: it may have changed since
-  RefreshViews(params);
+  RefreshViews(params, access_sql);
   TranslateOptions options;
   for (const auto& [name, value] : params) options.params[AsciiLower(name)] = ParamLiteral(value);
   for (const jet::TableListEntry& t : db_.ListTables()) {
@@ -287,7 +406,11 @@ jet::ExecResult Engine::Execute(std::string_view access_sql, const Params& param
   }
   options.defer_top = true;
   options.rowid_table = rowid_table;
-  const Translation tr = Translate(access_sql, options);
+  Translation tr = Translate(access_sql, options);
+  if (tr.kind == StatementKind::kCrosstab) {
+    std::string error;
+    if (!CrosstabSelect(tr.crosstab, &tr.sql, &error)) Fail(error, tr.crosstab.headings);
+  }
 
   Statement st;
   if (sqlite3_prepare_v2(sqlite_, tr.sql.c_str(), -1, &st.stmt, nullptr) != SQLITE_OK) {

@@ -16,6 +16,8 @@ struct sqlite3_stmt;
 
 namespace query {
 
+struct Crosstab;
+
 // The result column names of a prepared statement as Access names them: columns of the same
 // name from different tables are told apart as Table.Column, other repeats get a number.
 std::vector<std::string> ResultColumnNames(sqlite3_stmt* st);
@@ -32,7 +34,8 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   // Runs one statement: SELECT (with UNION, joins, sub-queries, aggregates, TOP with its ties),
-  // INSERT INTO ... SELECT / VALUES, UPDATE, DELETE and SELECT ... INTO. A SELECT fills
+  // crosstabs (TRANSFORM ... PIVOT), INSERT INTO ... SELECT / VALUES, UPDATE, DELETE and
+  // SELECT ... INTO. A SELECT or a crosstab fills
   // `rows`; the others report `affected`. Throws jet::Error with Access's messages, among them
   // "No value given for one or more required parameters." for a parameter without a value.
   jet::ExecResult Execute(std::string_view access_sql, const Params& params = {});
@@ -40,7 +43,7 @@ class Engine {
   jet::ExecResult Execute(std::string_view access_sql, const Params& params,
                           const std::string& rowid_table);
 
-  // The rows of a saved select or union query by name.
+  // The rows of a saved select, union or crosstab query by name.
   jet::ResultSet RunSavedQuery(std::u16string_view name, const Params& params = {});
 
   // The rows of a saved select query for a page. When Access could update it (one table, no
@@ -54,7 +57,10 @@ class Engine {
 
  private:
   void AttachTables();
-  void RefreshViews(const Params& params);
+  void RefreshViews(const Params& params, std::string_view statement);
+  // The SELECT of a crosstab, its pivot values read from the data. False with `error` set when
+  // SQLite refuses the query of the values.
+  bool CrosstabSelect(const Crosstab& crosstab, std::string* sql, std::string* error);
   [[noreturn]] void Fail(const std::string& sqlite_message, std::string_view statement);
 
   jet::Database& db_;

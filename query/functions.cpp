@@ -534,6 +534,19 @@ void CBool(ARGS) {
   sqlite3_result_int(ctx, NumberArg(argv[0], "CBool") != 0 ? -1 : 0);
 }
 
+// The text literal argv[1] as compared with argv[0]: Access compares a number with a text that
+// reads as a number as two numbers. SQLite converts the text only beside a column of a numeric
+// type, so the translation passes the value of any other side here.
+void TextAgainst(ARGS) {
+  UNUSED_ARGC;
+  const int other = sqlite3_value_type(argv[0]);
+  double d = 0;
+  if ((other == SQLITE_INTEGER || other == SQLITE_FLOAT) && NumberOf(argv[1], &d)) {
+    return sqlite3_result_double(ctx, d);
+  }
+  sqlite3_result_value(ctx, argv[1]);
+}
+
 void Val(ARGS) {
   UNUSED_ARGC;
   std::string s;
@@ -896,9 +909,11 @@ struct PickState {
   sqlite3_value* value = nullptr;
 };
 
+// First and Last take the row's value even when it is Null. A crosstab cell passes whether the
+// row belongs to its column as a second argument, so the pick follows row order among those rows.
 template <bool kLast>
 void PickStep(ARGS) {
-  UNUSED_ARGC;
+  if (argc > 1 && sqlite3_value_int(argv[1]) == 0) return;
   auto* s = static_cast<PickState*>(sqlite3_aggregate_context(ctx, sizeof(PickState)));
   if (!s) return sqlite3_result_error_nomem(ctx);
   if (s->value && !kLast) return;
@@ -955,8 +970,8 @@ void Add(sqlite3* db, const char* name, int args, void (*fn)(ARGS), bool determi
 }
 
 void AddAggregate(sqlite3* db, const char* name, void (*step)(ARGS),
-                  void (*final)(sqlite3_context*)) {
-  if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, step, final,
+                  void (*final)(sqlite3_context*), int nargs = 1) {
+  if (sqlite3_create_function_v2(db, name, nargs, SQLITE_UTF8, nullptr, nullptr, step, final,
                                  nullptr) != SQLITE_OK) {
     throw jet::Error(jet::Error::Kind::kIo, std::string("cannot register ") + name);
   }
@@ -1118,6 +1133,7 @@ void RegisterAccessFunctions(sqlite3* db) {
   Add(db, "acc_cdate", 1, Guarded<CDate>);
   Add(db, "acc_cbool", 1, Guarded<CBool>);
   Add(db, "acc_val", 1, Guarded<Val>);
+  Add(db, "acc_text_against", 2, Guarded<TextAgainst>);
   Add(db, "acc_int", 1, Guarded<Math<Floor, true>>);
   Add(db, "acc_fix", 1, Guarded<Math<Trunc, true>>);
   Add(db, "acc_sgn", 1, Guarded<Math<Sign>>);
@@ -1129,6 +1145,8 @@ void RegisterAccessFunctions(sqlite3* db) {
   AddAggregate(db, "acc_avg", SumStep, AvgFinal);
   AddAggregate(db, "acc_first", PickStep<false>, PickFinal);
   AddAggregate(db, "acc_last", PickStep<true>, PickFinal);
+  AddAggregate(db, "acc_first", PickStep<false>, PickFinal, 2);
+  AddAggregate(db, "acc_last", PickStep<true>, PickFinal, 2);
   AddAggregate(db, "acc_var", VarStep, VarFinal<true, false>);
   AddAggregate(db, "acc_varp", VarStep, VarFinal<false, false>);
   AddAggregate(db, "acc_stdev", VarStep, VarFinal<true, true>);

@@ -190,6 +190,16 @@ const FunctionMap kFunctions[] = {
     {"monthname", "acc_monthname"},
 };
 
+// Stands in a crosstab cell's expression for the test of whether a row belongs to the cell's
+// column; translated SQL has no control characters outside literals, where none is expected.
+constexpr char kRowTest = '\x01';
+
+// A crosstab's SELECT cut into the list and its clauses.
+struct SelectParts {
+  std::string rows;    // FROM and WHERE
+  std::string groups;  // GROUP BY and HAVING
+};
+
 class Parser {
  public:
   Parser(std::vector<Token> tokens, const TranslateOptions& options)
@@ -216,9 +226,10 @@ class Parser {
     } else if (Word("delete")) {
       out.kind = StatementKind::kDelete;
       out.sql = Delete(out);
-    } else if (PeekWord("transform")) {
-      throw jet::Error(jet::Error::Kind::kNotSupported,
-                       "crosstab (TRANSFORM ... PIVOT) queries cannot be run");
+    } else if (Word("transform")) {
+      Portable(false, "a crosstab (TRANSFORM ... PIVOT), whose columns depend on the data");
+      out.kind = StatementKind::kCrosstab;
+      Transform(out.crosstab);
     } else {
       Fail(
           "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
@@ -306,6 +317,10 @@ class Parser {
 
   // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...]
   std::string Compound(bool defer_top) {
+    // A sub-query's aggregates are its own: neither crosstab cells nor a condition's totals.
+    const bool saved_cell = pivot_cell_;
+    const int saved_aggregates = aggregates_;
+    pivot_cell_ = false;
     std::string sql;
     int parts = 0;
     for (;;) {
@@ -327,7 +342,111 @@ class Parser {
     sql += pending_limit_;
     pending_order_.clear();
     pending_limit_.clear();
+    pivot_cell_ = saved_cell;
+    aggregates_ = saved_aggregates;
     return sql;
+  }
+
+  // TRANSFORM cell SELECT ... PIVOT expr [IN (values)]
+  void Transform(Crosstab& x) {
+    value_context_ = true;
+    pivot_cell_ = true;
+    const std::string cell = Expr();
+    pivot_cell_ = false;
+    value_context_ = false;
+    if (Word("as")) Name();
+    if (!PeekWord("select")) Error("'SELECT' after the TRANSFORM expression");
+    SelectParts parts;
+    x.select = Core(false, &parts);
+    x.rows = parts.rows;
+    x.groups = parts.groups + pending_order_ + pending_limit_;
+    pending_order_.clear();
+    pending_limit_.clear();
+    ExpectWord("pivot");
+    value_context_ = true;
+    // The expression ends before an IN outside parentheses, which lists the columns' values:
+    // the parse sees the end of the statement there.
+    size_t in = pos_;
+    for (int depth = 0; t_[in].kind != Tok::kEnd; ++in) {
+      const Token& t = t_[in];
+      if (t.kind == Tok::kSymbol && t.text == "(") ++depth;
+      if (t.kind == Tok::kSymbol && t.text == ")") --depth;
+      if (depth == 0 && t.kind == Tok::kName && AsciiLower(t.text) == "in") break;
+    }
+    const Token in_token = t_[in];
+    t_[in].kind = Tok::kEnd;
+    x.pivot = Expr();
+    t_[in] = in_token;
+    for (size_t from = 0;;) {
+      const size_t mark = cell.find(kRowTest, from);
+      x.cell.push_back(cell.substr(from, mark - from));
+      if (mark == std::string::npos) break;
+      from = mark + 1;
+    }
+    if (Word("in")) {
+      ExpectSymbol("(");
+      x.headings = "VALUES (" + Expr() + ")";
+      while (Symbol(",")) x.headings += ", (" + Expr() + ")";
+      ExpectSymbol(")");
+    } else {
+      // ORDER BY 1 sorts with the pivot's own collation, as an ORDER BY on it would.
+      x.headings = "SELECT DISTINCT " + x.pivot + x.rows + " ORDER BY 1";
+    }
+    value_context_ = false;
+  }
+
+  // Where a condition ends: the next clause at its own depth, or the end of the statement.
+  size_t ConditionEnd() const {
+    int depth = 0;
+    for (size_t k = pos_; k < t_.size(); ++k) {
+      const Token& t = t_[k];
+      if (t.kind == Tok::kEnd) return k;
+      if (t.kind == Tok::kSymbol && t.text == "(") ++depth;
+      if (t.kind == Tok::kSymbol && t.text == ")" && --depth < 0) return k;
+      if (depth == 0 && t.kind == Tok::kSymbol && t.text == ";") return k;
+      if (depth == 0 && t.kind == Tok::kName) {
+        const std::string w = AsciiLower(t.text);
+        if (w == "group" || w == "having" || w == "order" || w == "pivot" || w == "union" ||
+            w == "with") {
+          return k;
+        }
+      }
+    }
+    return t_.size() - 1;
+  }
+
+  // The terms joined by AND at the top of the condition that ends at token `end` (inside any
+  // parentheses around all of it), each with whether it uses an aggregate.
+  std::vector<std::pair<std::string, bool>> Conjuncts(size_t end) {
+    if (PeekSymbol("(")) {
+      int depth = 0;
+      size_t k = pos_;
+      for (; k < end; ++k) {
+        if (t_[k].kind != Tok::kSymbol) continue;
+        if (t_[k].text == "(") ++depth;
+        if (t_[k].text == ")" && --depth == 0) break;
+      }
+      if (k + 1 == end) {
+        ++pos_;
+        auto terms = Conjuncts(end - 1);
+        ExpectSymbol(")");
+        return terms;
+      }
+    }
+    const size_t start = pos_;
+    std::vector<std::pair<std::string, bool>> terms;
+    do {
+      const int before = aggregates_;
+      std::string term = Not();
+      terms.emplace_back(std::move(term), aggregates_ > before);
+    } while (Word("and"));
+    if (pos_ != end) {  // an OR, XOR, EQV or IMP above the ANDs: the whole is one term
+      pos_ = start;
+      const int before = aggregates_;
+      std::string whole = Expr();
+      return {{std::move(whole), aggregates_ > before}};
+    }
+    return terms;
   }
 
   std::string OrderBy(std::vector<std::string>* keys) {
@@ -349,7 +468,9 @@ class Parser {
   }
 
   // One SELECT without UNION; its ORDER BY and LIMIT are left in pending_order_/pending_limit_.
-  std::string Core(bool defer_top) {
+  // With `parts` (a crosstab's SELECT) the result is the SELECT and its list only: the clauses
+  // go to `parts`.
+  std::string Core(bool defer_top, SelectParts* parts = nullptr) {
     ExpectWord("select");
     std::string head = "SELECT ";
     if (Word("distinct"))
@@ -395,12 +516,27 @@ class Parser {
     }
     std::string body;
     if (Word("from")) body += " FROM " + FromList();
-    if (Word("where")) body += " WHERE " + Expr();
+    std::vector<std::string> totals;  // conditions on the groups
+    if (Word("where")) {
+      if (parts) {
+        // A crosstab's stored criteria can hold a condition on a total among its WHERE terms;
+        // such a term can only mean a condition on the groups.
+        std::vector<std::string> terms;
+        for (auto& [term, aggregate] : Conjuncts(ConditionEnd())) {
+          (aggregate ? totals : terms).push_back("(" + term + ")");
+        }
+        for (size_t k = 0; k < terms.size(); ++k) body += (k ? " AND " : " WHERE ") + terms[k];
+      } else {
+        body += " WHERE " + Expr();
+      }
+    }
+    const size_t rows_end = body.size();
     if (Word("group")) {
       ExpectWord("by");
       body += " GROUP BY " + ExprList(Nocase());
     }
-    if (Word("having")) body += " HAVING " + Expr();
+    if (Word("having")) totals.insert(totals.begin(), "(" + Expr() + ")");
+    for (size_t k = 0; k < totals.size(); ++k) body += (k ? " AND " : " HAVING ") + totals[k];
     std::vector<std::string> keys;
     pending_order_ = PeekWord("order") ? OrderBy(&keys) : "";
     if (Word("with")) {
@@ -429,6 +565,11 @@ class Parser {
     }
     std::string list;
     for (size_t k = 0; k < items.size(); ++k) list += (k ? ", " : "") + items[k];
+    if (parts) {
+      parts->rows = body.substr(0, rows_end);
+      parts->groups = body.substr(rows_end);
+      return head + list;
+    }
     return head + list + body;
   }
 
@@ -642,16 +783,37 @@ class Parser {
     if (Word("not")) return Boolean("NOT (" + Not() + ")");
     return Comparison();
   }
+  bool IsTextLiteral(size_t start, size_t end) const {
+    return end == start + 1 && t_[start].kind == Tok::kString;
+  }
+  // A text literal compared with a side that is neither a column (whose type SQLite applies) nor
+  // text: the literal is compared as a number when that side is one, as Access does.
+  void TextAgainst(std::string* l, size_t l_start, size_t l_end, std::string* r, size_t r_start,
+                   size_t r_end) const {
+    if (options_.portable) return;
+    const bool l_text = IsTextLiteral(l_start, l_end), r_text = IsTextLiteral(r_start, r_end);
+    if (r_text && !l_text && !IsColumnRef(l_start, l_end)) {
+      *r = "acc_text_against(" + *l + ", " + *r + ")";
+    } else if (l_text && !r_text && !IsColumnRef(r_start, r_end)) {
+      *l = "acc_text_against(" + *r + ", " + *l + ")";
+    }
+  }
+
   std::string Comparison() {
+    size_t l_start = pos_;
     std::string l = Concat();
+    size_t l_end = pos_;
     for (;;) {
       const Token& t = Peek();
       if (t.kind == Tok::kSymbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
                                      t.text == ">" || t.text == "<=" || t.text == ">=")) {
         const std::string op = t.text;
         ++pos_;
-        const std::string r = Concat();
+        const size_t r_start = pos_;
+        std::string r = Concat();
+        TextAgainst(&l, l_start, l_end, &r, r_start, pos_);
         l = Boolean(l + " " + op + " " + r + Nocase());
+        l_start = l_end = pos_;  // a truth value now
         continue;
       }
       const bool negated =
@@ -960,11 +1122,48 @@ class Parser {
       return name + "(" + args[0] + ", ' ')";
     }
     if (options_.portable) return PortableFunction(name, args, join(0));
+    if (IsAggregate(name)) {
+      ++aggregates_;
+      if (pivot_cell_) {
+        need(1, 1);
+        return CellAggregate(name, args[0]);
+      }
+    }
     if (name == "count" && args.size() == 1 && args[0] == "*") return "count(*)";
     for (const FunctionMap& f : kFunctions) {
       if (name == f.access) return std::string(f.sqlite) + "(" + join(0) + ")";
     }
     return QuoteIdent(name) + "(" + join(0) + ")";
+  }
+
+  static bool IsAggregate(const std::string& name) {
+    static const std::set<std::string> kAggregates = {
+        "count", "sum", "avg", "min", "max", "first", "last", "stdev", "stdevp", "var", "varp"};
+    return kAggregates.count(name) > 0;
+  }
+
+  // An aggregate of a crosstab cell: over the group's rows that pass the column's row test
+  // (kRowTest, filled in per column), and Null when no row does, even for Count.
+  std::string CellAggregate(const std::string& name, const std::string& arg) const {
+    const std::string test(1, kRowTest);
+    const std::string any = "count(CASE WHEN " + test + " THEN 1 END)";
+    std::string value;
+    if (arg == "*") {
+      value = any;
+    } else if (name == "first" || name == "last") {
+      // Their pick keeps Nulls, so the test goes beside the value rather than around it.
+      value = "acc_" + name + "(" + arg + ", " + test + ")";
+    } else {
+      std::string fn = name;
+      for (const FunctionMap& f : kFunctions) {
+        if (name == f.access) fn = f.sqlite;
+      }
+      // The CASE has no collation of its own; Min and Max compare text as the sort order does.
+      const bool ordered = name == "min" || name == "max";
+      value = fn + "(CASE WHEN " + test + " THEN " + arg + " END" +
+              (ordered ? " COLLATE ACCESS" : "") + ")";
+    }
+    return "(CASE WHEN " + any + " > 0 THEN " + value + " END)";
   }
 
   std::vector<Token> t_;
@@ -974,6 +1173,8 @@ class Parser {
   Translation* top_level_ = nullptr;
   bool value_context_ = false;
   bool last_was_string_ = false;
+  bool pivot_cell_ = false;  // in a TRANSFORM expression: aggregates become cell aggregates
+  int aggregates_ = 0;       // aggregates met outside sub-queries
   std::string into_;
   std::string pending_order_, pending_limit_;
   std::string first_table_;
@@ -1120,6 +1321,18 @@ bool ParseAccessDate(std::string_view text, double* days) {
   // Before 1899-12-30 the time still counts forward from the day's start.
   *days = day >= 0 ? day + frac : day - frac;
   return true;
+}
+
+std::string CrosstabSql(const Crosstab& crosstab, const std::vector<std::string>& values,
+                        const std::vector<std::string>& names) {
+  std::string sql = crosstab.select;
+  for (size_t k = 0; k < values.size(); ++k) {
+    const std::string test = "(" + crosstab.pivot + ") IS " + values[k];
+    sql += ", ";
+    for (size_t i = 0; i < crosstab.cell.size(); ++i) sql += (i ? test : "") + crosstab.cell[i];
+    sql += " AS " + QuoteIdent(names[k]);
+  }
+  return sql + crosstab.rows + crosstab.groups;
 }
 
 Translation Translate(std::string_view access_sql, const TranslateOptions& options) {

@@ -37,7 +37,25 @@ struct TranslateOptions {
   bool portable = false;
 };
 
-enum class StatementKind { kSelect, kInsert, kUpdate, kDelete, kSelectInto, kOther };
+enum class StatementKind { kSelect, kInsert, kUpdate, kDelete, kSelectInto, kCrosstab, kOther };
+
+// A crosstab (TRANSFORM ... PIVOT) has one column per pivot value, so its columns depend on the
+// data: it runs in two steps. `headings` lists the pivot values, one row each in column order
+// (the distinct values of the rows that pass WHERE, ascending, or the values of PIVOT ... IN);
+// CrosstabSql then makes the grouped SELECT with one cell column per value.
+struct Crosstab {
+  std::string headings;           // SQLite query of the pivot values (one column)
+  std::string select;             // SELECT and the row headings and row summaries
+  std::string rows;               // FROM and WHERE
+  std::string groups;             // GROUP BY, HAVING, ORDER BY
+  std::string pivot;              // the pivot expression
+  std::vector<std::string> cell;  // the cell expression, cut where a column's row test goes
+};
+
+// The SELECT of `crosstab` with a column per pivot value: `values` are SQLite literals,
+// `names` the column names.
+std::string CrosstabSql(const Crosstab& crosstab, const std::vector<std::string>& values,
+                        const std::vector<std::string>& names);
 
 struct Translation {
   StatementKind kind = StatementKind::kOther;
@@ -48,6 +66,7 @@ struct Translation {
   int hidden_columns = 0;  // trailing columns added: the rowid, then the deferred TOP keys
   bool has_rowid = false;  // the first hidden column is the rowid
   std::vector<std::string> declared_params;  // PARAMETERS names (lower case)
+  Crosstab crosstab;                         // kCrosstab: its parts (`sql` stays empty)
 };
 
 // Translates one Access statement. Throws jet::Error kInvalidArgument on a syntax error and

@@ -68,6 +68,12 @@ TEST(MdbtoolSql, AccessSqlCsvAndParameters) {
   EXPECT_EQ(update.out, "2 rows affected\n");
   EXPECT_EQ(Mdbtool({"sql", file, "SELECT col3 FROM Table1 ORDER BY col3"}).out,
             "[\"col3\"]\n[\"A3\"]\n[\"B8\"]\n");
+  // A crosstab: a column per col1 value, empty where a group has none.
+  const ToolRun crosstab =
+      Mdbtool({"sql", "--csv", file,
+               "TRANSFORM Count(*) SELECT col3 FROM Table1 GROUP BY col3 PIVOT col1"});
+  ASSERT_EQ(crosstab.status, 0) << crosstab.err;
+  EXPECT_EQ(crosstab.out, "col3,a,b\r\nA3,1,\r\nB8,,1\r\n");
   EXPECT_EQ(Mdbtool({"sql", file, "--param"}).status, 2);
   EXPECT_EQ(Mdbtool({"check", file}).status, 0);
 }

@@ -131,7 +131,8 @@ TEST_F(SqlEngine, Selects) {
       {"SELECT Name FROM Customers WHERE Id = 2.5", {}},
       {"SELECT Name FROM Customers WHERE Id = 'two'", {}},
       {"SELECT Name FROM Customers WHERE Id = NULL", {}},
-      {"SELECT Name FROM Customers WHERE Id IN (1, 4) ORDER BY Id", {R"(["Smith"])", "[\"Brown\"]"}},
+      {"SELECT Name FROM Customers WHERE Id IN (1, 4) ORDER BY Id",
+       {R"(["Smith"])", "[\"Brown\"]"}},
       // Joins, NULL in joins.
       {"SELECT c.Name, o.OrderId FROM Customers AS c INNER JOIN Orders AS o ON c.Id = o.CustId "
        "ORDER BY o.OrderId",
@@ -201,6 +202,9 @@ TEST_F(SqlEngine, Selects) {
        {R"([2,4,-2,-1,"ab","bcd","bc",3,4,"AB","ab","x",3,12,"12",3])"}},
       {"SELECT [Name] & ' (' & City & ')' AS Label FROM Customers WHERE Id = 4",
        {"[\"Brown ()\"]"}},
+      // A number beside a text literal that reads as one compares as numbers; text stays text.
+      {"SELECT 20 > '10', '3' = 3, Len('abc') = '3', 'b' > 'a', '9' > '10'", {"[-1,-1,-1,-1,-1]"}},
+      {"SELECT CustId FROM Orders WHERE CustId * 10 > '15' ORDER BY CustId", {"[2]", "[9]"}},
   };
   RunCases(*this, cases, [&](const std::string& sql) { return Select(sql); });
 }
@@ -368,6 +372,106 @@ TEST_F(SqlEngine, SyntaxErrorsAreReported) {
   }
 }
 
+// Crosstabs on a table of sales: one column per pivot value after the SELECT's columns, a cell
+// aggregating the group's rows of that value (Null when there are none, even for Count).
+TEST_F(SqlEngine, Crosstabs) {
+  jet::TableSpec sales;
+  sales.name = u"Sales";
+  sales.columns = {Col(u"Id", ColumnType::kLong),          Col(u"Region", ColumnType::kText, 20),
+                   Col(u"Product", ColumnType::kText, 20), Col(u"Qty", ColumnType::kLong),
+                   Col(u"Price", ColumnType::kMoney),      Col(u"Sold", ColumnType::kDateTime),
+                   Col(u"Ok", ColumnType::kBoolean)};
+  db_->CreateTable(sales);
+  auto text = [](const char16_t* s) { return jet::Value(std::u16string(s)); };
+  auto money = [](int64_t units) { return jet::Value(jet::Currency{units}); };
+  const jet::Value null;
+  const jet::Value d2003 = Date(2003, 1, 2), d2004 = Date(2004, 2, 3);
+  db_->InsertRow(u"Sales",
+                 {int32_t{1}, text(u"East"), text(u"apple"), int32_t{3}, money(1000), d2003, true});
+  db_->InsertRow(
+      u"Sales", {int32_t{2}, text(u"West"), text(u"apple"), int32_t{4}, money(2000), d2003, false});
+  db_->InsertRow(u"Sales",
+                 {int32_t{3}, text(u"East"), text(u"Pear"), int32_t{5}, money(2000), d2004, true});
+  db_->InsertRow(u"Sales",
+                 {int32_t{4}, text(u"East"), text(u"APPLE"), int32_t{1}, money(2000), null, true});
+  db_->InsertRow(u"Sales",
+                 {int32_t{5}, text(u"West"), null, int32_t{2}, money(15000), d2004, false});
+  db_->InsertRow(u"Sales", {int32_t{6}, text(u"East"), text(u"banana"), int32_t{7}, money(22500),
+                            d2004, false});
+  engine_ = std::make_unique<Engine>(*db_);  // which attaches the new table
+  struct CrosstabCase {
+    const char* sql;
+    const char* columns;  // names joined by '|'
+    std::vector<std::string> rows;
+    Params params = {};
+  };
+  const CrosstabCase cases[] = {
+      // Columns in ascending order, case-insensitive ("APPLE" is apple's), Null as "<>"; a row
+      // summary over all the group's rows; Currency sums exactly (0.1 + 0.2).
+      {"TRANSFORM Sum(Price) SELECT Region, Sum(Qty) AS Total FROM Sales GROUP BY Region "
+       "PIVOT Product",
+       "Region|Total|<>|apple|banana|Pear",
+       {R"(["East",16,null,0.3,2.25,0.2])", R"(["West",6,1.5,0.2,null,null])"}},
+      // IN: the listed columns in list order; unlisted values only count in the summary.
+      {"TRANSFORM Count(Id) SELECT Region, Count(Id) AS n FROM Sales GROUP BY Region "
+       "PIVOT Product IN ('pear', 'kiwi', 'Apple')",
+       "Region|n|pear|kiwi|Apple",
+       {R"(["East",4,1,null,2])", R"(["West",2,null,null,1])"}},
+      // WHERE removes banana and Null entirely: their columns go.
+      {"TRANSFORM Sum(Qty) SELECT Region FROM Sales WHERE Qty < 7 AND Product Is Not Null "
+       "GROUP BY Region PIVOT Product",
+       "Region|apple|Pear",
+       {R"(["East",4,5])", R"(["West",4,null])"}},
+      // First and Last follow row order among the cell's rows; Yes/No names; ORDER BY.
+      {"TRANSFORM First(Product) SELECT Region, Last(Product) AS LastOne FROM Sales "
+       "GROUP BY Region ORDER BY Region DESC PIVOT Ok",
+       "Region|LastOne|True|False",
+       {R"(["West",null,null,"apple"])", R"(["East","banana","apple","banana"])"}},
+      {"TRANSFORM Last(Id) AS x SELECT Region FROM Sales GROUP BY Region PIVOT Ok",
+       "Region|True|False",
+       {R"(["East",4,6])", R"(["West",null,5])"}},
+      // Dates, numbers and Currency name their columns as they print.
+      {"TRANSFORM Count(*) SELECT Region FROM Sales GROUP BY Region PIVOT Sold",
+       "Region|<>|2003-01-02T00:00:00|2004-02-03T00:00:00",
+       {R"(["East",1,1,2])", R"(["West",null,1,1])"}},
+      {"TRANSFORM Avg(Qty) SELECT Ok FROM Sales GROUP BY Ok PIVOT Year(Sold) IN (2004, 2003)",
+       "Ok|2004|2003",
+       {"[true,5,3]", "[false,4.5,4]"}},
+      {"TRANSFORM Count(*) SELECT Region FROM Sales WHERE Region = 'west' GROUP BY Region "
+       "PIVOT Price",
+       "Region|0.2|1.5",
+       {R"(["West",1,1])"}},
+      // An expression around the aggregate; a condition on a total among the WHERE terms
+      // applies to the groups (West's named products total 4).
+      {"TRANSFORM Nz(Sum(Qty), 0) + 100 SELECT Region FROM Sales WHERE ((Product Is Not Null) "
+       "And (Sum(Qty) > 6)) GROUP BY Region PIVOT Product",
+       "Region|apple|banana|Pear",
+       {R"(["East",104,107,105])"}},
+      {"PARAMETERS [Least] Long; TRANSFORM Max(Qty) SELECT Region FROM Sales WHERE Qty >= [Least] "
+       "GROUP BY Region PIVOT Ok",
+       "Region|True|False",
+       {R"(["East",5,7])", R"(["West",null,4])"},
+       {{"Least", "4"}}},
+  };
+  for (const CrosstabCase& c : cases) {
+    SCOPED_TRACE(c.sql);
+    try {
+      const jet::ExecResult r = engine_->Execute(c.sql, c.params);
+      ASSERT_TRUE(r.rows);
+      std::string columns;
+      for (const jet::Column& col : r.rows->columns) {
+        columns += (columns.empty() ? "" : "|") + jet::ToUtf8(col.name);
+      }
+      EXPECT_EQ(columns, c.columns);
+      EXPECT_EQ(Rows(*r.rows), c.rows);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+  }
+  EXPECT_THROW(engine_->Execute("TRANSFORM Sum(Qty) SELECT Region FROM Sales GROUP BY Region"),
+               jet::Error);
+}
+
 // The query fixtures (Access 2000 and Access 97), their tables filled by hand: the select query
 // they both store against rows worked out from its SQL.
 class SavedQueryFixtureRun : public testing::TestWithParam<const char*> {};
@@ -477,6 +581,59 @@ TEST(SavedQueryRun, QueriesOnQueriesAndUpdatability) {
   // The decoded text of a written query reads as Access SQL.
   EXPECT_EQ(jet::ToUtf8(FindSavedQuery(*db, u"Pick")->Sql()),
             "PARAMETERS Which Text ( 255 );\nSELECT col2\nFROM Table1\nWHERE col1=[Which];");
+  db.reset();
+  EXPECT_TRUE(jet::CheckFile(path).ok());
+}
+
+// The fixture's crosstab and one written beside it, run by name and read by another query.
+TEST(SavedQueryRun, Crosstabs) {
+  MDB_REQUIRE_FIXTURES();
+  fixtures::ScratchDir dir;
+  const std::string path = dir.Copy("access/jackcess-V2000-queryTestV2000.mdb");
+  auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
+  auto t = [](const char16_t* s) { return jet::Value(std::u16string(s)); };
+  for (const char16_t* k : {u"a", u"b", u"c"}) db->InsertRow(u"Table1", {t(k), t(u"x"), t(u"y")});
+  const std::vector<std::vector<jet::Value>> table2 = {
+      {t(u"a"), t(u"FOO"), t(u"p")},   {t(u"b"), t(u"bazz"), t(u"q")}, {t(u"p"), t(u"20"), t(u"a")},
+      {t(u"q"), t(u"7"), t(u"b")},     {t(u"r"), t(u"30"), t(u"a")},   {t(u"s"), t(u"12"), t(u"b")},
+      {t(u"t"), jet::Value(), t(u"a")}};
+  for (const auto& row : table2) db->InsertRow(u"Table2", row);
+  query_test::AddSavedQuery(*db, u"Tally", 0x10,
+                            {Row(1, 6), Row(3, 0), Row(5, {}, u"Table2"),
+                             Row(6, 0, u"n", {}, u"Count(*)"), Row(6, 2, {}, {}, u"col3"),
+                             Row(6, 1, {}, {}, u"col1"), Row(8, {}, {}, {}, u"col2 Is Not Null"),
+                             Row(9, 2, {}, {}, u"col3"), Row(9, 1, {}, {}, u"col1")});
+  db.reset();
+  db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
+  Engine engine(*db);
+  auto names = [](const jet::ResultSet& rs) {
+    std::string out;
+    for (const jet::Column& c : rs.columns) out += (out.empty() ? "" : "|") + jet::ToUtf8(c.name);
+    return out;
+  };
+  // Table1 a joins Table2 (a, FOO, p), whose col1 is the col3 of (p, 20), (r, 30) and (t, Null);
+  // b joins (b, bazz, q), the col3 of (q, 7) and (s, 12). The stored criterion on
+  // Avg(Table2_1.col2) > "10" keeps the groups p, r and s (t's average is Null); the pivot
+  // values are Table1's a and b; the rows go by Table2.col3.
+  const jet::ResultSet fixture = engine.RunSavedQuery(u"CrosstabQuery");
+  EXPECT_EQ(names(fixture), "col1|col3|AvgOfcol2|a|b");
+  EXPECT_EQ(Rows(fixture),
+            (std::vector<std::string>{R"(["p","p",20,1,null])", R"(["r","p",30,1,null])",
+                                      R"(["s","q",12,null,1])"}));
+  // Table2's rows with a col2, counted by col3 and col1.
+  EXPECT_EQ(jet::ToUtf8(FindSavedQuery(*db, u"Tally")->Sql()),
+            "TRANSFORM Count(*) AS n\nSELECT col3\nFROM Table2\nWHERE col2 Is Not Null\n"
+            "GROUP BY col3\nPIVOT col1;");
+  std::string reason;
+  const jet::ResultSet tally = engine.OpenSavedQuery(u"Tally", &reason);
+  EXPECT_TRUE(tally.table.empty());
+  EXPECT_EQ(names(tally), "col3|a|b|p|q|r|s");
+  EXPECT_EQ(Rows(tally),
+            (std::vector<std::string>{
+                R"(["a",null,null,1,null,1,null])", R"(["b",null,null,null,1,null,1])",
+                R"(["p",1,null,null,null,null,null])", R"(["q",null,1,null,null,null,null])"}));
+  EXPECT_EQ(Rows(engine.Execute("SELECT col3 FROM Tally WHERE s = 1").rows.value()),
+            std::vector<std::string>{R"(["b"])"});
   db.reset();
   EXPECT_TRUE(jet::CheckFile(path).ok());
 }
