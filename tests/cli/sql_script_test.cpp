@@ -59,6 +59,11 @@ TEST_F(SqlScriptTest, StatementsFromEverySourceAndTransactions) {
   r = Tool({"sql", path_, "-f", script});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out, "1 row affected\n[\"B\"]\n[\"x; y\"]\n");
+  // A PARAMETERS declaration's ';' belongs to its statement.
+  r = Tool({"sql", "--param", "n=2", path_,
+            "PARAMETERS n Long; SELECT A FROM T WHERE A = n; SELECT Count(*) AS C FROM T"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "[\"A\"]\n[2]\n[\"C\"]\n[4]\n");
   EXPECT_EQ(Tool({"check", path_}).status, kExitOk);
   EXPECT_FALSE(fs::exists(path_ + "-journal"));
 }

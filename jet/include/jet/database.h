@@ -40,8 +40,8 @@ struct ExecResult {
   int64_t affected = 0;           // rows written by other statements
 };
 
-// The statements of a script, cut at every ';' outside quoted texts and bracketed names (blank
-// ones left out). Throws kInvalidArgument for an unterminated text or bracket.
+// The statements of a script, cut at every ';' outside quoted texts and bracketed names but for
+// the one ending a PARAMETERS declaration (blank ones left out). Throws kInvalidArgument for an unterminated text or bracket.
 std::vector<std::string_view> SplitStatements(std::string_view script);
 
 // One open .mdb file. Not thread-safe; one object per thread.

@@ -12,9 +12,25 @@ std::vector<std::string_view> SplitStatements(std::string_view script) {
   std::vector<std::string_view> out;
   size_t start = 0;
   char close = 0;  // the character that ends the quoted or bracketed run being read; 0 = none
+  bool declared = false;  // the piece's PARAMETERS declaration has had its ';'
   auto flush = [&](size_t end) {
     const std::string_view piece = script.substr(start, end - start);
     if (piece.find_first_not_of(" \t\r\n") != std::string_view::npos) out.push_back(piece);
+  };
+  // Access ends a PARAMETERS declaration with ';' inside its statement: "PARAMETERS n Long;
+  // SELECT ...". That first ';' does not end the piece.
+  auto opens_with_parameters = [&](size_t end) {
+    std::string_view piece = script.substr(start, end - start);
+    const size_t first = piece.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return false;
+    piece.remove_prefix(first);
+    constexpr std::string_view kWord = "parameters";
+    if (piece.size() <= kWord.size()) return false;
+    for (size_t k = 0; k < kWord.size(); ++k) {
+      if ((piece[k] | 0x20) != kWord[k]) return false;
+    }
+    const char after = piece[kWord.size()];
+    return after == ' ' || after == '\t' || after == '\r' || after == '\n' || after == '[';
   };
   for (size_t i = 0; i < script.size(); ++i) {
     const char c = script[i];
@@ -25,8 +41,13 @@ std::vector<std::string_view> SplitStatements(std::string_view script) {
     } else if (c == '[') {
       close = ']';
     } else if (c == ';') {
+      if (!declared && opens_with_parameters(i)) {
+        declared = true;
+        continue;
+      }
       flush(i);
       start = i + 1;
+      declared = false;
     }
   }
   if (close != 0) {

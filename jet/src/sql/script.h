@@ -7,7 +7,8 @@
 
 namespace jet::sql {
 
-// Cuts `script` at every ';' outside texts, brackets and dates; blank pieces are left out.
+// Cuts `script` at every ';' outside texts, brackets and dates, except the one that ends a
+// statement's PARAMETERS declaration; blank pieces are left out.
 // Throws kInvalidArgument as Tokenize does.
 std::vector<std::string_view> SplitStatements(std::string_view script);
 
