@@ -58,12 +58,15 @@ struct LongValueMaps {
 
 // The data page the table's last insert went to. Only a hint: an insert checks that the page is
 // still the table's, listed in its free-space map and roomy enough before it uses it, so a stale
-// hint (a rolled-back commit, another writer) costs one page read. Copies start without a hint.
+// hint (a rolled-back commit, another writer) costs one page read. Copies keep it.
 class InsertPageHint {
  public:
   InsertPageHint() = default;
-  InsertPageHint(const InsertPageHint&) {}
-  InsertPageHint& operator=(const InsertPageHint&) { return *this; }
+  InsertPageHint(const InsertPageHint& other) : page_(other.get()) {}
+  InsertPageHint& operator=(const InsertPageHint& other) {
+    set(other.get());
+    return *this;
+  }
   uint32_t get() const { return page_.load(std::memory_order_relaxed); }
   void set(uint32_t page) const { page_.store(page, std::memory_order_relaxed); }
 
