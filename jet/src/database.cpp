@@ -84,7 +84,7 @@ class ReadOnlyIndexStore : public IndexPageStore {
  public:
   explicit ReadOnlyIndexStore(const File& file) : source_(file) {}
   std::vector<uint8_t> ReadPage(uint32_t n) override { return source_.ReadPage(n); }
-  std::string file_name() const override { return source_.file_name(); }
+  const std::string& file_name() const override { return source_.file_name(); }
   uint32_t AllocatePage() override { throw Refused(); }
   void FreePage(uint32_t) override { throw Refused(); }
   void WritePage(uint32_t, const std::vector<uint8_t>&) override { throw Refused(); }

@@ -38,6 +38,7 @@ void BTree::Reset() {
   via_tail_.clear();
   dirty_.clear();
   freed_.clear();
+  arena_.release();  // the maps above are empty: their nodes' memory can go
 }
 
 IndexPage& BTree::Load(uint32_t n) {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory_resource>
 #include <optional>
 #include <set>
 #include <span>
@@ -130,10 +131,14 @@ class BTree {
   const FormatInfo& info_;
   uint32_t root_;
   uint32_t owner_;
-  std::map<uint32_t, IndexPage> pages_;  // decoded working copies of this operation
-  std::map<uint32_t, IndexPageView> views_;  // pages read without a working copy
+  // The nodes of the per-operation maps below come from this arena, emptied by Reset(): an
+  // index insert reads a few pages, and their nodes then cost no call to the heap.
+  std::byte arena_bytes_[1024];
+  std::pmr::monotonic_buffer_resource arena_{arena_bytes_, sizeof arena_bytes_};
+  std::pmr::map<uint32_t, IndexPage> pages_{&arena_};  // decoded working copies of this operation
+  std::pmr::map<uint32_t, IndexPageView> views_{&arena_};  // pages read without a working copy
   std::vector<bool> via_tail_;           // per page of the last Descend: reached as a tail
-  std::set<uint32_t> dirty_;             // pages to write at the end
+  std::pmr::set<uint32_t> dirty_{&arena_};  // pages to write at the end
   std::vector<uint32_t> freed_;          // pages to give back after the writes
   bool edit_in_place_ = true;
 };

@@ -433,6 +433,6 @@ std::vector<uint8_t> FilePageSource::ReadPage(uint32_t n) {
   return std::vector<uint8_t>(page.bytes().begin(), page.bytes().end());
 }
 
-std::string FilePageSource::file_name() const { return file_.path(); }
+const std::string& FilePageSource::file_name() const { return file_.path(); }
 
 }  // namespace jet

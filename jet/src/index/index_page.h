@@ -169,7 +169,7 @@ class PageSource {
   // The bytes of page `n` (page-size bytes); throws kCorrupt for a page outside the file.
   virtual std::vector<uint8_t> ReadPage(uint32_t n) = 0;
   // Name of the file, for error messages.
-  virtual std::string file_name() const = 0;
+  virtual const std::string& file_name() const = 0;
 };
 
 class File;
@@ -179,7 +179,7 @@ class FilePageSource : public PageSource {
  public:
   explicit FilePageSource(const File& file) : file_(file) {}
   std::vector<uint8_t> ReadPage(uint32_t n) override;
-  std::string file_name() const override;
+  const std::string& file_name() const override;
 
  private:
   const File& file_;

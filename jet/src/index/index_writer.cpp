@@ -27,7 +27,7 @@ class TxnIndexStore : public IndexPageStore {
   }
   std::span<const uint8_t> LendPage(uint32_t n) override { return txn_.Read(n); }
   std::span<uint8_t> EditPage(uint32_t n) override { return txn_.Edit(n); }
-  std::string file_name() const override { return txn_.file().path(); }
+  const std::string& file_name() const override { return txn_.file().path(); }
   uint32_t AllocatePage() override {
     const uint32_t n = txn_.Allocate();
     if (usage_map_ != 0) {

@@ -427,6 +427,24 @@ void File::WritePages(SharedPages pages) {
   for (auto& [n, bytes] : pages) CacheInsert(n, std::move(bytes));
 }
 
+std::shared_ptr<std::vector<uint8_t>> File::TakeSpareBuffer() {
+  if (spares_.empty()) return nullptr;
+  std::shared_ptr<std::vector<uint8_t>> buffer = std::move(spares_.back());
+  spares_.pop_back();
+  return buffer;
+}
+
+void File::KeepSpareBuffer(std::shared_ptr<const std::vector<uint8_t>> buffer) {
+  constexpr size_t kMostSpares = 16;
+  if (buffer == nullptr || buffer.use_count() != 1 || buffer->size() != info_->page_size ||
+      spares_.size() >= kMostSpares) {
+    return;
+  }
+  // Every page buffer is made writable and handed over as const: with the last reference in
+  // hand, nobody can see the bytes change.
+  spares_.push_back(std::const_pointer_cast<std::vector<uint8_t>>(std::move(buffer)));
+}
+
 void File::BeginBatch() {
   CheckWrite(0, info_->page_size, 0);
   if (in_batch_) {

@@ -1,6 +1,7 @@
 #include "page/page_txn.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "jet/error.h"
 #include "page/usage_map_writer.h"
@@ -44,7 +45,13 @@ std::span<const uint8_t> PageTxn::Read(uint32_t n) {
 std::span<uint8_t> PageTxn::Edit(uint32_t n) {
   auto e = edits_.find(n);
   if (e != edits_.end()) return *e->second;
-  auto copy = std::make_shared<std::vector<uint8_t>>(*Snapshot(n));
+  const Bytes& snapshot = Snapshot(n);
+  std::shared_ptr<std::vector<uint8_t>> copy = file_.TakeSpareBuffer();
+  if (copy != nullptr && copy->size() == snapshot->size()) {
+    std::copy(snapshot->begin(), snapshot->end(), copy->begin());
+  } else {
+    copy = std::make_shared<std::vector<uint8_t>>(*snapshot);
+  }
   return *edits_.emplace(n, std::move(copy)).first->second;
 }
 
@@ -90,7 +97,10 @@ void PageTxn::Commit() {
   writes.reserve(edits_.size());
   for (auto& [n, bytes] : edits_) writes.emplace_back(n, bytes);
   file_.WritePages(std::move(writes));
-  for (auto& [n, bytes] : edits_) read_[n] = std::move(bytes);
+  for (auto& [n, bytes] : edits_) {
+    // The page as read before this commit: no longer the file's, so often nobody's.
+    file_.KeepSpareBuffer(std::exchange(read_[n], std::move(bytes)));
+  }
   edits_.clear();
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <set>
 #include <span>
@@ -38,8 +39,9 @@ class PageTxn {
 
   // The current bytes of page `n`: this transaction's copy once it has edited the page, else the
   // file's own snapshot (not copied). Throws kCorrupt for a page past the end. The span stays
-  // valid for the life of the transaction, but shows the page as it was when read: an Edit()
-  // of the page afterwards works on a copy, which later Reads return.
+  // valid until Commit() (the buffer of a page it replaces may then be reused), and shows the
+  // page as it was when read: an Edit() of the page afterwards works on a copy, which later
+  // Reads return.
   std::span<const uint8_t> Read(uint32_t n);
   // A writable copy of page `n`, written at Commit().
   std::span<uint8_t> Edit(uint32_t n);
@@ -64,9 +66,13 @@ class PageTxn {
   std::optional<uint32_t> FindReusablePage();
 
   File& file_;
-  std::map<uint32_t, Bytes> read_;                                   // pages read, unchanged
-  std::map<uint32_t, std::shared_ptr<std::vector<uint8_t>>> edits_;  // pages to write
-  std::set<uint32_t> taken_;  // reused or new in this transaction
+  // The maps' nodes come from the transaction's own arena: a row write touches a handful of
+  // pages, and their nodes then cost no call to the heap (larger operations take more blocks).
+  std::byte arena_bytes_[2048];
+  std::pmr::monotonic_buffer_resource arena_{arena_bytes_, sizeof arena_bytes_};
+  std::pmr::map<uint32_t, Bytes> read_{&arena_};  // pages read, unchanged
+  std::pmr::map<uint32_t, std::shared_ptr<std::vector<uint8_t>>> edits_{&arena_};  // to write
+  std::pmr::set<uint32_t> taken_{&arena_};  // reused or new in this transaction
   uint32_t next_new_page_;    // number the next appended page gets
 };
 

@@ -28,7 +28,7 @@ namespace jet {
 struct RowLayout {
   uint16_t max_cols = 0;        // column count written into every row
   uint16_t var_slots = 0;       // entries of the variable-offset table
-  std::vector<Column> columns;  // live columns, any order
+  std::span<const Column> columns;  // live columns, any order (the caller keeps them)
 };
 
 // One column's value, already encoded: the bytes of a fixed column (exactly its length), of a

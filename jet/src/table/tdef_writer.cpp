@@ -5,6 +5,7 @@
 
 #include "jet/error.h"
 #include "page/page_txn.h"
+#include "util/write_bytes.h"
 
 namespace jet {
 
@@ -26,6 +27,9 @@ std::pair<uint32_t, uint32_t> TdefFields::Locate(uint32_t offset) {
 }
 
 uint32_t TdefFields::LoadU32(uint32_t offset) {
+  if (const auto [page, at] = Locate(offset); at + 4 <= txn_.page_size()) {
+    return wr::LoadU32(txn_.Read(page), at);  // the usual case: one page holds the field
+  }
   uint32_t v = 0;
   for (uint32_t i = 0; i < 4; ++i) {
     auto [page, at] = Locate(offset + i);
@@ -35,6 +39,10 @@ uint32_t TdefFields::LoadU32(uint32_t offset) {
 }
 
 void TdefFields::StoreU32(uint32_t offset, uint32_t value) {
+  if (const auto [page, at] = Locate(offset); at + 4 <= txn_.page_size()) {
+    wr::StoreU32(txn_.Edit(page), at, value);
+    return;
+  }
   for (uint32_t i = 0; i < 4; ++i) {
     auto [page, at] = Locate(offset + i);
     txn_.Edit(page)[at] = static_cast<uint8_t>(value >> (8 * i));

@@ -43,7 +43,10 @@ class MemoryPageStore : public IndexPageStore {
     ++writes_;
     return At(n);
   }
-  std::string file_name() const override { return "memory"; }
+  const std::string& file_name() const override {
+    static const std::string kName = "memory";
+    return kName;
+  }
   uint32_t AllocatePage() override {
     uint32_t n;
     if (!free_.empty()) {

@@ -40,7 +40,8 @@ RowCell Cell(std::vector<uint8_t> bytes) { return RowCell{std::move(bytes), fals
 std::vector<uint8_t> Ascii(const char* s) { return std::vector<uint8_t>(s, s + strlen(s)); }
 
 TEST(RowEncodeTest, ReproducesTheThreeTextColumnSample) {
-  RowLayout layout{3, 3, {TextColumn(0, 0), TextColumn(1, 1), TextColumn(2, 2)}};
+  const std::vector<Column> columns = {TextColumn(0, 0), TextColumn(1, 1), TextColumn(2, 2)};
+  RowLayout layout{3, 3, columns};
   std::vector<uint8_t> v0 = {0xFF, 0xFE};
   std::vector<uint8_t> v1 = v0;
   auto a = Ascii("row1col1");
@@ -62,9 +63,9 @@ TEST(RowEncodeTest, FixedAreaBooleansAndDroppedVarSlots) {
   // Columns: 0 LONG at 0, 1 BOOLEAN, 3 INT at 4, 4 TEXT in var slot 1; var slot 0 and column
   // number 2 belong to a dropped column. max_cols 5.
   Column boolean = FixedColumn(ColumnType::kBoolean, 1, 0, 1);
-  RowLayout layout{5, 2,
-                   {FixedColumn(ColumnType::kLong, 0, 0, 4), boolean,
-                    FixedColumn(ColumnType::kInt, 3, 4, 2), TextColumn(4, 1)}};
+  const std::vector<Column> columns = {FixedColumn(ColumnType::kLong, 0, 0, 4), boolean,
+                                       FixedColumn(ColumnType::kInt, 3, 4, 2), TextColumn(4, 1)};
+  RowLayout layout{5, 2, columns};
   EXPECT_EQ(FixedAreaSize(layout), 6u);
   RowCell yes;
   yes.boolean = true;
@@ -87,8 +88,9 @@ TEST(RowEncodeTest, FixedAreaBooleansAndDroppedVarSlots) {
 // whose trailer alone pushes it past 256 (the entry is the 0xFF dummy).
 TEST(RowEncodeTest, Jet3RowsCarryAJumpTable) {
   const FormatInfo& jet3 = FormatFor(Format::kJet3);
-  RowLayout layout{
-      3, 2, {FixedColumn(ColumnType::kInt, 0, 0, 2), TextColumn(1, 0), TextColumn(2, 1)}};
+  const std::vector<Column> columns = {FixedColumn(ColumnType::kInt, 0, 0, 2), TextColumn(1, 0),
+                                       TextColumn(2, 1)};
+  RowLayout layout{3, 2, columns};
   std::vector<uint8_t> row =
       EncodeRow(jet3, layout, {Cell({7, 0}), Cell(Ascii("ab")), Cell(Ascii("c"))});
   EXPECT_EQ(row, (std::vector<uint8_t>{0x03, 7, 0, 'a', 'b', 'c', 0x06, 0x05, 0x03, 0x02, 0x07}));
@@ -112,7 +114,8 @@ TEST(RowEncodeTest, Jet3RowsCarryAJumpTable) {
 }
 
 TEST(RowEncodeTest, OnlyFixedColumnsHaveNoVarTable) {
-  RowLayout layout{9, 0, {FixedColumn(ColumnType::kByte, 8, 0, 1)}};
+  const std::vector<Column> columns = {FixedColumn(ColumnType::kByte, 8, 0, 1)};
+  RowLayout layout{9, 0, columns};
   std::vector<uint8_t> row = EncodeRow(FormatFor(Format::kJet4), layout, {Cell({0x7F})});
   EXPECT_EQ(row, (std::vector<uint8_t>{0x09, 0x00, 0x7F, 0x00, 0x01}));
   row = EncodeRow(FormatFor(Format::kJet4), layout, {RowCell{}});
