@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-translations-l10n                                          # Qt's own boxes in the user's language
   zlib1g-dev                                                     # gzipped expected dumps
   libsqlite3-dev sqlite3 postgresql                             # query engine and exports; sqlite3/postgresql for tests and benches
+  libgoogle-perftools-dev                                        # tcmalloc for the programs (not the sanitizer builds)
   mdbtools nodejs                                                # independent reader for conformance
   fonts-noto-cjk xvfb xauth imagemagick                          # screenshots of the window
   time gzip                                                      # bench/compare_read.sh
