@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "page/data_page.h"
+#include "page/page_txn.h"
 #include "util/write_bytes.h"
 
 namespace jet {
@@ -142,6 +144,13 @@ void WritableDataPage::Resize(int slot, uint32_t new_length) {
 
 void WritableDataPage::StoreFreeSpace() {
   wr::StoreU16(bytes_, 2, static_cast<uint16_t>(ComputedFreeSpace()));
+}
+
+std::optional<WritableDataPage> OwnedDataPage(PageTxn& txn, uint32_t n, uint32_t owner) {
+  if (n >= txn.page_count()) return std::nullopt;
+  std::span<const uint8_t> bytes = txn.Read(n);
+  if (bytes[0] != kPageTypeData || wr::LoadU32(bytes, 4) != owner) return std::nullopt;
+  return WritableDataPage::View(bytes, txn.info().data_header_size, txn.file().path(), n);
 }
 
 }  // namespace jet

@@ -14,6 +14,7 @@
 // Slot numbers never change while the page lives, because index entries point at them.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,5 +82,11 @@ class WritableDataPage {
   uint32_t page_;             // for messages
   int slot_count_;
 };
+
+class PageTxn;
+
+// Page `n` of `txn` as a data page, when it is one that `owner` (a TDEF page, or "LVAL" as u32)
+// owns; nullopt for a page past the end, or of another type or owner.
+std::optional<WritableDataPage> OwnedDataPage(PageTxn& txn, uint32_t n, uint32_t owner);
 
 }  // namespace jet

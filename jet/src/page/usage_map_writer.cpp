@@ -22,28 +22,6 @@ bool TestBit(std::span<const uint8_t> bits, uint32_t i) {
   return (bits[i / 8] >> (i % 8)) & 1u;
 }
 
-// Appends `base + i` for every set bit i < `limit` of `bits`, in order. Whole zero bytes are
-// skipped: a table's maps are mostly empty, and this runs on every row insert.
-void AppendSetBits(std::span<const uint8_t> bits, uint32_t limit, uint32_t base,
-                   std::vector<uint32_t>& pages) {
-  const uint32_t bytes = std::min<uint32_t>(static_cast<uint32_t>(bits.size()), (limit + 7) / 8);
-  for (uint32_t b = 0; b < bytes; ++b) {
-    if (b % 8 == 0 && b + 8 <= bytes) {  // eight zero bytes at a time
-      uint64_t word = 0;
-      std::memcpy(&word, bits.data() + b, 8);
-      if (word == 0) {
-        b += 7;
-        continue;
-      }
-    }
-    if (bits[b] == 0) continue;
-    for (uint32_t k = 0; k < 8; ++k) {
-      const uint32_t i = b * 8 + k;
-      if (i < limit && ((bits[b] >> k) & 1u) != 0) pages.push_back(base + i);
-    }
-  }
-}
-
 // Calls `fn(base + i)` for the set bits i < `limit` of `bits`, ascending or descending, until it
 // returns false; returns false when `fn` did. Eight bytes at a time: a free-space map is mostly
 // zero, and an insert looks at its end.
@@ -153,22 +131,21 @@ bool UsageMapEditor::Has(uint32_t page) {
 }
 
 std::vector<uint32_t> UsageMapEditor::Pages() {
-  std::span<const uint8_t> row = ReadRow();
   std::vector<uint32_t> pages;
-  if (row[0] == kInlineMap) {
-    const uint32_t start = wr::LoadU32(row, 1);
-    std::span<const uint8_t> bits = row.subspan(kInlineHeader);
-    AppendSetBits(bits, static_cast<uint32_t>(bits.size() * 8), start, pages);
-    return pages;
-  }
-  const uint32_t per_page = txn_.info().usage_map_pages_per_bitmap;
-  std::vector<uint32_t> bitmaps;
-  for (size_t j = 0; 1 + 4 * (j + 1) <= row.size(); ++j) bitmaps.push_back(BitmapPage(row, j));
-  for (size_t j = 0; j < bitmaps.size(); ++j) {
-    if (bitmaps[j] == 0) continue;
-    std::span<const uint8_t> bits = txn_.Read(bitmaps[j]).subspan(4);
-    AppendSetBits(bits, per_page, static_cast<uint32_t>(j) * per_page, pages);
-  }
+  ForEachPage(false, [&](uint32_t p) {
+    pages.push_back(p);
+    return true;
+  });
+  return pages;
+}
+
+std::vector<uint32_t> UsageMapEditor::LastPages(size_t n) {
+  std::vector<uint32_t> pages;
+  if (n == 0) return pages;
+  ForEachPage(true, [&](uint32_t p) {
+    pages.push_back(p);
+    return pages.size() < n;
+  });
   return pages;
 }
 

@@ -34,6 +34,8 @@ class UsageMapEditor {
   void Set(uint32_t page, bool on);
   // Every page whose bit is set, ascending.
   std::vector<uint32_t> Pages();
+  // The `n` highest pages whose bit is set, highest first: where an insert looks for room.
+  std::vector<uint32_t> LastPages(size_t n);
   // Calls `fn` with the pages whose bit is set, ascending (or descending), until it returns
   // false. Inserts look at the last pages of a free-space map and allocation at the first free
   // pages of the global map: neither needs the whole list.

@@ -56,8 +56,6 @@ constexpr uint8_t kFixedFlag = 0x01;
 
 [[noreturn]] void Refuse(Error::Kind kind, const std::string& text) { throw Error(kind, text); }
 
-bool IsLongValue(ColumnType type) { return type == ColumnType::kMemo || type == ColumnType::kOle; }
-
 std::shared_ptr<const TableInfo> UserTable(const DatabaseImpl& db, std::u16string_view table,
                                            const std::string& doing) {
   std::shared_ptr<const TableInfo> info = db.TableByName(table);

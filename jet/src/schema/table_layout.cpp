@@ -46,11 +46,6 @@ void CheckName(std::u16string_view name, const std::string& what) {
   }
 }
 
-bool IsLongValue(uint8_t type) {
-  return type == static_cast<uint8_t>(ColumnType::kMemo) ||
-         type == static_cast<uint8_t>(ColumnType::kOle);
-}
-
 }  // namespace
 
 ColumnLayout LayoutColumn(const ColumnSpec& c, uint16_t number, const std::string& table,
@@ -121,7 +116,9 @@ std::vector<IndexColumn> IndexColumns(const TableLayout& t, const IndexSpec& spe
     if (it == t.columns.end()) {
       Invalid(what + " names column '" + ToUtf8(name) + "', which the table does not define");
     }
-    if (IsLongValue(it->type)) Invalid(what + " cannot use Memo/OLE column '" + ToUtf8(name) + "'");
+    if (IsLongValue(static_cast<ColumnType>(it->type))) {
+      Invalid(what + " cannot use Memo/OLE column '" + ToUtf8(name) + "'");
+    }
     for (const IndexColumn& ic : out) {
       if (ic.column_number == it->number) {
         Invalid(what + " names column '" + ToUtf8(name) + "' twice");
@@ -344,7 +341,7 @@ void AppendIndexDefinitions(std::vector<uint8_t>& def, const TableLayout& t,
 void AppendLongValueTrailer(std::vector<uint8_t>& def, const TableLayout& t,
                             const TablePlacement& p, const std::vector<size_t>& order) {
   for (size_t i : order) {
-    if (!IsLongValue(t.columns[i].type)) continue;
+    if (!IsLongValue(static_cast<ColumnType>(t.columns[i].type))) continue;
     wr::AppendU16(def, t.columns[i].number);
     wr::AppendU32(def, p.lv_owned_maps[i]);
     wr::AppendU32(def, p.lv_free_maps[i]);
@@ -438,7 +435,7 @@ uint32_t WriteNewTable(PageTxn& txn, const TableLayout& t, uint32_t tdef_page, u
   p.lv_owned_maps.assign(t.columns.size(), 0);
   p.lv_free_maps.assign(t.columns.size(), 0);
   for (size_t i = 0; i < t.columns.size(); ++i) {
-    if (!IsLongValue(t.columns[i].type)) continue;
+    if (!IsLongValue(static_cast<ColumnType>(t.columns[i].type))) continue;
     p.lv_owned_maps[i] = maps.Put(0);
     p.lv_free_maps[i] = maps.Put(0);
   }

@@ -29,19 +29,9 @@ uint32_t PageForRow(PageTxn& txn, const LongValueMaps* maps, size_t len) {
   const uint32_t candidates = !maps ? 0 : maps->free_map != 0 ? maps->free_map : maps->owned_map;
   if (candidates != 0) {
     UsageMapEditor free_map(txn, candidates, UsageMapEditor::Kind::kOwned);
-    std::vector<uint32_t> pages;  // the last eight, highest first
-    free_map.ForEachPage(true, [&](uint32_t p) {
-      pages.push_back(p);
-      return pages.size() < 8;
-    });
-    for (auto it = pages.begin(); it != pages.end(); ++it) {
-      if (*it >= txn.page_count()) continue;
-      std::span<const uint8_t> bytes = txn.Read(*it);
-      if (bytes[0] != kPageTypeData || wr::LoadU32(bytes, 4) != kLvalOwner) continue;
-      if (WritableDataPage::View(bytes, txn.info().data_header_size, txn.file().path(), *it)
-              .CanInsert(len)) {
-        return *it;
-      }
+    for (const uint32_t n : free_map.LastPages(8)) {
+      const std::optional<WritableDataPage> p = OwnedDataPage(txn, n, kLvalOwner);
+      if (p && p->CanInsert(len)) return n;
     }
   }
   const uint32_t n = txn.Allocate();

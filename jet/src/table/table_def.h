@@ -28,6 +28,11 @@ namespace jet {
 // records it); 0 for types whose size is the column's own length (text, binary, memo, OLE).
 uint16_t FixedTypeSize(ColumnType type);
 
+// Whether a column of `type` keeps its values as long values (MEMO, OLE).
+inline bool IsLongValue(ColumnType type) {
+  return type == ColumnType::kMemo || type == ColumnType::kOle;
+}
+
 // A real (physical) index: the B-tree behind one or more logical indexes.
 struct RealIndex {
   std::vector<IndexColumn> columns;  // key columns in key order

@@ -24,10 +24,6 @@ constexpr uint32_t kRoomWorthKeeping = 32;
 // How many free-space pages an insert tries before it takes a new page.
 constexpr size_t kPagesTried = 4;
 
-bool IsLongValue(const Column& c) {
-  return c.type == ColumnType::kMemo || c.type == ColumnType::kOle;
-}
-
 // Whether a stored long-value field holds its data in the row (flag 0x80 in its length word).
 bool IsInlineLongValue(const std::vector<uint8_t>& field) {
   return field.size() >= 4 && (field[3] & 0x80) != 0;
@@ -130,10 +126,10 @@ std::vector<uint8_t> TableWriter::Encode(const std::vector<Value>& native, const
       cells[i].boolean = native[i].is<bool>() && native[i].as<bool>();
     } else if (native[i].is_null()) {
       continue;
-    } else if (IsLongValue(c) && old && old->fields[i] && old->values[i] == native[i] &&
+    } else if (IsLongValue(c.type) && old && old->fields[i] && old->values[i] == native[i] &&
                (allow_inline || !IsInlineLongValue(*old->fields[i]))) {
       cells[i].bytes = old->fields[i];  // unchanged: keep the stored value
-    } else if (IsLongValue(c)) {
+    } else if (IsLongValue(c.type)) {
       std::vector<uint8_t> data = LongValueBytes(native[i], c, codec_);
       cells[i].bytes = allow_inline && data.size() <= kMaxInlineLongValue
                            ? InlineLongValueField(data)
@@ -166,29 +162,17 @@ uint32_t TableWriter::PageForRow(size_t length) {
     UsageMapEditor free_map(txn_, table_.free_map, UsageMapEditor::Kind::kOwned);
     // Rows arriving one after another fill the same page: try it before walking the map, whose
     // bitmap pages are mostly zeros to skip.
-    if (const uint32_t hint = table_.insert_hint.get();
-        hint != 0 && hint < txn_.page_count() && free_map.Has(hint)) {
-      std::span<const uint8_t> bytes = txn_.Read(hint);
-      if (bytes[0] == kPageTypeData && wr::LoadU32(bytes, 4) == table_.def.tdef_page &&
-          WritableDataPage::View(bytes, f.data_header_size, txn_.file().path(), hint)
-              .CanInsert(length)) {
-        return hint;
-      }
+    if (const uint32_t hint = table_.insert_hint.get(); hint != 0 && free_map.Has(hint)) {
+      const std::optional<WritableDataPage> p = OwnedDataPage(txn_, hint, table_.def.tdef_page);
+      if (p && p->CanInsert(length)) return hint;
     }
-    std::vector<uint32_t> pages;  // the last few, highest first
-    free_map.ForEachPage(true, [&](uint32_t p) {
-      pages.push_back(p);
-      return pages.size() < kPagesTried;
-    });
-    for (auto it = pages.begin(); it != pages.end(); ++it) {
-      if (*it >= txn_.page_count()) continue;
-      std::span<const uint8_t> bytes = txn_.Read(*it);
-      if (bytes[0] != kPageTypeData || wr::LoadU32(bytes, 4) != table_.def.tdef_page) continue;
-      const WritableDataPage p =
-          WritableDataPage::View(bytes, f.data_header_size, txn_.file().path(), *it);
-      if (p.CanInsert(length)) return *it;
-      if (p.ComputedFreeSpace() < kRoomWorthKeeping || p.slot_count() >= WritableDataPage::kMaxSlots) {
-        free_map.Set(*it, false);
+    for (const uint32_t n : free_map.LastPages(kPagesTried)) {
+      const std::optional<WritableDataPage> p = OwnedDataPage(txn_, n, table_.def.tdef_page);
+      if (!p) continue;
+      if (p->CanInsert(length)) return n;
+      if (p->ComputedFreeSpace() < kRoomWorthKeeping ||
+          p->slot_count() >= WritableDataPage::kMaxSlots) {
+        free_map.Set(n, false);
       }
     }
   }
@@ -253,7 +237,7 @@ TableWriter::OldRow TableWriter::ReadOld(RowId id) {
   for (size_t i = 0; i < table_.def.columns.size(); ++i) {
     const Column& c = table_.def.columns[i];
     const bool text = c.type == ColumnType::kText;
-    if ((!IsLongValue(c) && !text) || c.fixed()) continue;
+    if ((!IsLongValue(c.type) && !text) || c.fixed()) continue;
     if (std::optional<std::span<const uint8_t>> f = decoder.VarField(row, c)) {
       (text ? old.texts : old.fields)[i] = std::vector<uint8_t>(f->begin(), f->end());
     }
