@@ -5,24 +5,11 @@
 #include <cstring>
 
 #include "page/format.h"
+#include "util/write_bytes.h"
 #include "jet/error.h"
 #include "page/page_reader.h"
 
 namespace jet {
-namespace {
-
-size_t CommonPrefix(const Bytes& a, const Bytes& b) {
-  const size_t n = std::min(a.size(), b.size());
-  size_t p = 0;
-  while (p < n && a[p] == b[p]) ++p;
-  return p;
-}
-
-void PutLe(std::span<uint8_t> page, size_t off, uint32_t v, size_t n) {
-  for (size_t i = 0; i < n; ++i) page[off + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
 
 BTree::BTree(IndexPageStore& store, const FormatInfo& info, uint32_t root, uint32_t owner)
     : store_(store), info_(info), root_(root), owner_(owner) {}
@@ -355,8 +342,8 @@ bool BTree::DeleteInPlace(const std::vector<uint32_t>& path, size_t pos) {
   if (pos == 0 || pos == n - 1) {
     size_t chosen = 0;
     if (n - 1 >= 2) {
-      chosen = pos == 0 ? CommonPrefix(v.Entry(1).key, v.Entry(n - 1).key)
-                        : CommonPrefix(v.Entry(0).key, v.Entry(n - 2).key);
+      chosen = pos == 0 ? v.CommonKeyPrefix(n - 1, v.Entry(1).key)
+                        : v.CommonKeyPrefix(0, v.Entry(n - 2).key);
     }
     if (chosen != prefix) return false;
   }
@@ -393,8 +380,8 @@ void BTree::Splice(uint32_t n, IndexPage head, size_t at, size_t cut,
   std::memmove(area + at + ins.size(), area + at + cut, used - at - cut);
   if (!ins.empty()) std::memcpy(area + at, ins.data(), ins.size());
   if (now < used) std::memset(area + now, 0, used - now);
-  PutLe(page, info_.ipage_free_space,
-        static_cast<uint32_t>(info_.page_size - info_.ipage_entries - now), 2);
+  wr::StoreU16(page, info_.ipage_free_space,
+               static_cast<uint16_t>(info_.page_size - info_.ipage_entries - now));
   // Entries ending before `at` keep their bits; the rest of the bitmap is written afresh. An
   // entry added at the end of a page (keys arriving in order) thus touches one bit, not all.
   uint8_t* bitmap = page.data() + info_.ipage_bitmap;

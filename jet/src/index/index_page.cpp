@@ -191,6 +191,14 @@ size_t IndexPageView::FullSize(size_t i) const {
   return (i == 0 ? 0 : head().prefix) + End(i) - Start(i);
 }
 
+size_t IndexPageView::KeyLength(size_t i) const {
+  return FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+}
+
+uint32_t IndexPageView::RowPage(size_t i, size_t key_len) const {
+  return uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 | At(i, key_len + 2);
+}
+
 int IndexPageView::CompareKey(size_t i, const uint8_t* key, size_t n) const {
   const size_t prefix = i == 0 ? 0 : head().prefix;
   const size_t a = std::min(prefix, n);
@@ -203,7 +211,7 @@ int IndexPageView::CompareKey(size_t i, const uint8_t* key, size_t n) const {
 }
 
 void IndexPageView::KeyOf(size_t i, Bytes& out) const {
-  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t key_len = KeyLength(i);
   const size_t prefix = i == 0 ? 0 : head().prefix;
   const size_t from_prefix = std::min(prefix, key_len);
   out.assign(area_.begin(), area_.begin() + static_cast<std::ptrdiff_t>(from_prefix));
@@ -213,12 +221,11 @@ void IndexPageView::KeyOf(size_t i, Bytes& out) const {
 
 IndexEntry IndexPageView::Entry(size_t i) const {
   // Built straight from the prefix and the stored bytes, without restoring the entry first.
-  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t key_len = KeyLength(i);
   IndexEntry e;
   e.key.reserve(key_len);
   KeyOf(i, e.key);
-  e.page = uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 |
-           At(i, key_len + 2);
+  e.page = RowPage(i, key_len);
   e.row = At(i, key_len + 3);
   if (!leaf()) {
     e.child = uint32_t{At(i, key_len + 4)} << 24 | uint32_t{At(i, key_len + 5)} << 16 |
@@ -228,21 +235,19 @@ IndexEntry IndexPageView::Entry(size_t i) const {
 }
 
 bool IndexPageView::KeyEquals(size_t i, const Bytes& key) const {
-  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t key_len = KeyLength(i);
   return key_len == key.size() && CompareKey(i, key.data(), key_len) == 0;
 }
 
 bool IndexPageView::EntryEquals(size_t i, const IndexEntry& e) const {
-  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t key_len = KeyLength(i);
   if (key_len != e.key.size() || CompareKey(i, e.key.data(), key_len) != 0) return false;
-  const uint32_t page = uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 |
-                        At(i, key_len + 2);
-  if (page != e.page || At(i, key_len + 3) != e.row) return false;
+  if (RowPage(i, key_len) != e.page || At(i, key_len + 3) != e.row) return false;
   return leaf() ? e.child == 0 : Child(i) == e.child;
 }
 
 size_t IndexPageView::CommonKeyPrefix(size_t i, const Bytes& key) const {
-  const size_t key_len = FullSize(i) - (leaf() ? kLeafPointerBytes : kIntermediatePointerBytes);
+  const size_t key_len = KeyLength(i);
   const size_t n = std::min(key_len, key.size());
   size_t p = 0;
   while (p < n && At(i, p) == key[p]) ++p;
@@ -256,17 +261,15 @@ uint32_t IndexPageView::Child(size_t i) const {
 }
 
 size_t IndexPageView::LowerBound(const IndexEntry& e) const {
-  const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
   auto less = [&](size_t i) {  // entry i < e, as EntryLess compares them
-    const size_t key_len = FullSize(i) - ptr;
+    const size_t key_len = KeyLength(i);
     const size_t n = std::min(key_len, e.key.size());
     if (n > 0) {
       const int c = CompareKey(i, e.key.data(), n);
       if (c != 0) return c < 0;
     }
     if (key_len != e.key.size()) return key_len < e.key.size();
-    const uint32_t page = uint32_t{At(i, key_len)} << 16 | uint32_t{At(i, key_len + 1)} << 8 |
-                          At(i, key_len + 2);
+    const uint32_t page = RowPage(i, key_len);
     if (page != e.page) return page < e.page;
     return At(i, key_len + 3) < e.row;
   };
@@ -286,11 +289,10 @@ size_t IndexPageView::LowerBound(const IndexEntry& e) const {
 }
 
 size_t IndexPageView::ChosenPrefix() const {
-  const size_t ptr = leaf() ? kLeafPointerBytes : kIntermediatePointerBytes;
   size_t prefix = 0;
   if (leaf() && size() >= 2) {  // as ChoosePrefix: common prefix of the first and last key
     const size_t last = size() - 1;
-    const size_t n = std::min(FullSize(0) - ptr, FullSize(last) - ptr);
+    const size_t n = std::min(KeyLength(0), KeyLength(last));
     while (prefix < n && At(0, prefix) == At(last, prefix)) ++prefix;
   }
   return prefix;

@@ -136,6 +136,10 @@ class IndexPageView {
   uint8_t At(size_t i, size_t j) const;
   // Length of entry `i` with the shared prefix restored.
   size_t FullSize(size_t i) const;
+  // Length of the key of entry `i`: its full length less the row (and child) pointer.
+  size_t KeyLength(size_t i) const;
+  // The data page of entry `i`'s row pointer (three bytes after its key of `key_len` bytes).
+  uint32_t RowPage(size_t i, size_t key_len) const;
   // Compares the first `n` key bytes of entry `i` (n at most its key length) with `key`.
   int CompareKey(size_t i, const uint8_t* key, size_t n) const;
 

@@ -173,35 +173,34 @@ void IndexWriter::ThrowDuplicate(size_t r) const {
                                             "': another row already has this key");
 }
 
+bool IndexWriter::InsertEntry(size_t r, Bytes key, RowId id, bool unique) {
+  const RealIndex& ri = table_.real_indexes[r];
+  TxnIndexStore store(txn_, ri.usage_map);
+  BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
+  if (!tree.Insert(EntryFor(std::move(key), id), unique)) return false;
+  TdefFields tdef(txn_, table_);
+  tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);
+  return true;
+}
+
 void IndexWriter::AddDeferred(size_t r, const std::vector<Value>& values, RowId id) {
   IndexKey key = std::move(*deferred_[r]);
   deferred_[r].reset();
-  TxnIndexStore store(txn_, table_.real_indexes[r].usage_map);
-  BTree tree(store, txn_.info(), table_.real_indexes[r].root_page, table_.def.tdef_page);
-  if (tree.Insert(EntryFor(Bytes(key.bytes), id), false)) {
-    TdefFields tdef(txn_, table_);
-    tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);
-    return;
-  }
+  if (InsertEntry(r, key.bytes, id, false)) return;
   // Equal key bytes are already there: the rows decide, as Check would have. Throwing drops the
   // whole transaction, the new entry and row with it.
   if (Collides(r, values, key, id)) ThrowDuplicate(r);
 }
 
 void IndexWriter::AddOne(size_t r, const std::vector<Value>& values, RowId id) {
-  const RealIndex& ri = table_.real_indexes[r];
   bool all_null = false;
   IndexKey key = RealIndexKey(table_, r, values, &all_null, txn_.info().format);
   if (!Indexed(r, all_null)) return;
-  TxnIndexStore store(txn_, ri.usage_map);
-  BTree tree(store, txn_.info(), ri.root_page, table_.def.tdef_page);
   // After Check passed with bytes_decide_, no other entry has these key bytes: the tree need not
   // search for one again.
-  const bool unique = (ri.flags & kIndexUnique) && !all_null && bytes_decide_[r] && !checked_[r];
-  if (tree.Insert(EntryFor(std::move(key.bytes), id), unique)) {
-    TdefFields tdef(txn_, table_);
-    tdef.set_distinct_keys(r, tdef.distinct_keys(r) + 1);
-  }
+  const bool unique = (table_.real_indexes[r].flags & kIndexUnique) && !all_null &&
+                      bytes_decide_[r] && !checked_[r];
+  InsertEntry(r, std::move(key.bytes), id, unique);
 }
 
 void IndexWriter::RemoveOne(size_t r, const std::vector<Value>& values, RowId id) {

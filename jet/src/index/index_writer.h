@@ -64,6 +64,9 @@ class IndexWriter {
   // Whether real index `r` has an entry for a row with these values.
   bool Indexed(size_t r, bool all_null) const;
   void AddOne(size_t r, const std::vector<Value>& values, RowId id);
+  // Inserts the entry of row `id` with `key` into real index `r` and counts a new distinct key;
+  // returns whether the key is new there (`unique`: as BTree::Insert).
+  bool InsertEntry(size_t r, Bytes key, RowId id, bool unique);
   // Adds the entry whose unique check Check left to the insert; throws if it collides.
   void AddDeferred(size_t r, const std::vector<Value>& values, RowId id);
   [[noreturn]] void ThrowDuplicate(size_t r) const;
