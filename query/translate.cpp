@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
 
 #include "jet/error.h"
 #include "jet/value.h"
@@ -366,13 +367,7 @@ class Parser {
     value_context_ = true;
     // The expression ends before an IN outside parentheses, which lists the columns' values:
     // the parse sees the end of the statement there.
-    size_t in = pos_;
-    for (int depth = 0; t_[in].kind != Tok::kEnd; ++in) {
-      const Token& t = t_[in];
-      if (t.kind == Tok::kSymbol && t.text == "(") ++depth;
-      if (t.kind == Tok::kSymbol && t.text == ")") --depth;
-      if (depth == 0 && t.kind == Tok::kName && AsciiLower(t.text) == "in") break;
-    }
+    const size_t in = TopLevelEnd({"in"});
     const Token in_token = t_[in];
     t_[in].kind = Tok::kEnd;
     x.pivot = Expr();
@@ -395,8 +390,10 @@ class Parser {
     value_context_ = false;
   }
 
-  // Where a condition ends: the next clause at its own depth, or the end of the statement.
-  size_t ConditionEnd() const {
+  // The first token from the current one, outside any parentheses opened after it, that ends
+  // what is read here: one of the words `stops`, a ';', a ')' closing a parenthesis opened
+  // before, or the end of the statement.
+  size_t TopLevelEnd(std::initializer_list<std::string_view> stops) const {
     int depth = 0;
     for (size_t k = pos_; k < t_.size(); ++k) {
       const Token& t = t_[k];
@@ -404,15 +401,17 @@ class Parser {
       if (t.kind == Tok::kSymbol && t.text == "(") ++depth;
       if (t.kind == Tok::kSymbol && t.text == ")" && --depth < 0) return k;
       if (depth == 0 && t.kind == Tok::kSymbol && t.text == ";") return k;
-      if (depth == 0 && t.kind == Tok::kName) {
-        const std::string w = AsciiLower(t.text);
-        if (w == "group" || w == "having" || w == "order" || w == "pivot" || w == "union" ||
-            w == "with") {
-          return k;
-        }
+      if (depth == 0 && t.kind == Tok::kName &&
+          std::find(stops.begin(), stops.end(), AsciiLower(t.text)) != stops.end()) {
+        return k;
       }
     }
     return t_.size() - 1;
+  }
+
+  // Where a condition ends: the next clause at its own depth, or the end of the statement.
+  size_t ConditionEnd() const {
+    return TopLevelEnd({"group", "having", "order", "pivot", "union", "with"});
   }
 
   // The terms joined by AND at the top of the condition that ends at token `end` (inside any

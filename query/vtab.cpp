@@ -16,13 +16,13 @@
 namespace query {
 namespace {
 
-// The rows of one table as read for the current statement, with hash maps of the columns
-// that equality constraints asked for.
 // Whether column `i` is among those that colUsed-style mask `mask` names (bit 63 stands for
 // every column from 63 on).
 bool InMask(uint64_t mask, size_t i) { return (mask >> std::min<size_t>(i, 63)) & 1; }
 uint64_t ColumnBit(size_t i) { return uint64_t{1} << std::min<size_t>(i, 63); }
 
+// The rows of one table as read for the current statement, with hash maps of the columns
+// that equality constraints asked for.
 struct Snapshot {
   std::vector<jet::RowId> ids;
   std::vector<std::vector<jet::Value>> rows;  // the decoded columns only, in table order
