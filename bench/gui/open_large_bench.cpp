@@ -8,15 +8,14 @@
 
 #include <QAbstractItemModel>
 #include <algorithm>
-#include <QApplication>
 #include <QFileDialog>
 #include <QTabWidget>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "bench/gui/bench_files.h"
 #include "bench/gui/recording_prompter.h"
+#include "bench/gui/window_bench_main.h"
 #include "bench/large_file.h"
 #include "database/field.h"
 #include "database/query.h"
@@ -108,11 +107,4 @@ BENCHMARK(BM_LargePostEdit)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWindowBenchmarks(argc, argv); }

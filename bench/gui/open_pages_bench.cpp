@@ -4,15 +4,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QTabWidget>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "bench/gui/bench_files.h"
 #include "bench/gui/recording_prompter.h"
+#include "bench/gui/window_bench_main.h"
 #include "ui/frm_main.h"
 
 namespace {
@@ -40,11 +39,4 @@ BENCHMARK(BM_OpenBigMdbIntoPages)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWindowBenchmarks(argc, argv); }
